@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs everything the build, the demo and the test suite need on Debian 12.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+PKGS=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
+  # screen, tray and sound for the desktop tests
+  xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils
+  # ICMP test hosts and permissions
+  iproute2 nftables libcap2-bin util-linux procps
+  # reference pinger for the benchmark
+  fping
+)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,67 @@
+#pragma once
+// The in-memory configuration: main settings and the location table.
+//
+// Invariants:
+//  - records[0] is a template slot and never a location; locations are 1..LocationCount() in file order.
+//  - Text values hold the file's bytes one char per byte (Latin-1 decoding), so writing them back
+//    with toLatin1() reproduces the file byte for byte.
+//  - An AddressList is one text; entries are split at every "," without trimming, and an empty
+//    text has no entries.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace qos {
+
+// Colour of a location's state indicator. The widget layer maps these to RGB.
+enum class Indicator { White, Black, Green, Cyan, Red, DarkRed };
+
+struct MainSettings {
+    qint16 PINGTIMEOUT = 0;  // ms per echo request
+    qint16 PINGINTERVAL = 0; // minutes between monitor cycles
+    qint16 PINGPACKETS = 0;  // echo attempts per address per cycle
+    QString ALERTWAV;        // bare file name in the program folder; empty = default beeps
+    QString ONLINEWAV;
+    QString ICONTEXT = QStringLiteral("QOR Online Status");
+};
+
+struct LocationRecord {
+    QString site; // display name, the marker caption
+    float left = 0;
+    float top = 0;
+    QString siteip;       // AddressList of monitored addresses
+    QString ignore;       // AddressList of ignored addresses
+    QString sitedisabled; // "1" = disabled, any other text = enabled
+    // Run-time state, never written to the file.
+    QStringList holdbad;  // whole addresses that failed in the latest failing evaluation, in order
+    QString flash = QStringLiteral("0"); // "1" while the location is offline
+    Indicator center = Indicator::White;
+};
+
+struct LocationTable {
+    QList<LocationRecord> records{LocationRecord{}}; // [0] = template slot
+
+    int LocationCount() const { return int(records.size()) - 1; }
+    LocationRecord &operator[](int k) { return records[k]; }
+    const LocationRecord &operator[](int k) const { return records[k]; }
+    void clear() { records.resize(1); }
+};
+
+// Everything loaded from graph.txt, shared by all windows.
+struct Configuration {
+    MainSettings settings;
+    LocationTable table;
+    // Bumped each time the table is loaded anew; work that holds location indexes across event-loop
+    // turns compares it to know its indexes are stale.
+    quint64 generation = 0;
+};
+
+// Highest number of locations: the sorted name table of the menu has 10000 slots, slot 0 unused.
+inline constexpr int MaxLocations = 9999;
+
+// AddressList helpers.
+QStringList SplitAddressList(const QString &list);     // split at every ",", no trimming; "" -> {}
+QString JoinAddressList(const QStringList &entries);   // canonical join with ","
+
+} // namespace qos
