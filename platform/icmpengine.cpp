@@ -23,11 +23,15 @@
 namespace qos {
 namespace {
 
-// Echoes sent in one go before the socket is read again, so that replies never pile up beyond the
-// receive buffer while a large sweep goes out.
+// Echoes sent with one system call; the socket is read between batches, so that replies never pile
+// up beyond the receive buffer while a large sweep goes out.
 constexpr int kSendBatch = 32;
-// Packets read per wake-up; the rest waits for the next turn of the event loop.
-constexpr int kReadBatch = 1024;
+// Packets read with one system call, and such calls per wake-up (the rest waits for the next turn
+// of the event loop, so that a flood cannot starve the window).
+constexpr int kReceiveBatch = 64;
+constexpr int kReceiveCalls = 16;
+// Room for one packet: enough for any ICMP error (RFC 1812 quotes at most 576 bytes in all).
+constexpr std::size_t kPacketRoom = 1024;
 // Room for many replies arriving at once (the kernel caps what it grants).
 constexpr int kReceiveBuffer = 1 << 20;
 
@@ -220,51 +224,68 @@ void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Do
 
 void IcmpSocketEngine::flush()
 {
-    int sent = 0;
+    bool retried = false;
     while (!m_sendQueue.empty()) {
-        const auto [sequence, serial] = m_sendQueue.front();
-        const auto it = m_echoes.find(sequence);
-        if (it == m_echoes.end() || it->second.serial != serial || it->second.sentNs >= 0) {
-            m_sendQueue.pop_front(); // ended (or forgotten) before it went out
-            continue;
+        std::pair<quint16, quint64> batch[kSendBatch];
+        int count = 0;
+        while (count < kSendBatch && !m_sendQueue.empty()) {
+            const auto entry = m_sendQueue.front();
+            m_sendQueue.pop_front();
+            const auto it = m_echoes.find(entry.first);
+            if (it != m_echoes.end() && it->second.serial == entry.second && it->second.sentNs < 0)
+                batch[count++] = entry; // else it ended (or was forgotten) before it went out
         }
-        const int error = sendEcho(sequence, it->second.address);
-        if (error == EAGAIN || error == EWOULDBLOCK) {
-            m_writeNotifier->setEnabled(true); // go on once the socket has room again
-            return;
+        int sent = sendBatch(batch, count);
+        const qint64 now = nowNs();
+        for (int i = 0; i < sent; ++i)
+            m_echoes.at(batch[i].first).sentNs = now;
+        if (sent < 0) {
+            const int error = -sent;
+            sent = 0;
+            if (error == EAGAIN || error == EWOULDBLOCK) {
+                m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
+                m_writeNotifier->setEnabled(true); // go on once the socket has room again
+                return;
+            }
+            // A datagram socket also fails the next send with the error of an ICMP message that
+            // arrived for an earlier echo. Such a message is on the error queue: read it, try again.
+            if (m_kind == SocketKind::Datagram && !retried && readQueuedErrors() > 0) {
+                retried = true;
+                m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
+                continue;
+            }
+            finish(batch[0].first, statusForSendError(error), -1);
+            sent = 1;
         }
-        m_sendQueue.pop_front();
-        if (error) {
-            finish(sequence, statusForSendError(error), -1);
-        } else {
-            it->second.sentNs = nowNs();
-            if (++sent % kSendBatch == 0)
-                drain();
-        }
+        retried = false;
+        m_sendQueue.insert(m_sendQueue.begin(), batch + sent, batch + count);
+        drain();
     }
     m_writeNotifier->setEnabled(false);
 }
 
-// Sends one echo request; 0 or the errno of the failure.
-int IcmpSocketEngine::sendEcho(quint16 sequence, quint32 address)
+// Sends echo requests; the number sent, or minus the errno of the first one's failure.
+int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int count)
 {
-    quint8 packet[icmp::kEchoSize];
-    icmp::writeEchoRequest(packet, m_identifier, sequence);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = address;
-    for (bool retried = false;; retried = true) {
-        if (::sendto(m_fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to) >= 0)
-            return 0;
-        const int error = errno;
-        if (error == EINTR)
-            continue;
-        // A datagram socket also fails the next send with the error of an ICMP message that arrived
-        // for an earlier echo. Such a message is on the error queue: read it and try once more.
-        if (retried || error == EAGAIN || error == EWOULDBLOCK || m_kind != SocketKind::Datagram
-            || readQueuedErrors() == 0)
-            return error;
+    quint8 packets[kSendBatch][icmp::kEchoSize];
+    sockaddr_in to[kSendBatch]{};
+    iovec parts[kSendBatch];
+    mmsghdr messages[kSendBatch]{};
+    for (int i = 0; i < count; ++i) {
+        icmp::writeEchoRequest(packets[i], m_identifier, batch[i].first);
+        to[i].sin_family = AF_INET;
+        to[i].sin_addr.s_addr = m_echoes.at(batch[i].first).address;
+        parts[i] = {packets[i], icmp::kEchoSize};
+        messages[i].msg_hdr.msg_name = &to[i];
+        messages[i].msg_hdr.msg_namelen = sizeof to[i];
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
     }
+    int sent;
+    do {
+        sent = ::sendmmsg(m_fd, messages, unsigned(count), 0);
+    } while (sent < 0 && errno == EINTR);
+    return sent < 0 ? -errno : sent;
 }
 
 void IcmpSocketEngine::drain()
@@ -273,7 +294,7 @@ void IcmpSocketEngine::drain()
         return;
     if (m_kind == SocketKind::Datagram)
         readQueuedErrors();
-    for (int i = 0; i < kReadBatch && readPacket(); ++i) {
+    for (int i = 0; i < kReceiveCalls && readPackets(); ++i) {
     }
 }
 
@@ -281,33 +302,43 @@ void IcmpSocketEngine::drain()
 int IcmpSocketEngine::readQueuedErrors()
 {
     int count = 0;
-    while (count < kReadBatch && readQueuedError())
+    while (count < kReceiveBatch * kReceiveCalls && readQueuedError())
         ++count;
     return count;
 }
 
-// Reads one packet; false when there is none.
-bool IcmpSocketEngine::readPacket()
+// Reads the packets waiting; false when there were none.
+bool IcmpSocketEngine::readPackets()
 {
-    alignas(8) quint8 buffer[1500];
-    sockaddr_in from{};
-    iovec part{buffer, sizeof buffer};
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    const ssize_t size = ::recvmsg(m_fd, &message, MSG_DONTWAIT);
-    if (size < 0) {
+    m_packets.resize(kReceiveBatch * kPacketRoom);
+    sockaddr_in from[kReceiveBatch]{};
+    iovec parts[kReceiveBatch];
+    mmsghdr messages[kReceiveBatch]{};
+    for (int i = 0; i < kReceiveBatch; ++i) {
+        parts[i] = {m_packets.data() + i * kPacketRoom, kPacketRoom};
+        messages[i].msg_hdr.msg_name = &from[i];
+        messages[i].msg_hdr.msg_namelen = sizeof from[i];
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int count;
+    do {
+        count = ::recvmmsg(m_fd, messages, kReceiveBatch, MSG_DONTWAIT, nullptr);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
         // A datagram socket also reports an ICMP error once as a receive error; its details come
         // from the error queue, so the error itself is passed over.
         return errno != EAGAIN && errno != EWOULDBLOCK;
     }
-    const std::size_t length = std::min(std::size_t(size), sizeof buffer);
-    handle(m_kind == SocketKind::Raw ? icmp::parseRawPacket(buffer, length)
-                                     : icmp::parseDatagramReply(buffer, length, from.sin_addr.s_addr),
-           nowNs());
-    return true;
+    const qint64 now = nowNs();
+    for (int i = 0; i < count; ++i) {
+        const quint8 *packet = m_packets.data() + i * kPacketRoom;
+        const std::size_t size = std::min<std::size_t>(messages[i].msg_len, kPacketRoom);
+        handle(m_kind == SocketKind::Raw ? icmp::parseRawPacket(packet, size)
+                                         : icmp::parseDatagramReply(packet, size, from[i].sin_addr.s_addr),
+               now);
+    }
+    return count > 0;
 }
 
 // Reads one entry of a datagram socket's error queue; false when there is none.

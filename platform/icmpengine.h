@@ -21,6 +21,7 @@
 #include <memory>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -69,9 +70,9 @@ private:
     bool openRaw();
     void watch();
     void flush();
-    int sendEcho(quint16 sequence, quint32 address);
+    int sendBatch(const std::pair<quint16, quint64> *batch, int count);
     void drain();
-    bool readPacket();
+    bool readPackets();
     int readQueuedErrors();
     bool readQueuedError();
     void handle(const icmp::Message &message, qint64 nowNs);
@@ -94,6 +95,7 @@ private:
     std::set<std::pair<qint64, quint16>> m_deadlines; // (deadline ns, sequence number)
     std::deque<std::pair<quint16, quint64>> m_sendQueue; // (sequence number, serial)
     QHash<QObject *, Watch> m_contexts;
+    std::vector<quint8> m_packets; // receive buffers
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_errorNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
