@@ -30,50 +30,27 @@ constexpr int kSequential = 2000;
 constexpr int kSweepTimeoutMs = 1000;
 constexpr int kRounds = 5;
 
-void say(const QString &line) { std::printf("%s\n", line.toLocal8Bit().constData()); }
+void say(const QString &line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+}
 
-double median(std::vector<double> values)
-{
+double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
 // Runs the event loop until done() is true.
-void runUntil(const std::function<bool()> &done)
-{
+void runUntil(const std::function<bool()> &done) {
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-double sequentialOnEngine(EchoEngine &engine, quint32 loopback)
-{
-    QObject context;
-    int left = kSequential, failures = 0;
-    std::function<void()> next = [&] {
-        engine.send(loopback, 1000, &context, [&](const EchoEngine::Outcome &o) {
-            failures += o.status != 0;
-            if (--left > 0)
-                next();
-        });
-    };
-    QElapsedTimer clock;
-    clock.start();
-    next();
-    runUntil([&] { return left == 0; });
-    const double us = double(clock.nsecsElapsed()) / 1000.0 / kSequential;
-    if (failures)
-        say(QStringLiteral("   (%1 echoes got no reply)").arg(failures));
-    return us;
-}
-
-double sequentialThroughProber(Prober &prober)
-{
-    QObject context;
+// Microseconds per step of kSequential asynchronous steps run one after another; step(done)
+// starts one and calls done when it has ended.
+double perStepUs(const std::function<void(std::function<void()> done)> &step) {
     int left = kSequential;
     std::function<void()> next = [&] {
-        prober.SocketsStartup();
-        prober.EchoProbe(QStringLiteral("127.0.0.1"), 1000, &context, [&](const EchoResult &) {
-            prober.SocketsCleanup();
+        step([&] {
             if (--left > 0)
                 next();
         });
@@ -85,8 +62,32 @@ double sequentialThroughProber(Prober &prober)
     return double(clock.nsecsElapsed()) / 1000.0 / kSequential;
 }
 
-QStringList sweepAddresses()
-{
+double sequentialOnEngine(EchoEngine &engine, quint32 loopback) {
+    QObject context;
+    int failures = 0;
+    const double us = perStepUs([&](std::function<void()> done) {
+        engine.send(loopback, 1000, &context, [&failures, done](const EchoEngine::Outcome &o) {
+            failures += o.status != 0;
+            done();
+        });
+    });
+    if (failures)
+        say(QStringLiteral("   (%1 echoes got no reply)").arg(failures));
+    return us;
+}
+
+double sequentialThroughProber(Prober &prober) {
+    QObject context;
+    return perStepUs([&](std::function<void()> done) {
+        prober.SocketsStartup();
+        prober.EchoProbe(QStringLiteral("127.0.0.1"), 1000, &context, [&prober, done](const EchoResult &) {
+            prober.SocketsCleanup();
+            done();
+        });
+    });
+}
+
+QStringList sweepAddresses() {
     QStringList addresses;
     for (int x = 1; x <= 4; ++x) {
         for (int y = 1; y <= 250; ++y)
@@ -96,8 +97,7 @@ QStringList sweepAddresses()
 }
 
 // Milliseconds from the first send to the last result; replies counted in *answered.
-double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answered)
-{
+double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answered) {
     QObject context;
     int left = int(addresses.size());
     *answered = 0;
@@ -117,20 +117,21 @@ double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answ
 }
 
 // fping's own elapsed time and the wall time of its process, in milliseconds; -1 when it failed.
-std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered)
-{
+std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered) {
     QProcess fping;
     QElapsedTimer clock;
     clock.start();
-    fping.start(QStringLiteral("fping"), QStringList{QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("-r0"),
-                                                     QStringLiteral("-b0"), QStringLiteral("-i0"),
-                                                     QStringLiteral("-t%1").arg(kSweepTimeoutMs)}
-                                             + addresses);
+    fping.start(QStringLiteral("fping"),
+                QStringList{QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("-r0"),
+                            QStringLiteral("-b0"), QStringLiteral("-i0"),
+                            QStringLiteral("-t%1").arg(kSweepTimeoutMs)} +
+                    addresses);
     if (!fping.waitForFinished(60000))
         return {-1, -1};
     const double wall = double(clock.nsecsElapsed()) / 1e6;
     const QString stats = QString::fromLocal8Bit(fping.readAllStandardError());
-    const auto elapsed = QRegularExpression(QStringLiteral("([0-9.]+) sec \\(elapsed real time\\)")).match(stats);
+    const auto elapsed =
+        QRegularExpression(QStringLiteral("([0-9.]+) sec \\(elapsed real time\\)")).match(stats);
     const auto alive = QRegularExpression(QStringLiteral("(\\d+) alive")).match(stats);
     if (!elapsed.hasMatch())
         return {-1, wall};
@@ -138,8 +139,7 @@ std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answ
     return {elapsed.captured(1).toDouble() * 1000.0, wall};
 }
 
-void benchLatency()
-{
+void benchLatency() {
     const QString reason = test::NetLab::unavailableReason();
     if (!reason.isEmpty()) {
         say(QStringLiteral("(c) skipped: ") + reason);
@@ -174,10 +174,11 @@ void benchLatency()
         clock.start();
         tick.start(10);
         for (int i = 0; i < echoes; ++i) {
-            engine.send(ntohl(::inet_addr("10.213.2.3")), kTimeoutMs, &context, [&](const EchoEngine::Outcome &o) {
-                *timedOut += o.status == IpRequestTimedOut;
-                --left;
-            });
+            engine.send(ntohl(::inet_addr("10.213.2.3")), kTimeoutMs, &context,
+                        [&](const EchoEngine::Outcome &o) {
+                            *timedOut += o.status == IpRequestTimedOut;
+                            --left;
+                        });
         }
         runUntil([&] { return left == 0 && clock.elapsed() > kTimeoutMs + 200; });
         return double(worstNs) / 1e6;
@@ -185,8 +186,9 @@ void benchLatency()
     int timedOut = 0;
     const double idle = measure(0, &timedOut);
     const double busy = measure(100, &timedOut);
-    say(QStringLiteral("(c) event-loop latency, 100 echoes waiting %1 ms for a silent host (%2 timed out): "
-                       "longest delay of a 10 ms timer %3 ms (target < 5 ms); the same timer with no echo: %4 ms")
+    say(QStringLiteral(
+            "(c) event-loop latency, 100 echoes waiting %1 ms for a silent host (%2 timed out): "
+            "longest delay of a 10 ms timer %3 ms (target < 5 ms); the same timer with no echo: %4 ms")
             .arg(kTimeoutMs)
             .arg(timedOut)
             .arg(busy, 0, 'f', 3)
@@ -195,8 +197,7 @@ void benchLatency()
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     IcmpSocketEngine engine;
     if (!engine.open()) {
@@ -237,8 +238,9 @@ int main(int argc, char **argv)
             say(QStringLiteral("    fping: not run (is Debian's fping installed?)"));
         } else {
             const double t = median(theirs), w = median(theirsWall);
-            say(QStringLiteral("    fping -q -s -r0 -b0 -i0 -t%1: %2 ms by its own clock, %3 ms with process start "
-                               "(%4 replies)")
+            say(QStringLiteral(
+                    "    fping -q -s -r0 -b0 -i0 -t%1: %2 ms by its own clock, %3 ms with process start "
+                    "(%4 replies)")
                     .arg(kSweepTimeoutMs)
                     .arg(t, 0, 'f', 2)
                     .arg(w, 0, 'f', 2)

@@ -66,8 +66,7 @@ private:
         QMetaObject::Connection connection;
     };
 
-    bool openDatagram();
-    bool openRaw();
+    bool openSocket(SocketKind kind);
     void watch();
     void flush();
     int sendBatch(const std::pair<quint16, quint64> *batch, int count);
@@ -91,8 +90,8 @@ private:
     quint64 m_nextSerial = 0;
     int m_datagramError = 0; // errno of the last failed attempt, 0 when not tried
     int m_rawError = 0;
-    std::unordered_map<quint16, Echo> m_echoes;      // by sequence number
-    std::set<std::pair<qint64, quint16>> m_deadlines; // (deadline ns, sequence number)
+    std::unordered_map<quint16, Echo> m_echoes;          // by sequence number
+    std::set<std::pair<qint64, quint16>> m_deadlines;    // (deadline ns, sequence number)
     std::deque<std::pair<quint16, quint64>> m_sendQueue; // (sequence number, serial)
     QHash<QObject *, Watch> m_contexts;
     std::vector<quint8> m_packets; // receive buffers

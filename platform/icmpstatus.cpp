@@ -43,13 +43,13 @@ struct IcmpRow {
 };
 
 constexpr IcmpRow kIcmpRows[] = {
-    {3, 0, IpDestNetUnreachable},    {3, 1, IpDestHostUnreachable},  {3, 2, IpDestProtUnreachable},
-    {3, 3, IpDestPortUnreachable},   {3, 4, IpPacketTooBig},         {3, 5, IpBadRoute},
-    {3, 6, IpDestNetUnreachable},    {3, 7, IpDestHostUnreachable},  {3, 8, IpDestHostUnreachable},
-    {3, 9, IpDestNetUnreachable},    {3, 10, IpDestHostUnreachable}, {3, 11, IpDestNetUnreachable},
-    {3, 12, IpDestHostUnreachable},  {3, 13, IpDestHostUnreachable}, {3, 14, IpDestHostUnreachable},
-    {3, 15, IpDestHostUnreachable},  {3, -1, IpDestHostUnreachable}, {4, -1, IpSourceQuench},
-    {11, 0, IpTtlExpiredTransit},    {11, 1, IpTtlExpiredReassembly}, {11, -1, IpTtlExpiredTransit},
+    {3, 0, IpDestNetUnreachable},   {3, 1, IpDestHostUnreachable},   {3, 2, IpDestProtUnreachable},
+    {3, 3, IpDestPortUnreachable},  {3, 4, IpPacketTooBig},          {3, 5, IpBadRoute},
+    {3, 6, IpDestNetUnreachable},   {3, 7, IpDestHostUnreachable},   {3, 8, IpDestHostUnreachable},
+    {3, 9, IpDestNetUnreachable},   {3, 10, IpDestHostUnreachable},  {3, 11, IpDestNetUnreachable},
+    {3, 12, IpDestHostUnreachable}, {3, 13, IpDestHostUnreachable},  {3, 14, IpDestHostUnreachable},
+    {3, 15, IpDestHostUnreachable}, {3, -1, IpDestHostUnreachable},  {4, -1, IpSourceQuench},
+    {11, 0, IpTtlExpiredTransit},   {11, 1, IpTtlExpiredReassembly}, {11, -1, IpTtlExpiredTransit},
     {12, -1, IpParamProblem},
 };
 
@@ -71,17 +71,21 @@ struct ErrnoRow {
 };
 
 constexpr ErrnoRow kErrnoRows[] = {
-    {ENETUNREACH, IpDestNetUnreachable}, {ENETDOWN, IpDestNetUnreachable},
-    {EHOSTUNREACH, IpDestHostUnreachable}, {EHOSTDOWN, IpDestHostUnreachable},
-    {EACCES, IpDestHostUnreachable},      {EPERM, IpDestHostUnreachable},
-    {EINVAL, IpBadDestination},           {EMSGSIZE, IpPacketTooBig},
-    {ENOBUFS, IpNoResources},             {ENOMEM, IpNoResources},
+    {ENETUNREACH, IpDestNetUnreachable},
+    {ENETDOWN, IpDestNetUnreachable},
+    {EHOSTUNREACH, IpDestHostUnreachable},
+    {EHOSTDOWN, IpDestHostUnreachable},
+    {EACCES, IpDestHostUnreachable},
+    {EPERM, IpDestHostUnreachable},
+    {EINVAL, IpBadDestination},
+    {EMSGSIZE, IpPacketTooBig},
+    {ENOBUFS, IpNoResources},
+    {ENOMEM, IpNoResources},
 };
 
 } // namespace
 
-qint32 statusForIcmpError(int type, int code)
-{
+qint32 statusForIcmpError(int type, int code) {
     for (const IcmpRow &row : kIcmpRows) {
         if (row.type == type && (row.code == code || row.code == -1))
             return row.status;
@@ -89,8 +93,7 @@ qint32 statusForIcmpError(int type, int code)
     return IpSuccess;
 }
 
-qint32 statusForSendError(int errnoValue)
-{
+qint32 statusForSendError(int errnoValue) {
     for (const ErrnoRow &row : kErrnoRows) {
         if (row.error == errnoValue)
             return row.status;

@@ -19,7 +19,9 @@ using Kind = IcmpSocketEngine::SocketKind;
 
 namespace {
 
-quint32 ipv4(const char *text) { return ntohl(::inet_addr(text)); }
+quint32 ipv4(const char *text) {
+    return ntohl(::inet_addr(text));
+}
 
 struct Record {
     int calls = 0;
@@ -27,8 +29,7 @@ struct Record {
     qint64 atMs = -1;
 };
 
-EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr)
-{
+EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr) {
     return [&record, clock](const EchoEngine::Outcome &outcome) {
         ++record.calls;
         record.outcome = outcome;
@@ -37,8 +38,7 @@ EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr
     };
 }
 
-std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind)
-{
+std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind) {
     auto engine = std::make_unique<IcmpSocketEngine>();
     NetnsScope scope(ns);
     if (!scope.entered() || !engine->open(kind))
@@ -46,8 +46,7 @@ std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind)
     return engine;
 }
 
-void addKinds(const char *name, const std::function<void(QTestData &)> &fill)
-{
+void addKinds(const char *name, const std::function<void(QTestData &)> &fill) {
     for (const auto &[label, kind] : {std::pair{"datagram", Kind::Datagram}, std::pair{"raw", Kind::Raw}})
         fill(QTest::addRow("%s/%s", label, name) << kind);
 }
@@ -56,8 +55,7 @@ void addKinds(const char *name, const std::function<void(QTestData &)> &fill)
 // forged replies to the client from chosen addresses of the target.
 class Forger {
 public:
-    explicit Forger(const QString &ns)
-    {
+    explicit Forger(const QString &ns) {
         NetnsScope scope(ns);
         m_listen = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
         for (const char *from : {"10.213.3.5", "10.213.3.6"}) {
@@ -69,8 +67,7 @@ public:
             m_senders.emplace_back(from, fd);
         }
     }
-    ~Forger()
-    {
+    ~Forger() {
         ::close(m_listen);
         for (const auto &sender : m_senders)
             ::close(sender.second);
@@ -78,8 +75,7 @@ public:
     bool ok() const { return m_listen >= 0; }
 
     // Waits (running the event loop) for an echo request to `to`; gives its identifier and sequence.
-    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence)
-    {
+    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence) {
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 3000) {
@@ -91,7 +87,8 @@ public:
             const ssize_t size = ::recv(m_listen, packet, sizeof packet, 0);
             const int ihl = size > 0 ? (packet[0] & 0x0f) * 4 : 0;
             const in_addr_t wanted = ::inet_addr(to);
-            if (ihl >= 20 && size >= ihl + 8 && packet[ihl] == 8 && std::memcmp(packet + 16, &wanted, 4) == 0) {
+            if (ihl >= 20 && size >= ihl + 8 && packet[ihl] == 8 &&
+                std::memcmp(packet + 16, &wanted, 4) == 0) {
                 *identifier = quint16(packet[ihl + 4] << 8 | packet[ihl + 5]);
                 *sequence = quint16(packet[ihl + 6] << 8 | packet[ihl + 7]);
                 return true;
@@ -100,8 +97,8 @@ public:
         return false;
     }
 
-    void send(const char *from, quint16 identifier, quint16 sequence, quint8 type = 0, bool badChecksum = false)
-    {
+    void send(const char *from, quint16 identifier, quint16 sequence, quint8 type = 0,
+              bool badChecksum = false) {
         quint8 packet[icmp::kEchoSize];
         icmp::writeEchoRequest(packet, identifier, sequence);
         packet[0] = type;
@@ -123,8 +120,7 @@ private:
     std::vector<std::pair<const char *, int>> m_senders;
 };
 
-void runEventsFor(int ms)
-{
+void runEventsFor(int ms) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < ms)
@@ -140,8 +136,7 @@ class TestIcmpEngine : public QObject {
     const QString &client(Kind kind) const { return m_labs[kind == Kind::Raw]->client(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         const QString reason = NetLab::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(QStringLiteral("namespace test hosts unavailable: ") + reason));
@@ -151,14 +146,12 @@ private Q_SLOTS:
                 QSKIP(qPrintable(QStringLiteral("cannot build the test network: ") + lab->error()));
         }
     }
-    void cleanupTestCase()
-    {
+    void cleanupTestCase() {
         for (auto &lab : m_labs)
             lab.reset();
     }
 
-    void statuses_data()
-    {
+    void statuses_data() {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("status");
@@ -171,14 +164,15 @@ private Q_SLOTS:
         row("router: prohibit route", "10.213.2.2", IpDestHostUnreachable);
         row("router: no route", "10.213.5.1", IpDestNetUnreachable);
         row("router: ttl expired in transit", "10.213.2.6", IpTtlExpiredTransit);
-        const std::pair<int, int> expected[] = {{3, IpDestPortUnreachable}, {13, IpDestHostUnreachable},
-                                                {9, IpDestNetUnreachable},  {2, IpDestProtUnreachable},
+        const std::pair<int, int> expected[] = {{3, IpDestPortUnreachable},  {13, IpDestHostUnreachable},
+                                                {9, IpDestNetUnreachable},   {2, IpDestProtUnreachable},
                                                 {10, IpDestHostUnreachable}, {0, IpDestNetUnreachable},
                                                 {1, IpDestHostUnreachable}};
         for (const NetLab::Reject &reject : NetLab::kRejects) {
             for (const auto &[code, status] : expected) {
                 if (code == reject.code)
-                    row(QByteArray("nft reject ").append(reject.icmpType).constData(), reject.address, status);
+                    row(QByteArray("nft reject ").append(reject.icmpType).constData(), reject.address,
+                        status);
             }
         }
         row("sendto: unreachable route", "10.213.4.1", IpDestHostUnreachable);
@@ -187,8 +181,7 @@ private Q_SLOTS:
         row("sendto: no route", "10.213.200.1", IpDestNetUnreachable);
         row("silent", "10.213.2.3", IpRequestTimedOut);
     }
-    void statuses()
-    {
+    void statuses() {
         QFETCH(Kind, kind);
         QFETCH(QString, address);
         QFETCH(int, status);
@@ -205,19 +198,17 @@ private Q_SLOTS:
         QCOMPARE(engine->inFlight(), 0);
     }
 
-    void silentHostTimesOut_data()
-    {
+    void silentHostTimesOut_data() {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<int>("waitMs");
-        for (const auto &[name, timeout, wait] : {std::tuple{"150 ms", 150, 150}, std::tuple{"600 ms", 600, 600},
-                                                  std::tuple{"zero counts as 1 ms", 0, 1},
-                                                  std::tuple{"negative counts as 1 ms", -25536, 1}}) {
+        for (const auto &[name, timeout, wait] :
+             {std::tuple{"150 ms", 150, 150}, std::tuple{"600 ms", 600, 600},
+              std::tuple{"zero counts as 1 ms", 0, 1}, std::tuple{"negative counts as 1 ms", -25536, 1}}) {
             addKinds(name, [&](QTestData &d) { d << timeout << wait; });
         }
     }
-    void silentHostTimesOut()
-    {
+    void silentHostTimesOut() {
         QFETCH(Kind, kind);
         QFETCH(int, timeoutMs);
         QFETCH(int, waitMs);
@@ -230,16 +221,15 @@ private Q_SLOTS:
         engine->send(ipv4("10.213.2.3"), timeoutMs, &context, recordInto(record, &clock));
         QTRY_COMPARE_WITH_TIMEOUT(record.calls, 1, waitMs + 2000);
         QCOMPARE(record.outcome.status, IpRequestTimedOut);
-        QVERIFY2(record.atMs >= waitMs && record.atMs <= waitMs + 150, qPrintable(QString::number(record.atMs)));
+        QVERIFY2(record.atMs >= waitMs && record.atMs <= waitMs + 150,
+                 qPrintable(QString::number(record.atMs)));
     }
 
-    void hundredInFlight_data()
-    {
+    void hundredInFlight_data() {
         QTest::addColumn<Kind>("kind");
         addKinds("mixed", [](QTestData &) {});
     }
-    void hundredInFlight()
-    {
+    void hundredInFlight() {
         QFETCH(Kind, kind);
         const auto engine = openIn(client(kind), kind);
         QVERIFY(engine);
@@ -261,8 +251,8 @@ private Q_SLOTS:
         for (const Group &g : groups) {
             for (int i = 0; i < g.count; ++i, ++next) {
                 echoes[next].first = g.status;
-                const QByteArray address = QByteArray("10.213.") + QByteArray::number(g.third) + '.'
-                                           + QByteArray::number(100 + i);
+                const QByteArray address =
+                    QByteArray("10.213.") + QByteArray::number(g.third) + '.' + QByteArray::number(100 + i);
                 engine->send(ipv4(address.constData()), 800, &context, recordInto(echoes[next].second));
                 addresses << address;
             }
@@ -277,13 +267,11 @@ private Q_SLOTS:
         }
     }
 
-    void strayRepliesIgnored_data()
-    {
+    void strayRepliesIgnored_data() {
         QTest::addColumn<Kind>("kind");
         addKinds("stray", [](QTestData &) {});
     }
-    void strayRepliesIgnored()
-    {
+    void strayRepliesIgnored() {
         QFETCH(Kind, kind);
         NetLab lab; // its target answers no echo itself: the test answers instead
         QVERIFY2(lab.start(), qPrintable(lab.error()));
@@ -299,11 +287,11 @@ private Q_SLOTS:
         quint16 id = 0, seq = 0;
         QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
         QCOMPARE(id, engine->identifier());
-        forger.send("10.213.3.5", id ^ 0x5a5a, seq);  // another program's identifier
+        forger.send("10.213.3.5", id ^ 0x5a5a, seq);     // another program's identifier
         forger.send("10.213.3.5", id, quint16(seq + 1)); // a sequence number not waiting
-        forger.send("10.213.3.6", id, seq);             // from an address not probed
-        forger.send("10.213.3.5", id, seq, 8);          // an echo request, not a reply
-        forger.send("10.213.3.5", id, seq, 0, true);    // a damaged reply
+        forger.send("10.213.3.6", id, seq);              // from an address not probed
+        forger.send("10.213.3.5", id, seq, 8);           // an echo request, not a reply
+        forger.send("10.213.3.5", id, seq, 0, true);     // a damaged reply
         runEventsFor(200);
         QCOMPARE(answered.calls, 0);
         forger.send("10.213.3.5", id, seq); // the real answer
@@ -323,8 +311,7 @@ private Q_SLOTS:
         QCOMPARE(late.calls, 1);
     }
 
-    void destroyedContextIsForgotten()
-    {
+    void destroyedContextIsForgotten() {
         const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
         QVERIFY(engine);
         Record queued, sent, alive;
@@ -344,8 +331,7 @@ private Q_SLOTS:
         QCOMPARE(queued.calls + sent.calls, 0);
     }
 
-    void sequenceNumbersWrap()
-    {
+    void sequenceNumbersWrap() {
         const auto engine = openIn(client(Kind::Raw), Kind::Raw);
         QVERIFY(engine);
         QObject context;
@@ -364,8 +350,7 @@ private Q_SLOTS:
         QCOMPARE(waiting.outcome.status, IpRequestTimedOut);
     }
 
-    void closeEndsWaitingEchoes()
-    {
+    void closeEndsWaitingEchoes() {
         const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
         QVERIFY(engine);
         Record record;

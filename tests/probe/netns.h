@@ -47,14 +47,13 @@ public:
         int code;
     };
     static constexpr Reject kRejects[] = {
-        {"10.213.2.7", "port-unreachable", 3, 3}, {"10.213.2.8", "admin-prohibited", 3, 13},
-        {"10.213.2.9", "net-prohibited", 3, 9},   {"10.213.2.10", "prot-unreachable", 3, 2},
+        {"10.213.2.7", "port-unreachable", 3, 3},  {"10.213.2.8", "admin-prohibited", 3, 13},
+        {"10.213.2.9", "net-prohibited", 3, 9},    {"10.213.2.10", "prot-unreachable", 3, 2},
         {"10.213.2.11", "host-prohibited", 3, 10}, {"10.213.2.12", "net-unreachable", 3, 0},
         {"10.213.2.13", "host-unreachable", 3, 1},
     };
 
-    NetLab()
-    {
+    NetLab() {
         static std::atomic<int> counter{0};
         const QString stem = QStringLiteral("qoslab%1x%2").arg(::getpid()).arg(counter++);
         m_client = stem + QLatin1Char('c');
@@ -66,8 +65,7 @@ public:
     NetLab &operator=(const NetLab &) = delete;
 
     // Why labs cannot be built here; empty when they can.
-    static QString unavailableReason()
-    {
+    static QString unavailableReason() {
         if (::geteuid() != 0)
             return QStringLiteral("needs root to create network namespaces (ip netns, veth)");
         QProcess ip;
@@ -78,29 +76,38 @@ public:
         return {};
     }
 
-    bool start()
-    {
+    bool start() {
         const QString c = m_client, t = m_target;
         m_started = true;
         const auto in = [](const QString &ns, const char *command) {
             return QStringLiteral("-n %1 %2").arg(ns, QLatin1String(command));
         };
-        return ip({QStringLiteral("netns add ") + c, QStringLiteral("netns add ") + t,
+        return ip({QStringLiteral("netns add ") + c,
+                   QStringLiteral("netns add ") + t,
                    QStringLiteral("-n %1 link add v0 type veth peer name v1 netns %2").arg(c, t),
-                   in(c, "addr add 10.213.1.1/24 dev v0"), in(c, "link set v0 up"), in(c, "link set lo up"),
+                   in(c, "addr add 10.213.1.1/24 dev v0"),
+                   in(c, "link set v0 up"),
+                   in(c, "link set lo up"),
                    in(c, "route add 10.213.0.0/17 via 10.213.1.2"),
-                   in(c, "route add unreachable 10.213.4.1"), in(c, "route add prohibit 10.213.4.2"),
+                   in(c, "route add unreachable 10.213.4.1"),
+                   in(c, "route add prohibit 10.213.4.2"),
                    in(c, "route add blackhole 10.213.4.3"),
-                   in(t, "addr add 10.213.1.2/24 dev v1"), in(t, "link set v1 up"), in(t, "link set lo up"),
-                   in(t, "addr add 10.213.3.0/24 dev lo"), in(t, "link add s0 type veth peer name s1"),
-                   in(t, "link set s0 arp off"), in(t, "link set s0 up"),
-                   in(t, "route add 10.213.0.0/17 dev s0"), in(t, "route add unreachable 10.213.2.1"),
-                   in(t, "route add prohibit 10.213.2.2"), in(t, "route add throw 10.213.5.0/24")})
-            && sysctl(c, {"net.ipv4.ping_group_range=0 2147483647"})
-            && sysctl(t, {"net.ipv4.ip_forward=1", "net.ipv4.icmp_ratelimit=0",
+                   in(t, "addr add 10.213.1.2/24 dev v1"),
+                   in(t, "link set v1 up"),
+                   in(t, "link set lo up"),
+                   in(t, "addr add 10.213.3.0/24 dev lo"),
+                   in(t, "link add s0 type veth peer name s1"),
+                   in(t, "link set s0 arp off"),
+                   in(t, "link set s0 up"),
+                   in(t, "route add 10.213.0.0/17 dev s0"),
+                   in(t, "route add unreachable 10.213.2.1"),
+                   in(t, "route add prohibit 10.213.2.2"),
+                   in(t, "route add throw 10.213.5.0/24")}) &&
+               sysctl(c, {"net.ipv4.ping_group_range=0 2147483647"}) &&
+               sysctl(t, {"net.ipv4.ip_forward=1", "net.ipv4.icmp_ratelimit=0",
                           "net.ipv4.icmp_msgs_per_sec=1000000", "net.ipv4.icmp_msgs_burst=1000000",
-                          "net.ipv4.conf.all.send_redirects=0", "net.ipv4.conf.v1.send_redirects=0"})
-            && inNamespace(t, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules());
+                          "net.ipv4.conf.all.send_redirects=0", "net.ipv4.conf.v1.send_redirects=0"}) &&
+               inNamespace(t, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules());
     }
 
     const QString &client() const { return m_client; }
@@ -108,16 +115,14 @@ public:
     const QString &error() const { return m_error; }
 
     // Runs a command in a namespace of the lab; input goes to its standard input.
-    bool inNamespace(const QString &ns, QStringList command, const QByteArray &input = {})
-    {
+    bool inNamespace(const QString &ns, QStringList command, const QByteArray &input = {}) {
         command.prepend(ns);
         command.prepend(QStringLiteral("exec"));
         command.prepend(QStringLiteral("netns"));
         return run(QStringLiteral("ip"), command, input);
     }
 
-    bool sysctl(const QString &ns, std::initializer_list<const char *> settings)
-    {
+    bool sysctl(const QString &ns, std::initializer_list<const char *> settings) {
         QStringList command{QStringLiteral("sysctl"), QStringLiteral("-qw")};
         for (const char *setting : settings)
             command << QString::fromLatin1(setting);
@@ -125,26 +130,25 @@ public:
     }
 
     // The resolver configuration that `ip netns exec <client>` puts in place of /etc/resolv.conf.
-    bool setClientResolver(const QByteArray &content)
-    {
+    bool setClientResolver(const QByteArray &content) {
         const QString dir = QStringLiteral("/etc/netns/") + m_client;
         QFile file(dir + QStringLiteral("/resolv.conf"));
-        if (!QDir().mkpath(dir) || !file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        if (!QDir().mkpath(dir) || !file.open(QIODevice::WriteOnly) ||
+            file.write(content) != content.size()) {
             m_error = QStringLiteral("cannot write ") + file.fileName();
             return false;
         }
         return true;
     }
 
-    bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
-    {
+    bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {}) {
         QProcess process;
         process.start(program, arguments);
         if (!input.isEmpty())
             process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit
-            || process.exitCode() != 0) {
+        if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit ||
+            process.exitCode() != 0) {
             m_error = QStringLiteral("%1 %2 failed: %3%4")
                           .arg(program, arguments.join(QLatin1Char(' ')), process.errorString(),
                                QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
@@ -153,8 +157,7 @@ public:
         return true;
     }
 
-    void stop()
-    {
+    void stop() {
         if (!m_started)
             return;
         m_started = false;
@@ -163,8 +166,7 @@ public:
     }
 
 private:
-    static QByteArray rules()
-    {
+    static QByteArray rules() {
         QByteArray text = "table ip lab {\n"
                           "  chain incoming { type filter hook prerouting priority -150;\n"
                           "    ip daddr { 10.213.2.6, 10.213.7.0/24 } ip ttl set 1; }\n"
@@ -175,8 +177,7 @@ private:
                       "    ip daddr 10.213.8.0/24 reject with icmp type net-unreachable;\n  }\n}\n";
     }
 
-    bool ip(const QStringList &commands)
-    {
+    bool ip(const QStringList &commands) {
         for (const QString &command : commands) {
             if (!run(QStringLiteral("ip"), command.split(QLatin1Char(' '))))
                 return false;
@@ -184,15 +185,13 @@ private:
         return true;
     }
 
-    static void remove(const QString &ns)
-    {
+    static void remove(const QString &ns) {
         QProcess::execute(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), ns});
         QDir(QStringLiteral("/etc/netns/") + ns).removeRecursively();
     }
 
     // Namespaces of labs whose test process is gone.
-    static void removeStale()
-    {
+    static void removeStale() {
         const QStringList names = QDir(QStringLiteral("/run/netns")).entryList({QStringLiteral("qoslab*")});
         for (const QString &name : names) {
             const QString pid = name.mid(6).section(QLatin1Char('x'), 0, 0);
@@ -212,16 +211,14 @@ private:
 class NetnsScope {
 public:
     explicit NetnsScope(const QString &ns)
-        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
-    {
-        const int fd = ::open(QFile::encodeName(QStringLiteral("/run/netns/") + ns).constData(),
-                              O_RDONLY | O_CLOEXEC);
+        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
+        const int fd =
+            ::open(QFile::encodeName(QStringLiteral("/run/netns/") + ns).constData(), O_RDONLY | O_CLOEXEC);
         m_entered = m_home >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
         if (fd >= 0)
             ::close(fd);
     }
-    ~NetnsScope()
-    {
+    ~NetnsScope() {
         if (m_entered)
             ::setns(m_home, CLONE_NEWNET);
         if (m_home >= 0)

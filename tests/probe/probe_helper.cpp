@@ -18,12 +18,13 @@ using namespace qos;
 
 namespace {
 
-void say(const QString &line) { std::printf("%s\n", line.toLocal8Bit().constData()); }
+void say(const QString &line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+}
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
