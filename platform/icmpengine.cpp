@@ -235,6 +235,8 @@ void IcmpSocketEngine::flush() {
             if (it != m_echoes.end() && it->second.serial == entry.second && it->second.sentNs < 0)
                 batch[count++] = entry; // else it ended (or was forgotten) before it went out
         }
+        if (count == 0)
+            break;
         int sent = sendBatch(batch, count);
         const qint64 now = nowNs();
         for (int i = 0; i < sent; ++i)
