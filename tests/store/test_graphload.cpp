@@ -23,8 +23,8 @@ QString Describe(const LocationRecord &r)
 
 QByteArray Block(const char *site, const char *ip, const char *left = "10", const char *top = "20")
 {
-    return QByteArray("------------LOCATION BEGIN-----------\r\nSITEID=") + site + "\r\nIGNORE=\r\nSITEIP=" + ip +
-           "\r\nDISABLED=0\r\nSITELEFT=" + left + "\r\nSITETOP=" + top +
+    return QByteArray("------------LOCATION BEGIN-----------\r\nSITEID=") + site +
+           "\r\nIGNORE=\r\nSITEIP=" + ip + "\r\nDISABLED=0\r\nSITELEFT=" + left + "\r\nSITETOP=" + top +
            "\r\n------------LOCATION END-----------\r\n";
 }
 
@@ -76,36 +76,40 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("texts");  // alert, online, icon text
         QTest::addColumn<int>("warnings");
         const QString tray = QStringLiteral("QOR Online Status");
-        QTest::newRow("present but empty") << QByteArray() << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
+        QTest::newRow("present but empty")
+            << QByteArray() << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
         QTest::newRow("blocks but no settings")
             << Block("a", "h") << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
         QTest::newRow("main block")
             << QByteArray("------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=1500\r\nPINGINTERVAL=5\r\n"
                           "PINGPACKETS=2\r\nALERTWAV=a.wav\r\nONLINEWAV=b.wav\r\n"
                           "------------MAIN SETTINGS-----------\r\n")
-            << QList<int>{1500, 5, 2} << QStringList{QStringLiteral("a.wav"), QStringLiteral("b.wav"), tray} << 0;
+            << QList<int>{1500, 5, 2} << QStringList{QStringLiteral("a.wav"), QStringLiteral("b.wav"), tray}
+            << 0;
         QTest::newRow("LF only, no final line end")
-            << QByteArray("PINGTIMEOUT=7\nPINGINTERVAL=8\nICONTEXT=Head office")
-            << QList<int>{7, 8, 0} << QStringList{{}, {}, QStringLiteral("Head office")} << 0;
+            << QByteArray("PINGTIMEOUT=7\nPINGINTERVAL=8\nICONTEXT=Head office") << QList<int>{7, 8, 0}
+            << QStringList{{}, {}, QStringLiteral("Head office")} << 0;
         QTest::newRow("spaces trimmed, tabs kept")
-            << QByteArray("   PINGPACKETS=3   \r\nALERTWAV=x.wav\t \r\n")
-            << QList<int>{0, 0, 3} << QStringList{QStringLiteral("x.wav\t"), {}, tray} << 0;
-        QTest::newRow("empty icon text") << QByteArray("ICONTEXT=\r\n") << QList<int>{0, 0, 0}
-                                         << QStringList{{}, {}, {}} << 0;
+            << QByteArray("   PINGPACKETS=3   \r\nALERTWAV=x.wav\t \r\n") << QList<int>{0, 0, 3}
+            << QStringList{QStringLiteral("x.wav\t"), {}, tray} << 0;
+        QTest::newRow("empty icon text")
+            << QByteArray("ICONTEXT=\r\n") << QList<int>{0, 0, 0} << QStringList{{}, {}, {}} << 0;
         QTest::newRow("earlier key wins, value after its length")
             << QByteArray("ONLINEWAV=ALERTWAV=a.wav\r\n") << QList<int>{0, 0, 0}
             << QStringList{QStringLiteral("=ALERTWAV=a.wav"), {}, tray} << 0;
         QTest::newRow("separator anywhere skips the line")
-            << QByteArray("PINGTIMEOUT=5---------\r\n") << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
+            << QByteArray("PINGTIMEOUT=5---------\r\n") << QList<int>{0, 0, 0} << QStringList{{}, {}, tray}
+            << 0;
         QTest::newRow("halves to even")
-            << QByteArray("PINGTIMEOUT=2.5\r\nPINGINTERVAL=3.5\r\nPINGPACKETS=-2.5\r\n") << QList<int>{2, 4, -2}
-            << QStringList{{}, {}, tray} << 0;
+            << QByteArray("PINGTIMEOUT=2.5\r\nPINGINTERVAL=3.5\r\nPINGPACKETS=-2.5\r\n")
+            << QList<int>{2, 4, -2} << QStringList{{}, {}, tray} << 0;
         QTest::newRow("range ends")
             << QByteArray("PINGTIMEOUT=32767\r\nPINGINTERVAL=-32768.5\r\nPINGPACKETS=+1e1\r\n")
             << QList<int>{32767, -32768, 10} << QStringList{{}, {}, tray} << 0;
         QTest::newRow("unconvertible keeps previous value")
-            << QByteArray("PINGTIMEOUT=700\r\nPINGTIMEOUT=abc\r\nPINGINTERVAL=99999\r\nPINGPACKETS=32767.5\r\n"
-                          "PINGPACKETS=\r\nPINGINTERVAL=nan\r\nPINGTIMEOUT=1 000\r\n")
+            << QByteArray(
+                   "PINGTIMEOUT=700\r\nPINGTIMEOUT=abc\r\nPINGINTERVAL=99999\r\nPINGPACKETS=32767.5\r\n"
+                   "PINGPACKETS=\r\nPINGINTERVAL=nan\r\nPINGTIMEOUT=1 000\r\n")
             << QList<int>{700, 0, 0} << QStringList{{}, {}, tray} << 6;
     }
     void settings()
@@ -146,12 +150,12 @@ private Q_SLOTS:
         QTest::newRow("LF only") << Block("abc", "h").replace("\r\n", "\n")
                                  << QStringList{QStringLiteral("abc|h||0|10|20|W")} << 0;
         QTest::newRow("key anywhere, value after its length")
-            << QByteArray("X SITEID=ABC\r\nSITETOP=1\r\n") << QStringList{QStringLiteral("D=ABC||||0|1|W")} << 0;
-        QTest::newRow("spaces around key and value")
-            << QByteArray("  SITEID=ABC  \r\nSITETOP=1\r\n") << QStringList{QStringLiteral("ABC||||0|1|W")} << 0;
-        QTest::newRow("first key in table order")
-            << QByteArray("SITEIP=SITEID=x\r\nSITETOP=5\r\n")
-            << QStringList{QStringLiteral("SITEID=x||||0|5|W")} << 0;
+            << QByteArray("X SITEID=ABC\r\nSITETOP=1\r\n") << QStringList{QStringLiteral("D=ABC||||0|1|W")}
+            << 0;
+        QTest::newRow("spaces around key and value") << QByteArray("  SITEID=ABC  \r\nSITETOP=1\r\n")
+                                                     << QStringList{QStringLiteral("ABC||||0|1|W")} << 0;
+        QTest::newRow("first key in table order") << QByteArray("SITEIP=SITEID=x\r\nSITETOP=5\r\n")
+                                                  << QStringList{QStringLiteral("SITEID=x||||0|5|W")} << 0;
         QTest::newRow("values carry to the next block")
             << QByteArray("SITEID=a\r\nIGNORE=h1\r\nSITEIP=h1,h2\r\nDISABLED=1\r\nSITELEFT=5\r\nSITETOP=6\r\n"
                           "SITEID=b\r\nSITETOP=7\r\n")
@@ -177,8 +181,8 @@ private Q_SLOTS:
         QTest::newRow("stray CR and NUL stay in values")
             << QByteArray("SITEID=a\rb\r\r\nSITEIP=h\0x\r\nSITETOP=1", 34)
             << QStringList{QStringLiteral("a\rb\r|h") + QChar(0) + QStringLiteral("x|||0|1|W")} << 0;
-        QTest::newRow("Latin-1 bytes")
-            << QByteArray("SITEID=K\xf6ln\r\nSITETOP=1\r\n") << QStringList{QStringLiteral("K\u00f6ln||||0|1|W")} << 0;
+        QTest::newRow("Latin-1 bytes") << QByteArray("SITEID=K\xf6ln\r\nSITETOP=1\r\n")
+                                       << QStringList{QStringLiteral("K\u00f6ln||||0|1|W")} << 0;
         QTest::newRow("overlong line skipped")
             << QByteArray("SITEID=a\r\nSITEID=") + QByteArray(MaxLineLength + 10, 'x') + "\r\nSITETOP=1\r\n"
             << QStringList{QStringLiteral("a||||0|1|W")} << 1;
@@ -240,6 +244,43 @@ private Q_SLOTS:
         const LoadResult r = LoadConfiguration(dir.path(), cfg);
         QVERIFY(r.warnings.isEmpty());
         QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(1));
+    }
+
+    void readFailureKeepsWhatWasRead()
+    {
+        QTemporaryDir dir;
+        QByteArray file = "PINGTIMEOUT=5\r\n";
+        while (file.size() < 100 * 1024)
+            file += Block("a", "h");
+        QVERIFY(WriteBytes(GraphFilePath(dir.path()), file));
+        FailingOps ops;
+        ops.step = FailingOps::Read;
+        ops.onCall = 2;
+        ops.text = QStringLiteral("Input/output error");
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg, &ops);
+        QVERIFY2(r.error.contains(ops.text) && r.error.contains(QLatin1String("graph.txt")),
+                 qPrintable(r.error));
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(5));
+        QVERIFY(cfg.table.LocationCount() > 0);
+        QCOMPARE(ReadBytes(GraphFilePath(dir.path())), file);
+    }
+
+    void twinThatCannotBeRenamedIsLoadedAndKept()
+    {
+        QTemporaryDir dir;
+        const QByteArray content = "PINGTIMEOUT=1234\r\n" + Block("abc", "h");
+        QVERIFY(WriteBytes(GraphTwinPath(dir.path()), content));
+        FailingOps ops;
+        ops.step = FailingOps::Rename;
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg, &ops);
+        QVERIFY(r.error.contains(QLatin1String("graphtmp.txt")));
+        QCOMPARE(cfg.table.LocationCount(), 1);
+        // Nothing may now create a fresh graph.txt beside the only copy.
+        QVERIFY(!AppendLocation(dir.path(), cfg.settings, cfg.table[1], nullptr).ok());
+        QCOMPARE(ReadBytes(GraphTwinPath(dir.path())), content);
+        QVERIFY(!QFile::exists(GraphFilePath(dir.path())));
     }
 
     void unreadableFileIsAnErrorAndStaysUntouched()

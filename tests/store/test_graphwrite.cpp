@@ -1,8 +1,7 @@
-#include "tests/fakes/fakes.h"
 #include "graphfiles.h"
-#include "store/fileops.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
+#include "tests/fakes/fakes.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,48 +28,6 @@ LocationRecord Abc()
     rec.top = 300.5f;
     return rec;
 }
-
-// Makes one primitive fail on its n-th use, as the system would.
-class FailingOps : public FileOps {
-public:
-    enum Step { None, OpenSource, OpenTwin, Read, Write, Sync, Rename };
-    Step step = None;
-    int onCall = 1;
-    QString text = QStringLiteral("Simulated failure");
-    std::function<void()> beforeRename;
-
-    bool open(QFile &file, QIODevice::OpenMode mode, QString &error) override
-    {
-        return !fails(mode & QIODevice::WriteOnly ? OpenTwin : OpenSource, error) && FileOps::open(file, mode, error);
-    }
-    qint64 read(QFile &file, char *data, qint64 maxSize, QString &error) override
-    {
-        return fails(Read, error) ? -1 : FileOps::read(file, data, maxSize, error);
-    }
-    bool write(QFile &file, QByteArrayView bytes, QString &error) override
-    {
-        if (step == Write && calls + 1 == onCall)
-            FileOps::write(file, bytes.first(bytes.size() / 2), error); // a partial write, then the disk is full
-        return !fails(Write, error) && FileOps::write(file, bytes, error);
-    }
-    bool sync(QFile &file, QString &error) override { return !fails(Sync, error) && FileOps::sync(file, error); }
-    bool rename(const QString &from, const QString &to, bool replace, QString &error) override
-    {
-        if (beforeRename)
-            beforeRename();
-        return !fails(Rename, error) && FileOps::rename(from, to, replace, error);
-    }
-
-private:
-    bool fails(Step s, QString &error)
-    {
-        if (s != step || ++calls != onCall)
-            return false;
-        error = text;
-        return true;
-    }
-    int calls = 0;
-};
 
 } // namespace
 
@@ -110,10 +67,11 @@ private Q_SLOTS:
         FakePleaseWait wait;
         const Status s = AppendLocation(dir.path(), settings, Abc(), &wait);
         QVERIFY2(s.ok(), qPrintable(s.error));
-        QCOMPARE(ReadBytes(GraphFilePath(dir.path())),
-                 "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\nPINGPACKETS=4\r\n"
-                 "ALERTWAV=alarm.wav\r\nONLINEWAV=\r\n------------MAIN SETTINGS-----------\r\n" +
-                     AbcBlock);
+        QCOMPARE(
+            ReadBytes(GraphFilePath(dir.path())),
+            "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\nPINGPACKETS=4\r\n"
+            "ALERTWAV=alarm.wav\r\nONLINEWAV=\r\n------------MAIN SETTINGS-----------\r\n" +
+                AbcBlock);
         QCOMPARE(wait.begins, 1);
         QVERIFY(!wait.showing());
         QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
@@ -131,16 +89,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("kept"); // what the old lines become
-        const QByteArray main = "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=1\r\nICONTEXT=Branch\r\n";
+        const QByteArray main =
+            "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=1\r\nICONTEXT=Branch\r\n";
         QTest::newRow("CR LF") << main << main;
         QTest::newRow("empty file") << QByteArray() << QByteArray();
         QTest::newRow("LF only") << QByteArray(main).replace("\r\n", "\n") << main;
         QTest::newRow("no final line end") << main + "ONLINEWAV=x" << main + "ONLINEWAV=x\r\n";
         QTest::newRow("unknown lines, spaces, tabs, empty lines")
-            << QByteArray("  junk \t\r\n\r\n; comment\r\n  SITEID=x  \r\n") << QByteArray("  junk \t\r\n\r\n; comment\r\n  SITEID=x  \r\n");
-        QTest::newRow("Latin-1 and NUL bytes") << QByteArray("SITEID=K\xf6ln\0!\r\n", 15)
-                                             << QByteArray("SITEID=K\xf6ln\0!\r\n", 15);
-        QTest::newRow("stray CR kept as read") << QByteArray("a\rb\r\nc\r\r\n") << QByteArray("a\rb\r\nc\r\r\n");
+            << QByteArray("  junk \t\r\n\r\n; comment\r\n  SITEID=x  \r\n")
+            << QByteArray("  junk \t\r\n\r\n; comment\r\n  SITEID=x  \r\n");
+        QTest::newRow("Latin-1 and NUL bytes")
+            << QByteArray("SITEID=K\xf6ln\0!\r\n", 15) << QByteArray("SITEID=K\xf6ln\0!\r\n", 15);
+        QTest::newRow("stray CR kept as read")
+            << QByteArray("a\rb\r\nc\r\r\n") << QByteArray("a\rb\r\nc\r\r\n");
     }
     void appendToExistingFile()
     {
@@ -194,7 +155,8 @@ private Q_SLOTS:
             return line;
         };
         FakePleaseWait wait;
-        const Status s = RewriteViaTemporary(path, GraphTwinPath(dir.path()), rule, {"extra 1", "extra 2"}, &wait);
+        const Status s =
+            RewriteViaTemporary(path, GraphTwinPath(dir.path()), rule, {"extra 1", "extra 2"}, &wait);
         QVERIFY2(s.ok(), qPrintable(s.error));
         QCOMPARE(ReadBytes(path), QByteArray("keep\r\nreplaced\r\nICONTEXT=x\r\nextra 1\r\nextra 2\r\n"));
         QCOMPARE(wait.begins, 1);
@@ -237,15 +199,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("siteip");
         QTest::addColumn<QString>("why");
         const QString ip = QStringLiteral("h");
-        QTest::newRow("CR LF in name") << QStringLiteral("x\r\nPINGTIMEOUT=1") << ip << QStringLiteral("line break");
+        QTest::newRow("CR LF in name")
+            << QStringLiteral("x\r\nPINGTIMEOUT=1") << ip << QStringLiteral("line break");
         QTest::newRow("LF in name") << QStringLiteral("x\nSITETOP=5") << ip << QStringLiteral("line break");
         QTest::newRow("block in addresses")
-            << QStringLiteral("x") << QStringLiteral("h\r\n------------LOCATION BEGIN-----------\r\nSITEID=evil")
+            << QStringLiteral("x")
+            << QStringLiteral("h\r\n------------LOCATION BEGIN-----------\r\nSITEID=evil")
             << QStringLiteral("line break");
         QTest::newRow("not Latin-1") << QStringLiteral("\u20ac") << ip << QStringLiteral("code page");
-        QTest::newRow("earlier key in addresses") << QStringLiteral("x") << QStringLiteral("h,SITEID=evil")
-                                                  << QStringLiteral("SITEID=");
-        QTest::newRow("separator in name") << QStringLiteral("a---------b") << ip << QStringLiteral("---------");
+        QTest::newRow("earlier key in addresses")
+            << QStringLiteral("x") << QStringLiteral("h,SITEID=evil") << QStringLiteral("SITEID=");
+        QTest::newRow("separator in name")
+            << QStringLiteral("a---------b") << ip << QStringLiteral("---------");
         QTest::newRow("trailing space") << QStringLiteral("abc ") << ip << QStringLiteral("space");
     }
     void craftedValuesAreRefused()
