@@ -30,24 +30,28 @@ constexpr int kSequential = 2000;
 constexpr int kSweepTimeoutMs = 1000;
 constexpr int kRounds = 5;
 
-void say(const QString &line) {
+void say(const QString &line)
+{
     std::printf("%s\n", line.toLocal8Bit().constData());
 }
 
-double median(std::vector<double> values) {
+double median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
 // Runs the event loop until done() is true.
-void runUntil(const std::function<bool()> &done) {
+void runUntil(const std::function<bool()> &done)
+{
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Microseconds per step of kSequential asynchronous steps run one after another; step(done)
 // starts one and calls done when it has ended.
-double perStepUs(const std::function<void(std::function<void()> done)> &step) {
+double perStepUs(const std::function<void(std::function<void()> done)> &step)
+{
     int left = kSequential;
     std::function<void()> next = [&] {
         step([&] {
@@ -62,7 +66,8 @@ double perStepUs(const std::function<void(std::function<void()> done)> &step) {
     return double(clock.nsecsElapsed()) / 1000.0 / kSequential;
 }
 
-double sequentialOnEngine(EchoEngine &engine, quint32 loopback) {
+double sequentialOnEngine(EchoEngine &engine, quint32 loopback)
+{
     QObject context;
     int failures = 0;
     const double us = perStepUs([&](std::function<void()> done) {
@@ -76,7 +81,8 @@ double sequentialOnEngine(EchoEngine &engine, quint32 loopback) {
     return us;
 }
 
-double sequentialThroughProber(Prober &prober) {
+double sequentialThroughProber(Prober &prober)
+{
     QObject context;
     return perStepUs([&](std::function<void()> done) {
         prober.SocketsStartup();
@@ -87,7 +93,8 @@ double sequentialThroughProber(Prober &prober) {
     });
 }
 
-QStringList sweepAddresses() {
+QStringList sweepAddresses()
+{
     QStringList addresses;
     for (int x = 1; x <= 4; ++x) {
         for (int y = 1; y <= 250; ++y)
@@ -97,7 +104,8 @@ QStringList sweepAddresses() {
 }
 
 // Milliseconds from the first send to the last result; replies counted in *answered.
-double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answered) {
+double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answered)
+{
     QObject context;
     int left = int(addresses.size());
     *answered = 0;
@@ -117,7 +125,8 @@ double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answ
 }
 
 // fping's own elapsed time and the wall time of its process, in milliseconds; -1 when it failed.
-std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered) {
+std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered)
+{
     QProcess fping;
     QElapsedTimer clock;
     clock.start();
@@ -139,7 +148,8 @@ std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answ
     return {elapsed.captured(1).toDouble() * 1000.0, wall};
 }
 
-void benchLatency() {
+void benchLatency()
+{
     const QString reason = test::NetLab::unavailableReason();
     if (!reason.isEmpty()) {
         say(QStringLiteral("(c) skipped: ") + reason);
@@ -197,7 +207,8 @@ void benchLatency() {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     QCoreApplication app(argc, argv);
     IcmpSocketEngine engine;
     if (!engine.open()) {

@@ -35,24 +35,28 @@ constexpr std::size_t kPacketRoom = 1024;
 // Room for many replies arriving at once (the kernel caps what it grants).
 constexpr int kReceiveBuffer = 1 << 20;
 
-qint64 nowNs() {
+qint64 nowNs()
+{
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-bool isPermissionError(int error) {
+bool isPermissionError(int error)
+{
     return error == EACCES || error == EPERM;
 }
 
-void enlargeReceiveBuffer(int fd) {
+void enlargeReceiveBuffer(int fd)
+{
     const int size = kReceiveBuffer;
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
 // Sets a datagram ICMP socket up; its identifier, or -1 (errno tells why).
-int prepareDatagram(int fd) {
+int prepareDatagram(int fd)
+{
     // ICMP errors about our echoes arrive on the error queue only with IP_RECVERR. Binding to port
     // 0 makes the kernel choose the identifier now, so that getsockname can tell it.
     const int on = 1;
@@ -67,7 +71,8 @@ int prepareDatagram(int fd) {
 }
 
 // Sets a raw ICMP socket up; the identifier chosen for it.
-int prepareRaw(int fd) {
+int prepareRaw(int fd)
+{
     // A raw socket sees every ICMP packet of the host: let the kernel pass only the types that can
     // end an echo.
     icmp_filter filter{};
@@ -78,18 +83,21 @@ int prepareRaw(int fd) {
 }
 
 // Points a message header at one address and one buffer.
-void describe(msghdr &message, sockaddr_in *address, iovec *part) {
+void describe(msghdr &message, sockaddr_in *address, iovec *part)
+{
     message.msg_name = address;
     message.msg_namelen = sizeof *address;
     message.msg_iov = part;
     message.msg_iovlen = 1;
 }
 
-QString systemText(int error) {
+QString systemText(int error)
+{
     return QString::fromLocal8Bit(::strerror(error));
 }
 
-QString pingGroupRange() {
+QString pingGroupRange()
+{
     QFile file(QStringLiteral("/proc/sys/net/ipv4/ping_group_range"));
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("?");
@@ -99,7 +107,8 @@ QString pingGroupRange() {
 } // namespace
 
 IcmpSocketEngine::IcmpSocketEngine(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     m_deadlineTimer.setSingleShot(true);
     m_deadlineTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_deadlineTimer, &QTimer::timeout, this, &IcmpSocketEngine::expire);
@@ -108,23 +117,27 @@ IcmpSocketEngine::IcmpSocketEngine(QObject *parent)
     connect(&m_flushTimer, &QTimer::timeout, this, &IcmpSocketEngine::flush);
 }
 
-IcmpSocketEngine::~IcmpSocketEngine() {
+IcmpSocketEngine::~IcmpSocketEngine()
+{
     close();
 }
 
-bool IcmpSocketEngine::open() {
+bool IcmpSocketEngine::open()
+{
     if (isOpen())
         return true;
     return openSocket(SocketKind::Datagram) || openSocket(SocketKind::Raw);
 }
 
-bool IcmpSocketEngine::open(SocketKind kind) {
+bool IcmpSocketEngine::open(SocketKind kind)
+{
     if (isOpen())
         return m_kind == kind;
     return kind != SocketKind::None && openSocket(kind);
 }
 
-bool IcmpSocketEngine::openSocket(SocketKind kind) {
+bool IcmpSocketEngine::openSocket(SocketKind kind)
+{
     const bool datagram = kind == SocketKind::Datagram;
     int &error = datagram ? m_datagramError : m_rawError;
     const int fd =
@@ -144,7 +157,8 @@ bool IcmpSocketEngine::openSocket(SocketKind kind) {
     return true;
 }
 
-void IcmpSocketEngine::watch() {
+void IcmpSocketEngine::watch()
+{
     enlargeReceiveBuffer(m_fd);
     m_readNotifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::drain);
@@ -159,7 +173,8 @@ void IcmpSocketEngine::watch() {
     connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::flush);
 }
 
-QString IcmpSocketEngine::openFailureHint() const {
+QString IcmpSocketEngine::openFailureHint() const
+{
     if (isOpen() || (m_datagramError == 0 && m_rawError == 0))
         return {};
     const bool datagramRefused = m_datagramError == 0 || isPermissionError(m_datagramError);
@@ -175,7 +190,8 @@ QString IcmpSocketEngine::openFailureHint() const {
         .arg(systemText(m_rawError ? m_rawError : m_datagramError));
 }
 
-bool IcmpSocketEngine::close() {
+bool IcmpSocketEngine::close()
+{
     if (!isOpen())
         return true;
     m_readNotifier.reset();
@@ -196,7 +212,8 @@ bool IcmpSocketEngine::close() {
     return closed;
 }
 
-void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Done done) {
+void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Done done)
+{
     if (!context)
         context = this;
     quint16 sequence = 0;
@@ -223,7 +240,8 @@ void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Do
         armDeadlineTimer();
 }
 
-void IcmpSocketEngine::flush() {
+void IcmpSocketEngine::flush()
+{
     bool retried = false;
     while (!m_sendQueue.empty()) {
         std::pair<quint16, quint64> batch[kSendBatch];
@@ -267,7 +285,8 @@ void IcmpSocketEngine::flush() {
 }
 
 // Sends echo requests; the number sent, or minus the errno of the first one's failure.
-int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int count) {
+int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int count)
+{
     quint8 packets[kSendBatch][icmp::kEchoSize];
     sockaddr_in to[kSendBatch]{};
     iovec parts[kSendBatch];
@@ -286,7 +305,8 @@ int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int co
     return sent < 0 ? -errno : sent;
 }
 
-void IcmpSocketEngine::drain() {
+void IcmpSocketEngine::drain()
+{
     if (!isOpen())
         return;
     if (m_kind == SocketKind::Datagram)
@@ -296,7 +316,8 @@ void IcmpSocketEngine::drain() {
 }
 
 // Reads a datagram socket's error queue; the number of entries read.
-int IcmpSocketEngine::readQueuedErrors() {
+int IcmpSocketEngine::readQueuedErrors()
+{
     int count = 0;
     while (count < kReceiveBatch * kReceiveCalls && readQueuedError())
         ++count;
@@ -304,7 +325,8 @@ int IcmpSocketEngine::readQueuedErrors() {
 }
 
 // Reads the packets waiting; false when there were none.
-bool IcmpSocketEngine::readPackets() {
+bool IcmpSocketEngine::readPackets()
+{
     m_packets.resize(kReceiveBatch * kPacketRoom);
     sockaddr_in from[kReceiveBatch]{};
     iovec parts[kReceiveBatch];
@@ -334,7 +356,8 @@ bool IcmpSocketEngine::readPackets() {
 }
 
 // Reads one entry of a datagram socket's error queue; false when there is none.
-bool IcmpSocketEngine::readQueuedError() {
+bool IcmpSocketEngine::readQueuedError()
+{
     alignas(8) quint8 buffer[576];
     alignas(cmsghdr) char control[512];
     sockaddr_in destination{};
@@ -365,7 +388,8 @@ bool IcmpSocketEngine::readQueuedError() {
     return true;
 }
 
-void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs) {
+void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs)
+{
     if (message.kind == icmp::Message::Kind::Other || message.identifier != m_identifier)
         return;
     const auto it = m_echoes.find(message.sequence);
@@ -380,7 +404,8 @@ void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs) {
         finish(message.sequence, status, -1);
 }
 
-void IcmpSocketEngine::expire() {
+void IcmpSocketEngine::expire()
+{
     drain(); // a reply already waiting in the socket is not a timeout
     const qint64 now = nowNs();
     while (!m_deadlines.empty() && m_deadlines.begin()->first <= now)
@@ -388,7 +413,8 @@ void IcmpSocketEngine::expire() {
     armDeadlineTimer();
 }
 
-void IcmpSocketEngine::finish(quint16 sequence, qint32 status, qint64 roundTripUs) {
+void IcmpSocketEngine::finish(quint16 sequence, qint32 status, qint64 roundTripUs)
+{
     auto node = m_echoes.extract(sequence);
     if (node.empty())
         return;
@@ -401,7 +427,8 @@ void IcmpSocketEngine::finish(quint16 sequence, qint32 status, qint64 roundTripU
         Qt::QueuedConnection);
 }
 
-void IcmpSocketEngine::armDeadlineTimer() {
+void IcmpSocketEngine::armDeadlineTimer()
+{
     if (m_deadlines.empty()) {
         m_deadlineTimer.stop();
         return;
@@ -411,7 +438,8 @@ void IcmpSocketEngine::armDeadlineTimer() {
     m_deadlineTimer.start(int(std::clamp<qint64>(waitMs, 0, std::numeric_limits<int>::max())));
 }
 
-bool IcmpSocketEngine::allocateSequence(quint16 *sequence) const {
+bool IcmpSocketEngine::allocateSequence(quint16 *sequence) const
+{
     for (int i = 0; i <= 0xffff; ++i) {
         const quint16 candidate = quint16(m_nextSequence + i); // wraps from 65535 to 0
         if (m_echoes.find(candidate) == m_echoes.end()) {
@@ -422,14 +450,16 @@ bool IcmpSocketEngine::allocateSequence(quint16 *sequence) const {
     return false;
 }
 
-void IcmpSocketEngine::track(QObject *context) {
+void IcmpSocketEngine::track(QObject *context)
+{
     Watch &watch = m_contexts[context];
     if (watch.echoes++ == 0 && context != this) {
         watch.connection = connect(context, &QObject::destroyed, this, [this, context] { forget(context); });
     }
 }
 
-void IcmpSocketEngine::untrack(QObject *context) {
+void IcmpSocketEngine::untrack(QObject *context)
+{
     const auto it = m_contexts.find(context);
     if (it == m_contexts.end())
         return;
@@ -440,7 +470,8 @@ void IcmpSocketEngine::untrack(QObject *context) {
 }
 
 // The context is gone: its echoes end without a word, and their sequence numbers are free again.
-void IcmpSocketEngine::forget(QObject *context) {
+void IcmpSocketEngine::forget(QObject *context)
+{
     for (auto it = m_echoes.begin(); it != m_echoes.end();) {
         if (it->second.context == context) {
             m_deadlines.erase({it->second.deadlineNs, it->first});
@@ -452,7 +483,8 @@ void IcmpSocketEngine::forget(QObject *context) {
     m_contexts.remove(context);
 }
 
-std::unique_ptr<EchoEngine> makeEchoEngine() {
+std::unique_ptr<EchoEngine> makeEchoEngine()
+{
     return std::make_unique<IcmpSocketEngine>();
 }
 

@@ -10,7 +10,8 @@ constexpr quint8 kTypeEchoRequest = 8;
 constexpr quint8 kProtocolIcmp = 1;
 constexpr std::size_t kMinIpHeader = 20;
 
-quint16 read16(const quint8 *p) {
+quint16 read16(const quint8 *p)
+{
     return quint16(quint16(p[0]) << 8 | p[1]);
 }
 
@@ -23,7 +24,8 @@ quint32 readAddress(const quint8 *p) // keeps network byte order
 
 // Length of the IPv4 header at data, or 0 when there is no complete one followed by at least
 // `after` bytes.
-std::size_t ipHeaderLength(const quint8 *data, std::size_t size, std::size_t after) {
+std::size_t ipHeaderLength(const quint8 *data, std::size_t size, std::size_t after)
+{
     if (size < kMinIpHeader || (data[0] >> 4) != 4)
         return 0;
     const std::size_t length = std::size_t(data[0] & 0x0f) * 4;
@@ -33,7 +35,8 @@ std::size_t ipHeaderLength(const quint8 *data, std::size_t size, std::size_t aft
 }
 
 // The echo header at data when it has the type wanted (code 0), as a message of the given kind.
-Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kind kind, quint32 address) {
+Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kind kind, quint32 address)
+{
     Message m;
     if (size < kEchoSize || data[0] != type || data[1] != 0)
         return m;
@@ -44,13 +47,15 @@ Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kin
     return m;
 }
 
-bool isErrorType(quint8 type) {
+bool isErrorType(quint8 type)
+{
     return type == 3 || type == 4 || type == 11 || type == 12;
 }
 
 } // namespace
 
-quint16 checksum(const quint8 *data, std::size_t size) {
+quint16 checksum(const quint8 *data, std::size_t size)
+{
     quint32 sum = 0;
     for (std::size_t i = 0; i + 1 < size; i += 2)
         sum += read16(data + i);
@@ -61,7 +66,8 @@ quint16 checksum(const quint8 *data, std::size_t size) {
     return quint16(~sum);
 }
 
-void writeEchoRequest(quint8 *out, quint16 identifier, quint16 sequence) {
+void writeEchoRequest(quint8 *out, quint16 identifier, quint16 sequence)
+{
     out[0] = kTypeEchoRequest;
     out[1] = 0;
     out[2] = out[3] = 0;
@@ -74,7 +80,8 @@ void writeEchoRequest(quint8 *out, quint16 identifier, quint16 sequence) {
     out[3] = quint8(sum);
 }
 
-Message parseRawPacket(const quint8 *data, std::size_t size) {
+Message parseRawPacket(const quint8 *data, std::size_t size)
+{
     Message m;
     const std::size_t ipLength = ipHeaderLength(data, size, kEchoSize);
     if (ipLength == 0 || data[9] != kProtocolIcmp)
@@ -97,11 +104,13 @@ Message parseRawPacket(const quint8 *data, std::size_t size) {
     return m;
 }
 
-Message parseDatagramReply(const quint8 *data, std::size_t size, quint32 from) {
+Message parseDatagramReply(const quint8 *data, std::size_t size, quint32 from)
+{
     return readEcho(data, size, kTypeEchoReply, Message::Kind::Reply, from);
 }
 
-Message parseDatagramError(const quint8 *data, std::size_t size, quint32 destination, int type, int code) {
+Message parseDatagramError(const quint8 *data, std::size_t size, quint32 destination, int type, int code)
+{
     Message m = readEcho(data, size, kTypeEchoRequest, Message::Kind::Error, destination);
     m.type = type;
     m.code = code;

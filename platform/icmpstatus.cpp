@@ -85,7 +85,8 @@ constexpr ErrnoRow kErrnoRows[] = {
 
 } // namespace
 
-qint32 statusForIcmpError(int type, int code) {
+qint32 statusForIcmpError(int type, int code)
+{
     for (const IcmpRow &row : kIcmpRows) {
         if (row.type == type && (row.code == code || row.code == -1))
             return row.status;
@@ -93,7 +94,8 @@ qint32 statusForIcmpError(int type, int code) {
     return IpSuccess;
 }
 
-qint32 statusForSendError(int errnoValue) {
+qint32 statusForSendError(int errnoValue)
+{
     for (const ErrnoRow &row : kErrnoRows) {
         if (row.error == errnoValue)
             return row.status;

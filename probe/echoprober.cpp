@@ -8,7 +8,8 @@
 namespace qos {
 namespace {
 
-template <typename Function> void post(QObject *context, Function function) {
+template <typename Function> void post(QObject *context, Function function)
+{
     QMetaObject::invokeMethod(context, std::move(function), Qt::QueuedConnection);
 }
 
@@ -21,23 +22,27 @@ constexpr QLatin1String kCleanupFailure("Windows Sockets error occurred in Clean
 EchoProber::EchoProber(std::unique_ptr<EchoEngine> engine, MessageBoxes &boxes, StartupNotice &notice)
     : m_engine(std::move(engine))
     , m_boxes(boxes)
-    , m_notice(notice) {}
+    , m_notice(notice)
+{}
 
 EchoProber::~EchoProber() = default;
 
-bool EchoProber::SocketsStartup() {
+bool EchoProber::SocketsStartup()
+{
     if (!m_engine->open())
         return false;
     ++m_holders;
     return true;
 }
 
-QString EchoProber::SocketsStartupFailureText() const {
+QString EchoProber::SocketsStartupFailureText() const
+{
     const QString hint = m_engine->openFailureHint();
     return hint.isEmpty() ? QString(kStartupFailure) : kStartupFailure + QLatin1Char('\n') + hint;
 }
 
-void EchoProber::SocketsCleanup() {
+void EchoProber::SocketsCleanup()
+{
     if (m_holders > 0)
         --m_holders;
     if (m_holders > 0 || !m_engine->isOpen() || m_engine->inFlight() > 0)
@@ -46,7 +51,8 @@ void EchoProber::SocketsCleanup() {
         m_boxes.show(QString(kCleanupFailure), MessageBoxes::Icon::Exclamation);
 }
 
-std::optional<quint32> EchoProber::dottedAddress(const QString &text) {
+std::optional<quint32> EchoProber::dottedAddress(const QString &text)
+{
     const in_addr_t address = ::inet_addr(text.toLatin1().constData());
     if (address == INADDR_NONE)
         return std::nullopt;
@@ -54,7 +60,8 @@ std::optional<quint32> EchoProber::dottedAddress(const QString &text) {
 }
 
 void EchoProber::ResolveHostAddress(const QString &name, QObject *context,
-                                    std::function<void(const QString &)> done) {
+                                    std::function<void(const QString &)> done)
+{
     if (!context)
         return;
     // Dotted text needs no look-up: it comes back as it is (in its plain four-part form when
@@ -81,7 +88,8 @@ void EchoProber::ResolveHostAddress(const QString &name, QObject *context,
 }
 
 void EchoProber::EchoProbe(const QString &address, int timeoutMs, QObject *context,
-                           std::function<void(const EchoResult &)> done) {
+                           std::function<void(const EchoResult &)> done)
+{
     if (!context)
         return;
     const std::optional<quint32> target = dottedAddress(address);

@@ -3,9 +3,11 @@
 namespace qos {
 
 StartupNotice::StartupNotice(MessageBoxes &boxes)
-    : m_boxes(boxes) {}
+    : m_boxes(boxes)
+{}
 
-bool StartupNotice::show(const QString &text) {
+bool StartupNotice::show(const QString &text)
+{
     if (*m_open)
         return false;
     *m_open = true;
@@ -16,7 +18,8 @@ bool StartupNotice::show(const QString &text) {
     return true;
 }
 
-bool StartupNotice::startup(Prober &prober) {
+bool StartupNotice::startup(Prober &prober)
+{
     if (prober.SocketsStartup())
         return true;
     show(prober.SocketsStartupFailureText());

@@ -2,7 +2,8 @@
 
 namespace qos {
 
-QString ProbeStatusText(ProbeStatus status) {
+QString ProbeStatusText(ProbeStatus status)
+{
     switch (status) {
     case -1:
         return QStringLiteral("Invalid Host");

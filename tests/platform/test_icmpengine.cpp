@@ -19,7 +19,8 @@ using Kind = IcmpSocketEngine::SocketKind;
 
 namespace {
 
-quint32 ipv4(const char *text) {
+quint32 ipv4(const char *text)
+{
     return ntohl(::inet_addr(text));
 }
 
@@ -29,7 +30,8 @@ struct Record {
     qint64 atMs = -1;
 };
 
-EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr) {
+EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr)
+{
     return [&record, clock](const EchoEngine::Outcome &outcome) {
         ++record.calls;
         record.outcome = outcome;
@@ -38,7 +40,8 @@ EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr
     };
 }
 
-std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind) {
+std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind)
+{
     auto engine = std::make_unique<IcmpSocketEngine>();
     NetnsScope scope(ns);
     if (!scope.entered() || !engine->open(kind))
@@ -46,7 +49,8 @@ std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind) {
     return engine;
 }
 
-void addKinds(const char *name, const std::function<void(QTestData &)> &fill) {
+void addKinds(const char *name, const std::function<void(QTestData &)> &fill)
+{
     for (const auto &[label, kind] : {std::pair{"datagram", Kind::Datagram}, std::pair{"raw", Kind::Raw}})
         fill(QTest::addRow("%s/%s", label, name) << kind);
 }
@@ -55,7 +59,8 @@ void addKinds(const char *name, const std::function<void(QTestData &)> &fill) {
 // forged replies to the client from chosen addresses of the target.
 class Forger {
 public:
-    explicit Forger(const QString &ns) {
+    explicit Forger(const QString &ns)
+    {
         NetnsScope scope(ns);
         m_listen = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
         for (const char *from : {"10.213.3.5", "10.213.3.6"}) {
@@ -67,7 +72,8 @@ public:
             m_senders.emplace_back(from, fd);
         }
     }
-    ~Forger() {
+    ~Forger()
+    {
         ::close(m_listen);
         for (const auto &sender : m_senders)
             ::close(sender.second);
@@ -75,7 +81,8 @@ public:
     bool ok() const { return m_listen >= 0; }
 
     // Waits (running the event loop) for an echo request to `to`; gives its identifier and sequence.
-    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence) {
+    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence)
+    {
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 3000) {
@@ -98,7 +105,8 @@ public:
     }
 
     void send(const char *from, quint16 identifier, quint16 sequence, quint8 type = 0,
-              bool badChecksum = false) {
+              bool badChecksum = false)
+    {
         quint8 packet[icmp::kEchoSize];
         icmp::writeEchoRequest(packet, identifier, sequence);
         packet[0] = type;
@@ -120,7 +128,8 @@ private:
     std::vector<std::pair<const char *, int>> m_senders;
 };
 
-void runEventsFor(int ms) {
+void runEventsFor(int ms)
+{
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < ms)
@@ -136,7 +145,8 @@ class TestIcmpEngine : public QObject {
     const QString &client(Kind kind) const { return m_labs[kind == Kind::Raw]->client(); }
 
 private Q_SLOTS:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QString reason = NetLab::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(QStringLiteral("namespace test hosts unavailable: ") + reason));
@@ -146,12 +156,14 @@ private Q_SLOTS:
                 QSKIP(qPrintable(QStringLiteral("cannot build the test network: ") + lab->error()));
         }
     }
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         for (auto &lab : m_labs)
             lab.reset();
     }
 
-    void statuses_data() {
+    void statuses_data()
+    {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("status");
@@ -181,7 +193,8 @@ private Q_SLOTS:
         row("sendto: no route", "10.213.200.1", IpDestNetUnreachable);
         row("silent", "10.213.2.3", IpRequestTimedOut);
     }
-    void statuses() {
+    void statuses()
+    {
         QFETCH(Kind, kind);
         QFETCH(QString, address);
         QFETCH(int, status);
@@ -198,7 +211,8 @@ private Q_SLOTS:
         QCOMPARE(engine->inFlight(), 0);
     }
 
-    void silentHostTimesOut_data() {
+    void silentHostTimesOut_data()
+    {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<int>("waitMs");
@@ -208,7 +222,8 @@ private Q_SLOTS:
             addKinds(name, [&](QTestData &d) { d << timeout << wait; });
         }
     }
-    void silentHostTimesOut() {
+    void silentHostTimesOut()
+    {
         QFETCH(Kind, kind);
         QFETCH(int, timeoutMs);
         QFETCH(int, waitMs);
@@ -225,11 +240,13 @@ private Q_SLOTS:
                  qPrintable(QString::number(record.atMs)));
     }
 
-    void hundredInFlight_data() {
+    void hundredInFlight_data()
+    {
         QTest::addColumn<Kind>("kind");
         addKinds("mixed", [](QTestData &) {});
     }
-    void hundredInFlight() {
+    void hundredInFlight()
+    {
         QFETCH(Kind, kind);
         const auto engine = openIn(client(kind), kind);
         QVERIFY(engine);
@@ -267,11 +284,13 @@ private Q_SLOTS:
         }
     }
 
-    void strayRepliesIgnored_data() {
+    void strayRepliesIgnored_data()
+    {
         QTest::addColumn<Kind>("kind");
         addKinds("stray", [](QTestData &) {});
     }
-    void strayRepliesIgnored() {
+    void strayRepliesIgnored()
+    {
         QFETCH(Kind, kind);
         NetLab lab; // its target answers no echo itself: the test answers instead
         QVERIFY2(lab.start(), qPrintable(lab.error()));
@@ -311,7 +330,8 @@ private Q_SLOTS:
         QCOMPARE(late.calls, 1);
     }
 
-    void destroyedContextIsForgotten() {
+    void destroyedContextIsForgotten()
+    {
         const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
         QVERIFY(engine);
         Record queued, sent, alive;
@@ -331,7 +351,8 @@ private Q_SLOTS:
         QCOMPARE(queued.calls + sent.calls, 0);
     }
 
-    void sequenceNumbersWrap() {
+    void sequenceNumbersWrap()
+    {
         const auto engine = openIn(client(Kind::Raw), Kind::Raw);
         QVERIFY(engine);
         QObject context;
@@ -350,7 +371,8 @@ private Q_SLOTS:
         QCOMPARE(waiting.outcome.status, IpRequestTimedOut);
     }
 
-    void closeEndsWaitingEchoes() {
+    void closeEndsWaitingEchoes()
+    {
         const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
         QVERIFY(engine);
         Record record;

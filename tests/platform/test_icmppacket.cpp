@@ -15,7 +15,8 @@ namespace {
 constexpr quint16 kId = 0x1234;
 constexpr quint16 kSeq = 0xfffe;
 
-QByteArray ipHeader(const char *from, const char *to, quint8 protocol, int words = 5) {
+QByteArray ipHeader(const char *from, const char *to, quint8 protocol, int words = 5)
+{
     QByteArray h(words * 4, '\0');
     h[0] = char(0x40 | words);
     h[9] = char(protocol);
@@ -25,7 +26,8 @@ QByteArray ipHeader(const char *from, const char *to, quint8 protocol, int words
     return h;
 }
 
-QByteArray echo(quint8 type, quint16 id = kId, quint16 seq = kSeq) {
+QByteArray echo(quint8 type, quint16 id = kId, quint16 seq = kSeq)
+{
     QByteArray e(icmp::kEchoSize, '\0');
     icmp::writeEchoRequest(reinterpret_cast<quint8 *>(e.data()), id, seq);
     e[0] = char(type);
@@ -37,7 +39,8 @@ QByteArray echo(quint8 type, quint16 id = kId, quint16 seq = kSeq) {
 }
 
 // An ICMP error (type, code) from a router quoting `quoted`, inside its IPv4 header.
-QByteArray error(quint8 type, quint8 code, const QByteArray &quoted, int outerWords = 5) {
+QByteArray error(quint8 type, quint8 code, const QByteArray &quoted, int outerWords = 5)
+{
     QByteArray body(8, '\0');
     body[0] = char(type);
     body[1] = char(code);
@@ -48,7 +51,8 @@ QByteArray error(quint8 type, quint8 code, const QByteArray &quoted, int outerWo
     return ipHeader("10.213.1.2", "10.213.1.1", 1, outerWords) + body;
 }
 
-icmp::Message parse(const QByteArray &packet) {
+icmp::Message parse(const QByteArray &packet)
+{
     return icmp::parseRawPacket(reinterpret_cast<const quint8 *>(packet.constData()),
                                 std::size_t(packet.size()));
 }
@@ -58,7 +62,8 @@ icmp::Message parse(const QByteArray &packet) {
 class TestIcmpPacket : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void readsWhatEndsAnEcho_data() {
+    void readsWhatEndsAnEcho_data()
+    {
         QTest::addColumn<QByteArray>("packet");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("address");
@@ -75,7 +80,8 @@ private Q_SLOTS:
         QTest::newRow("error quoting more than 8 bytes")
             << error(12, 0, request + QByteArray(40, 'x')) << int(Kind::Error) << "10.213.2.9" << 12;
     }
-    void readsWhatEndsAnEcho() {
+    void readsWhatEndsAnEcho()
+    {
         QFETCH(QByteArray, packet);
         QFETCH(int, kind);
         QFETCH(QString, address);
@@ -89,7 +95,8 @@ private Q_SLOTS:
             QCOMPARE(m.type, type);
     }
 
-    void ignoresTheRest_data() {
+    void ignoresTheRest_data()
+    {
         QTest::addColumn<QByteArray>("packet");
         const QByteArray request = ipHeader("10.213.1.1", "10.213.2.9", 1) + echo(8);
         QByteArray damaged = ipHeader("10.213.3.5", "10.213.1.1", 1) + echo(0);
@@ -108,14 +115,16 @@ private Q_SLOTS:
             << error(3, 1, ipHeader("10.213.1.1", "10.213.2.9", 1) + echo(0));
         QTest::newRow("error quoting a short header") << error(3, 1, request.left(24));
     }
-    void ignoresTheRest() {
+    void ignoresTheRest()
+    {
         QFETCH(QByteArray, packet);
         QCOMPARE(int(parse(packet).kind), int(Kind::Other));
     }
 
     // Every prefix of a valid packet is turned away without reading past its end (checked by ASan:
     // each prefix lives in a buffer of exactly its size).
-    void truncatedPacketsAreIgnored() {
+    void truncatedPacketsAreIgnored()
+    {
         const QByteArray request = ipHeader("10.213.1.1", "10.213.2.9", 1) + echo(8);
         for (const QByteArray &whole :
              {ipHeader("10.213.3.5", "10.213.1.1", 1) + echo(0), error(3, 1, request)}) {
@@ -128,7 +137,8 @@ private Q_SLOTS:
     }
 
     // Rows of the status table that the namespace test hosts cannot produce.
-    void statusesWithoutTestHost_data() {
+    void statusesWithoutTestHost_data()
+    {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("status");
@@ -141,14 +151,16 @@ private Q_SLOTS:
         QTest::newRow("redirect is no outcome") << 5 << 0 << IpSuccess;
         QTest::newRow("echo reply is no error") << 0 << 0 << IpSuccess;
     }
-    void statusesWithoutTestHost() {
+    void statusesWithoutTestHost()
+    {
         QFETCH(int, type);
         QFETCH(int, code);
         QFETCH(int, status);
         QCOMPARE(statusForIcmpError(type, code), status);
     }
 
-    void sendErrors_data() {
+    void sendErrors_data()
+    {
         QTest::addColumn<int>("error");
         QTest::addColumn<int>("status");
         QTest::newRow("no buffer space") << ENOBUFS << IpNoResources;
@@ -156,7 +168,8 @@ private Q_SLOTS:
         QTest::newRow("network down") << ENETDOWN << IpDestNetUnreachable;
         QTest::newRow("anything else") << EBADF << IpGeneralFailure;
     }
-    void sendErrors() {
+    void sendErrors()
+    {
         QFETCH(int, error);
         QFETCH(int, status);
         QCOMPARE(statusForSendError(error), status);

@@ -53,7 +53,8 @@ public:
         {"10.213.2.13", "host-unreachable", 3, 1},
     };
 
-    NetLab() {
+    NetLab()
+    {
         static std::atomic<int> counter{0};
         const QString stem = QStringLiteral("qoslab%1x%2").arg(::getpid()).arg(counter++);
         m_client = stem + QLatin1Char('c');
@@ -65,7 +66,8 @@ public:
     NetLab &operator=(const NetLab &) = delete;
 
     // Why labs cannot be built here; empty when they can.
-    static QString unavailableReason() {
+    static QString unavailableReason()
+    {
         if (::geteuid() != 0)
             return QStringLiteral("needs root to create network namespaces (ip netns, veth)");
         QProcess ip;
@@ -76,7 +78,8 @@ public:
         return {};
     }
 
-    bool start() {
+    bool start()
+    {
         const QString c = m_client, t = m_target;
         m_started = true;
         const auto in = [](const QString &ns, const char *command) {
@@ -115,14 +118,16 @@ public:
     const QString &error() const { return m_error; }
 
     // Runs a command in a namespace of the lab; input goes to its standard input.
-    bool inNamespace(const QString &ns, QStringList command, const QByteArray &input = {}) {
+    bool inNamespace(const QString &ns, QStringList command, const QByteArray &input = {})
+    {
         command.prepend(ns);
         command.prepend(QStringLiteral("exec"));
         command.prepend(QStringLiteral("netns"));
         return run(QStringLiteral("ip"), command, input);
     }
 
-    bool sysctl(const QString &ns, std::initializer_list<const char *> settings) {
+    bool sysctl(const QString &ns, std::initializer_list<const char *> settings)
+    {
         QStringList command{QStringLiteral("sysctl"), QStringLiteral("-qw")};
         for (const char *setting : settings)
             command << QString::fromLatin1(setting);
@@ -130,7 +135,8 @@ public:
     }
 
     // The resolver configuration that `ip netns exec <client>` puts in place of /etc/resolv.conf.
-    bool setClientResolver(const QByteArray &content) {
+    bool setClientResolver(const QByteArray &content)
+    {
         const QString dir = QStringLiteral("/etc/netns/") + m_client;
         QFile file(dir + QStringLiteral("/resolv.conf"));
         if (!QDir().mkpath(dir) || !file.open(QIODevice::WriteOnly) ||
@@ -141,7 +147,8 @@ public:
         return true;
     }
 
-    bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {}) {
+    bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+    {
         QProcess process;
         process.start(program, arguments);
         if (!input.isEmpty())
@@ -157,7 +164,8 @@ public:
         return true;
     }
 
-    void stop() {
+    void stop()
+    {
         if (!m_started)
             return;
         m_started = false;
@@ -166,7 +174,8 @@ public:
     }
 
 private:
-    static QByteArray rules() {
+    static QByteArray rules()
+    {
         QByteArray text = "table ip lab {\n"
                           "  chain incoming { type filter hook prerouting priority -150;\n"
                           "    ip daddr { 10.213.2.6, 10.213.7.0/24 } ip ttl set 1; }\n"
@@ -177,7 +186,8 @@ private:
                       "    ip daddr 10.213.8.0/24 reject with icmp type net-unreachable;\n  }\n}\n";
     }
 
-    bool ip(const QStringList &commands) {
+    bool ip(const QStringList &commands)
+    {
         for (const QString &command : commands) {
             if (!run(QStringLiteral("ip"), command.split(QLatin1Char(' '))))
                 return false;
@@ -185,13 +195,15 @@ private:
         return true;
     }
 
-    static void remove(const QString &ns) {
+    static void remove(const QString &ns)
+    {
         QProcess::execute(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), ns});
         QDir(QStringLiteral("/etc/netns/") + ns).removeRecursively();
     }
 
     // Namespaces of labs whose test process is gone.
-    static void removeStale() {
+    static void removeStale()
+    {
         const QStringList names = QDir(QStringLiteral("/run/netns")).entryList({QStringLiteral("qoslab*")});
         for (const QString &name : names) {
             const QString pid = name.mid(6).section(QLatin1Char('x'), 0, 0);
@@ -211,14 +223,16 @@ private:
 class NetnsScope {
 public:
     explicit NetnsScope(const QString &ns)
-        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
+        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
+    {
         const int fd =
             ::open(QFile::encodeName(QStringLiteral("/run/netns/") + ns).constData(), O_RDONLY | O_CLOEXEC);
         m_entered = m_home >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
         if (fd >= 0)
             ::close(fd);
     }
-    ~NetnsScope() {
+    ~NetnsScope()
+    {
         if (m_entered)
             ::setns(m_home, CLONE_NEWNET);
         if (m_home >= 0)

@@ -18,13 +18,15 @@ using namespace qos;
 
 namespace {
 
-void say(const QString &line) {
+void say(const QString &line)
+{
     std::printf("%s\n", line.toLocal8Bit().constData());
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())

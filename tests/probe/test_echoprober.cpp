@@ -30,7 +30,8 @@ public:
     std::vector<Sent> sent;
     int answered = 0;
 
-    bool open() override {
+    bool open() override
+    {
         if (!opened && canOpen) {
             opened = true;
             ++opens;
@@ -38,17 +39,20 @@ public:
         return opened;
     }
     QString openFailureHint() const override { return QStringLiteral("Here is what to do."); }
-    bool close() override {
+    bool close() override
+    {
         opened = false;
         ++closes;
         return !closeFails;
     }
     bool isOpen() const override { return opened; }
     int inFlight() const override { return int(sent.size()) - answered; }
-    void send(quint32 address, int timeoutMs, QObject *, Done done) override {
+    void send(quint32 address, int timeoutMs, QObject *, Done done) override
+    {
         sent.push_back({address, timeoutMs, std::move(done)});
     }
-    void answer(std::size_t index, qint32 status) {
+    void answer(std::size_t index, qint32 status)
+    {
         ++answered;
         sent.at(index).done({status, status == 0 ? 250 : -1});
     }
@@ -64,7 +68,8 @@ struct Fixture {
 struct Probe {
     int calls = 0;
     EchoResult result;
-    std::function<void(const EchoResult &)> callback() {
+    std::function<void(const EchoResult &)> callback()
+    {
         return [this](const EchoResult &r) {
             ++calls;
             result = r;
@@ -77,13 +82,15 @@ struct Probe {
 class TestEchoProber : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void textThatIsNoAddressSendsNothing_data() {
+    void textThatIsNoAddressSendsNothing_data()
+    {
         QTest::addColumn<QString>("address");
         for (const char *text : {"", "***", "255.255.255.255", "256.1.1.1", "1.2.3.4.5", "1..2.3",
                                  "localhost", " 10.0.0.1", "10.0.0.1\xe9"})
             QTest::newRow(text) << QString::fromLatin1(text);
     }
-    void textThatIsNoAddressSendsNothing() {
+    void textThatIsNoAddressSendsNothing()
+    {
         QFETCH(QString, address);
         Fixture f;
         Probe probe;
@@ -95,7 +102,8 @@ private Q_SLOTS:
         QVERIFY(f.engine->sent.empty());
     }
 
-    void dottedTextRule_data() {
+    void dottedTextRule_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<quint32>("sentTo");
         QTest::newRow("four parts") << "10.213.1.2" << 0x0ad50102u;
@@ -104,7 +112,8 @@ private Q_SLOTS:
         QTest::newRow("octal part") << "010.0.0.1" << 0x08000001u;
         QTest::newRow("255.255.255.254") << "255.255.255.254" << 0xfffffffeu;
     }
-    void dottedTextRule() {
+    void dottedTextRule()
+    {
         QFETCH(QString, address);
         QFETCH(quint32, sentTo);
         Fixture f;
@@ -114,7 +123,8 @@ private Q_SLOTS:
         QCOMPARE(f.engine->sent[0].address, sentTo);
     }
 
-    void timeoutBelowOneGetsTheFallback_data() {
+    void timeoutBelowOneGetsTheFallback_data()
+    {
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<int>("used");
         QTest::newRow("zero") << 0 << int(EchoProber::kFallbackTimeoutMs);
@@ -123,7 +133,8 @@ private Q_SLOTS:
         QTest::newRow("one") << 1 << 1;
         QTest::newRow("default") << 2000 << 2000;
     }
-    void timeoutBelowOneGetsTheFallback() {
+    void timeoutBelowOneGetsTheFallback()
+    {
         QFETCH(int, timeoutMs);
         QFETCH(int, used);
         Fixture f;
@@ -132,7 +143,8 @@ private Q_SLOTS:
         QCOMPARE(f.engine->sent.at(0).timeoutMs, used);
     }
 
-    void facilityThatCannotOpenIsNoReply() {
+    void facilityThatCannotOpenIsNoReply()
+    {
         Fixture f;
         f.engine->canOpen = false;
         f.boxes.confirmAtOnce = false;
@@ -149,7 +161,8 @@ private Q_SLOTS:
         QCOMPARE(f.boxes.shown.size(), 2); // the operator closed the first one: told again
     }
 
-    void startupFailureIsToldOnceWhileOpen() {
+    void startupFailureIsToldOnceWhileOpen()
+    {
         Fixture f;
         f.engine->canOpen = false;
         f.boxes.confirmAtOnce = false;
@@ -165,7 +178,8 @@ private Q_SLOTS:
         QCOMPARE(f.boxes.shown.size(), 1);
     }
 
-    void holdersShareOneSocket() {
+    void holdersShareOneSocket()
+    {
         Fixture f;
         QVERIFY(f.prober.SocketsStartup());
         QVERIFY(f.prober.SocketsStartup());
@@ -186,7 +200,8 @@ private Q_SLOTS:
         QVERIFY(f.boxes.shown.isEmpty());
     }
 
-    void cleanupFailureIsReported() {
+    void cleanupFailureIsReported()
+    {
         Fixture f;
         f.engine->closeFails = true;
         QVERIFY(f.prober.SocketsStartup());
@@ -195,7 +210,8 @@ private Q_SLOTS:
         QCOMPARE(f.boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::Exclamation});
     }
 
-    void destroyedContextGetsNothing() {
+    void destroyedContextGetsNothing()
+    {
         Fixture f;
         int calls = 0;
         auto *context = new QObject;
@@ -206,7 +222,8 @@ private Q_SLOTS:
         QCOMPARE(calls, 0);
     }
 
-    void resolvesWithoutLookingUpDottedText_data() {
+    void resolvesWithoutLookingUpDottedText_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("dotted");
         QTest::newRow("dotted") << "10.213.1.2"
@@ -220,7 +237,8 @@ private Q_SLOTS:
         QTest::newRow("localhost") << "localhost"
                                    << "127.0.0.1";
     }
-    void resolvesWithoutLookingUpDottedText() {
+    void resolvesWithoutLookingUpDottedText()
+    {
         QFETCH(QString, name);
         QFETCH(QString, dotted);
         Fixture f;
@@ -236,7 +254,8 @@ private Q_SLOTS:
         QCOMPARE(result, dotted);
     }
 
-    void replyFromLoopback() {
+    void replyFromLoopback()
+    {
         FakeMessageBoxes boxes;
         StartupNotice notice(boxes);
         EchoProber prober(makeEchoEngine(), boxes, notice);

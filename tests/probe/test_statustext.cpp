@@ -8,7 +8,8 @@ using namespace qos;
 class TestStatusText : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void texts_data() {
+    void texts_data()
+    {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
         QTest::newRow("invalid host") << -1 << "Invalid Host";
@@ -29,7 +30,8 @@ private Q_SLOTS:
         for (int status = 11024; status <= 11049; ++status)
             QTest::addRow("gap %d", status) << status << "unknown  msg returned";
     }
-    void texts() {
+    void texts()
+    {
         QFETCH(int, status);
         QFETCH(QString, text);
         QCOMPARE(ProbeStatusText(status), text);

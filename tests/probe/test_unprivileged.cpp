@@ -28,7 +28,8 @@ class TestUnprivileged : public QObject {
     QString m_helper;
 
     // The helper in the lab's client namespace; as user and group 65534 when `nobody` is set.
-    Run helper(const QStringList &arguments, bool nobody, const QString &program = {}) {
+    Run helper(const QStringList &arguments, bool nobody, const QString &program = {})
+    {
         QStringList command{QStringLiteral("netns"), QStringLiteral("exec"), m_lab->client()};
         if (nobody)
             command << QStringLiteral("setpriv") << QStringLiteral("--reuid=65534")
@@ -52,7 +53,8 @@ class TestUnprivileged : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QString reason = NetLab::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(QStringLiteral("namespace test hosts unavailable: ") + reason));
@@ -66,7 +68,8 @@ private Q_SLOTS:
     }
     void cleanupTestCase() { m_lab.reset(); }
 
-    void withoutPermissionTheOperatorIsToldWhy() {
+    void withoutPermissionTheOperatorIsToldWhy()
+    {
         QVERIFY(m_lab->sysctl(m_lab->client(), {"net.ipv4.ping_group_range=1 0"}));
         const Run run = helper({QStringLiteral("startup")}, true);
         QVERIFY2(run.exitCode == 1, qPrintable(run.output));
@@ -81,7 +84,8 @@ private Q_SLOTS:
         QVERIFY2(lines[2].contains(QStringLiteral("\"1 0\"")), qPrintable(lines[2]));
     }
 
-    void capabilityOnTheBinaryLetsItProbe() {
+    void capabilityOnTheBinaryLetsItProbe()
+    {
         QVERIFY(m_lab->sysctl(m_lab->client(), {"net.ipv4.ping_group_range=1 0"}));
         if (QStandardPaths::findExecutable(QStringLiteral("setcap")).isEmpty())
             QSKIP("setcap (libcap2-bin) is not installed");
@@ -98,13 +102,15 @@ private Q_SLOTS:
         QCOMPARE(run.output, QStringLiteral("started raw\nstatus 0\n"));
     }
 
-    void pingGroupRangeLetsItProbe() {
+    void pingGroupRangeLetsItProbe()
+    {
         QVERIFY(m_lab->sysctl(m_lab->client(), {"net.ipv4.ping_group_range=65534 65534"}));
         const Run run = helper({QStringLiteral("echo"), QStringLiteral("10.213.1.2")}, true);
         QCOMPARE(run.output, QStringLiteral("started datagram\nstatus 0\n"));
     }
 
-    void nameThatCannotBeResolvedGivesEmptyText() {
+    void nameThatCannotBeResolvedGivesEmptyText()
+    {
         // Nothing listens on the namespace's own 127.0.0.1:53: the look-up fails at once.
         QVERIFY2(m_lab->setClientResolver("nameserver 127.0.0.1\n"), qPrintable(m_lab->error()));
         const Run run =
@@ -112,7 +118,8 @@ private Q_SLOTS:
         QVERIFY2(run.output.startsWith(QStringLiteral("resolved []\n")), qPrintable(run.output));
     }
 
-    void silentNameServerFreezesNothing() {
+    void silentNameServerFreezesNothing()
+    {
         // The server address leads into the lab's sink: every query waits for its full timeout.
         QVERIFY(m_lab->setClientResolver("nameserver 10.213.2.3\noptions timeout:1 attempts:1\n"));
         const Run run =
