@@ -39,11 +39,17 @@ MonitorCycle::~MonitorCycle()
 
 void MonitorCycle::StartMonitor()
 {
-    if (m_services.run.MonitorPaused == 1)
+    RunState &run = m_services.run;
+    if (run.MonitorPaused == 1)
         return; // nothing changes, not even the buttons
     StopRequested = false;
     if (m_active)
         endRun();
+    if (run.ResumeIndex != 0 && m_pausedGeneration != m_services.cfg.generation) {
+        // Paused before the table was loaded anew: the index belongs to the old table.
+        goIdle();
+        return;
+    }
     setMonitoring(true);
     m_clocks.interval->stop();
     beginRun();
@@ -185,16 +191,13 @@ bool MonitorCycle::mayContinue(quint64 epoch)
 void MonitorCycle::beginLocations()
 {
     RunState &run = m_services.run;
-    run.AnyOfflineThisCycle = 0;
     int first = 1;
     if (run.ResumeIndex != 0) {
-        if (m_pausedGeneration != m_generation) {
-            // Paused before the table was loaded anew: the index belongs to the old table.
-            endRun();
-            goIdle();
-            return;
-        }
+        // A resumed cycle keeps what its part before the pause found, so an offline location seen
+        // there still counts when the cycle decides about the attention picture at its end.
         first = qMax(1, run.ResumeIndex);
+    } else {
+        run.AnyOfflineThisCycle = 0;
     }
     m_walk.k = first;
     m_walk.last = m_services.cfg.table.LocationCount();
