@@ -146,9 +146,9 @@ private:
     bool StopRequested = false;
 
     bool m_active = false;
-    quint64 m_epoch = 0;              // bumped at every start and end of a run
-    quint64 m_generation = 0;         // cfg.generation the current run's indexes belong to
-    quint64 m_pausedGeneration = 0;   // cfg.generation ResumeIndex belongs to
+    quint64 m_epoch = 0;            // bumped at every start and end of a run
+    quint64 m_generation = 0;       // cfg.generation the current run's indexes belong to
+    quint64 m_pausedGeneration = 0; // cfg.generation ResumeIndex belongs to
     Walk m_walk;
     bool m_failureBoxOpen = false;
 };

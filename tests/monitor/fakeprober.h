@@ -18,7 +18,7 @@ public:
     // Statuses per dotted address, one per echo; the last one repeats. Others answer `fallback`.
     QHash<QString, QList<ProbeStatus>> script;
     ProbeStatus fallback = StatusReply;
-    QHash<QString, QString> names; // host name -> dotted address; any other name does not resolve
+    QHash<QString, QString> names;  // host name -> dotted address; any other name does not resolve
     int startupsThatWork = INT_MAX; // SocketsStartup succeeds this many times, then fails
     bool manual = false;            // echoes wait for answerNext()
 
@@ -36,8 +36,7 @@ public:
     };
     QList<Pending> pending;
 
-    bool SocketsStartup() override
-    {
+    bool SocketsStartup() override {
         if (startups >= startupsThatWork) {
             ++failedStartups;
             return false;
@@ -49,15 +48,13 @@ public:
     void SocketsCleanup() override { ++cleanups; }
 
     void ResolveHostAddress(const QString &name, QObject *context,
-                            std::function<void(const QString &)> done) override
-    {
+                            std::function<void(const QString &)> done) override {
         const QString dotted = isDotted(name) ? name : names.value(name);
         QTimer::singleShot(0, context, [done = std::move(done), dotted] { done(dotted); });
     }
 
     void EchoProbe(const QString &address, int timeoutMs, QObject *context,
-                   std::function<void(const EchoResult &)> done) override
-    {
+                   std::function<void(const EchoResult &)> done) override {
         echoes << address;
         timeouts << timeoutMs;
         EchoResult result;
@@ -71,23 +68,20 @@ public:
     }
 
     // Delivers the oldest waiting answer (dropped when its context is gone).
-    void answerNext()
-    {
+    void answerNext() {
         Q_ASSERT(!pending.isEmpty());
         Pending p = pending.takeFirst();
         if (p.context)
             p.done(p.result);
     }
 
-    static bool isDotted(const QString &text)
-    {
+    static bool isDotted(const QString &text) {
         static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
         return dotted.match(text).hasMatch();
     }
 
 private:
-    ProbeStatus nextStatus(const QString &address)
-    {
+    ProbeStatus nextStatus(const QString &address) {
         auto it = script.find(address);
         if (it == script.end() || it->isEmpty())
             return fallback;

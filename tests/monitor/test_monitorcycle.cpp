@@ -15,7 +15,9 @@ const QString B = QStringLiteral("10.0.0.2");
 const QString C = QStringLiteral("10.0.0.3");
 const QString A10 = QStringLiteral("10.0.0.10");
 
-QList<ProbeStatus> statuses(std::initializer_list<ProbeStatus> list) { return QList<ProbeStatus>(list); }
+QList<ProbeStatus> statuses(std::initializer_list<ProbeStatus> list) {
+    return QList<ProbeStatus>(list);
+}
 
 } // namespace
 
@@ -42,8 +44,7 @@ private Q_SLOTS:
     void intervalClock();
 };
 
-void TestMonitorCycle::clocks()
-{
+void TestMonitorCycle::clocks() {
     QObject owner;
     const MonitorClocks clocks = MonitorClocks::Create(&owner);
     QCOMPARE(owner.findChild<QTimer *>(QStringLiteral("Timer1")), clocks.interval);
@@ -54,8 +55,7 @@ void TestMonitorCycle::clocks()
 }
 
 // One cycle over one location: colour, echoes sent, `holdbad`.
-void TestMonitorCycle::oneLocation_data()
-{
+void TestMonitorCycle::oneLocation_data() {
     QTest::addColumn<QString>("siteip");
     QTest::addColumn<QString>("ignore");
     QTest::addColumn<QString>("disabled");
@@ -68,13 +68,13 @@ void TestMonitorCycle::oneLocation_data()
 
     const QStringList none;
     const int all = INT_MAX;
-    QTest::newRow("empty siteip is online") << QString() << QString() << QString() << 4 << all << none
-                                            << Indicator::Green << none << none;
-    QTest::newRow("answering address") << A << QString() << QString() << 4 << all << none << Indicator::Green
-                                       << QStringList{A} << none;
-    QTest::newRow("silent address, every attempt") << A << QString() << QString() << 4 << all << QStringList{A}
-                                                   << Indicator::Red << QStringList{A, A, A, A}
-                                                   << QStringList{A};
+    QTest::newRow("empty siteip is online")
+        << QString() << QString() << QString() << 4 << all << none << Indicator::Green << none << none;
+    QTest::newRow("answering address")
+        << A << QString() << QString() << 4 << all << none << Indicator::Green << QStringList{A} << none;
+    QTest::newRow("silent address, every attempt")
+        << A << QString() << QString() << 4 << all << QStringList{A} << Indicator::Red
+        << QStringList{A, A, A, A} << QStringList{A};
     QTest::newRow("trailing comma probes *** and fails")
         << A + QStringLiteral(",") << QString() << QString() << 2 << all << none << Indicator::Red
         << QStringList{A, QStringLiteral("***"), QStringLiteral("***")} << none;
@@ -90,16 +90,16 @@ void TestMonitorCycle::oneLocation_data()
     QTest::newRow("holdbad holds whole addresses")
         << A10 + QStringLiteral(",") + A << QString() << QString() << 1 << all << QStringList{A10}
         << Indicator::Red << QStringList{A10, A} << QStringList{A10};
-    QTest::newRow("all ignored is online(partial ignore)") << A << A << QString() << 4 << all << QStringList{A}
-                                                           << Indicator::Cyan << none << none;
-    QTest::newRow("offline(partial ignore)") << A + QStringLiteral(",") + B << B << QString() << 2 << all
-                                             << QStringList{A} << Indicator::DarkRed << QStringList{A, A}
-                                             << QStringList{A};
+    QTest::newRow("all ignored is online(partial ignore)")
+        << A << A << QString() << 4 << all << QStringList{A} << Indicator::Cyan << none << none;
+    QTest::newRow("offline(partial ignore)")
+        << A + QStringLiteral(",") + B << B << QString() << 2 << all << QStringList{A} << Indicator::DarkRed
+        << QStringList{A, A} << QStringList{A};
     QTest::newRow("disabled is black, not probed") << A << QString() << QStringLiteral("1") << 4 << all
                                                    << QStringList{A} << Indicator::Black << none << none;
-    QTest::newRow("host name resolved first") << QStringLiteral("gateway") << QString() << QString() << 4
-                                              << all << none << Indicator::Green
-                                              << QStringList{QStringLiteral("10.0.0.254")} << none;
+    QTest::newRow("host name resolved first")
+        << QStringLiteral("gateway") << QString() << QString() << 4 << all << none << Indicator::Green
+        << QStringList{QStringLiteral("10.0.0.254")} << none;
     QTest::newRow("unresolvable name fails")
         << QStringLiteral("nowhere") << QString() << QString() << 2 << all << none << Indicator::Red
         << QStringList{QString(), QString()} << QStringList{QStringLiteral("nowhere")};
@@ -110,8 +110,7 @@ void TestMonitorCycle::oneLocation_data()
         << QStringList{A} << QStringList{B};
 }
 
-void TestMonitorCycle::oneLocation()
-{
+void TestMonitorCycle::oneLocation() {
     QFETCH(QString, siteip);
     QFETCH(QString, ignore);
     QFETCH(QString, disabled);
@@ -144,8 +143,7 @@ void TestMonitorCycle::oneLocation()
     QCOMPARE(rig.cycle->statusText(), QStringLiteral("Monitoring..."));
 }
 
-void TestMonitorCycle::statusLineAndButtons()
-{
+void TestMonitorCycle::statusLineAndButtons() {
     Rig rig;
     rig.cfg.settings.PINGPACKETS = 1;
     rig.add(A + QStringLiteral(",,") + B);
@@ -180,8 +178,7 @@ void TestMonitorCycle::statusLineAndButtons()
 }
 
 // Two cycles over one location of A and B (B always answers): sounds of each cycle.
-void TestMonitorCycle::soundsAcrossCycles_data()
-{
+void TestMonitorCycle::soundsAcrossCycles_data() {
     QTest::addColumn<bool>("firstAnswers");
     QTest::addColumn<QString>("firstIgnore");
     QTest::addColumn<bool>("secondAnswers");
@@ -193,22 +190,21 @@ void TestMonitorCycle::soundsAcrossCycles_data()
     const QStringList none;
     const QStringList alert{QStringLiteral("PlayAlertSound")};
     const QStringList online{QStringLiteral("PlayOnlineSound")};
-    QTest::newRow("online, online: silent") << true << QString() << true << QString() << none << none
-                                            << Indicator::Green;
+    QTest::newRow("online, online: silent")
+        << true << QString() << true << QString() << none << none << Indicator::Green;
     QTest::newRow("offline in the first cycle alerts; staying offline is silent")
         << false << QString() << false << QString() << alert << none << Indicator::Red;
     QTest::newRow("back online from the second cycle")
         << false << QString() << true << QString() << alert << online << Indicator::Green;
-    QTest::newRow("online then offline") << true << QString() << false << QString() << none << alert
-                                         << Indicator::Red;
+    QTest::newRow("online then offline")
+        << true << QString() << false << QString() << none << alert << Indicator::Red;
     QTest::newRow("offline to offline(partial ignore) alerts again")
         << false << QString() << false << B << alert << alert << Indicator::DarkRed;
     QTest::newRow("online to online(partial ignore) is a change")
         << true << QString() << true << B << none << online << Indicator::Cyan;
 }
 
-void TestMonitorCycle::soundsAcrossCycles()
-{
+void TestMonitorCycle::soundsAcrossCycles() {
     QFETCH(bool, firstAnswers);
     QFETCH(QString, firstIgnore);
     QFETCH(bool, secondAnswers);
@@ -235,12 +231,11 @@ void TestMonitorCycle::soundsAcrossCycles()
     QCOMPARE(rig.at(k).holdbad, (firstAnswers && secondAnswers) ? QStringList{} : QStringList{A});
 }
 
-void TestMonitorCycle::stopResetsFirstCycle()
-{
+void TestMonitorCycle::stopResetsFirstCycle() {
     Rig rig;
     rig.add(A);
-    rig.prober.script.insert(A, statuses({StatusTimedOut, StatusTimedOut, StatusTimedOut, StatusTimedOut,
-                                          StatusReply}));
+    rig.prober.script.insert(
+        A, statuses({StatusTimedOut, StatusTimedOut, StatusTimedOut, StatusTimedOut, StatusReply}));
     QVERIFY(rig.cycleOnce());
     QCOMPARE(rig.alerts.count("PlayAlertSound"), 1);
     rig.cycle->StopMonitor();
@@ -250,8 +245,7 @@ void TestMonitorCycle::stopResetsFirstCycle()
     QCOMPARE(rig.alerts.count("PlayOnlineSound"), 0);
 }
 
-void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention()
-{
+void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention() {
     Rig rig;
     const int offline = rig.add(A);
     const int other = rig.add(B);
@@ -269,12 +263,11 @@ void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention()
     QCOMPARE(rig.at(offline).center, Indicator::Black);
     QCOMPARE(rig.at(offline).flash, QStringLiteral("1"));
     QCOMPARE(rig.at(offline).holdbad, QStringList{A});
-    QVERIFY(upWhenOtherShown);  // an online location does not lower it while one is still flagged
-    QVERIFY(!rig.alerts.up);    // the cycle finished without an offline location
+    QVERIFY(upWhenOtherShown); // an online location does not lower it while one is still flagged
+    QVERIFY(!rig.alerts.up);   // the cycle finished without an offline location
 }
 
-void TestMonitorCycle::pauseAndResume()
-{
+void TestMonitorCycle::pauseAndResume() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -314,8 +307,7 @@ void TestMonitorCycle::pauseAndResume()
     QVERIFY(rig.clocks.interval->isActive());
 }
 
-void TestMonitorCycle::resumedCycleKeepsEarlierOffline()
-{
+void TestMonitorCycle::resumedCycleKeepsEarlierOffline() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -340,8 +332,7 @@ void TestMonitorCycle::resumedCycleKeepsEarlierOffline()
     QCOMPARE(rig.run.LastCycleHadOffline, qint16(1));
 }
 
-void TestMonitorCycle::startWhilePausedDoesNothing()
-{
+void TestMonitorCycle::startWhilePausedDoesNothing() {
     Rig rig;
     rig.add(A);
     rig.run.MonitorPaused = 1;
@@ -355,8 +346,7 @@ void TestMonitorCycle::startWhilePausedDoesNothing()
     QVERIFY(rig.prober.echoes.isEmpty());
 }
 
-void TestMonitorCycle::stopDuringEcho()
-{
+void TestMonitorCycle::stopDuringEcho() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -377,8 +367,7 @@ void TestMonitorCycle::stopDuringEcho()
     QCOMPARE(rig.prober.cleanups, rig.prober.startups);
 }
 
-void TestMonitorCycle::stopDuringYieldColoursNothing()
-{
+void TestMonitorCycle::stopDuringYieldColoursNothing() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -396,8 +385,7 @@ void TestMonitorCycle::stopDuringYieldColoursNothing()
     QVERIFY(!rig.cycle->monitoring());
 }
 
-void TestMonitorCycle::lateAnswerOfStoppedRunIgnored()
-{
+void TestMonitorCycle::lateAnswerOfStoppedRunIgnored() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -417,8 +405,7 @@ void TestMonitorCycle::lateAnswerOfStoppedRunIgnored()
     QVERIFY(rig.alerts.sounds().isEmpty());
 }
 
-void TestMonitorCycle::tableReloadedEndsRun()
-{
+void TestMonitorCycle::tableReloadedEndsRun() {
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -451,8 +438,7 @@ void TestMonitorCycle::tableReloadedEndsRun()
     QCOMPARE(rig.run.ResumeIndex, 0);
 }
 
-void TestMonitorCycle::socketsFailureShowsOneBox()
-{
+void TestMonitorCycle::socketsFailureShowsOneBox() {
     Rig rig;
     rig.boxes.confirmAtOnce = false;
     rig.prober.startupsThatWork = 0;
@@ -471,8 +457,7 @@ void TestMonitorCycle::socketsFailureShowsOneBox()
     QCOMPARE(rig.boxes.shown.size(), 2);
 }
 
-void TestMonitorCycle::intervalClock_data()
-{
+void TestMonitorCycle::intervalClock_data() {
     QTest::addColumn<int>("minutes");
     QTest::addColumn<bool>("monitoring");
     QTest::addColumn<int>("placementMode");
@@ -483,8 +468,7 @@ void TestMonitorCycle::intervalClock_data()
     QTest::newRow("idle counts, starts nothing") << 1 << false << 0 << false;
 }
 
-void TestMonitorCycle::intervalClock()
-{
+void TestMonitorCycle::intervalClock() {
     QFETCH(int, minutes);
     QFETCH(bool, monitoring);
     QFETCH(int, placementMode);
