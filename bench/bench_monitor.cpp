@@ -8,6 +8,8 @@
 // (target: under 16 ms, one frame). It prints the cycle's time against its minimum,
 // addresses x packets x timeout. The prober answers every echo with "timed out" exactly after the
 // timeout, from the event loop, as a silent host does.
+// A baseline first measures the same timer with nothing else running, to tell the machine's own
+// scheduling noise from the cycle's.
 // Part 2 runs cycles over 2000 addresses whose echoes are answered at once, to show the cost of the
 // cycle's own steps per echo.
 #include "monitor/monitorcycle.h"
@@ -56,6 +58,24 @@ public:
     }
     void ask(const QString &, std::function<void(bool)> done) override { done(true); }
 };
+
+// Longest delay of a 10 ms repeating timer over `ms` with nothing else running: the machine's own noise.
+qint64 idleTimerDelayUs(int ms) {
+    qint64 longestUs = 0;
+    QElapsedTimer sinceTick;
+    QTimer frame;
+    frame.setTimerType(Qt::PreciseTimer);
+    frame.setInterval(10);
+    QObject::connect(&frame, &QTimer::timeout, &frame, [&] {
+        longestUs = qMax(longestUs, sinceTick.nsecsElapsed() / 1000 - 10000);
+        sinceTick.restart();
+    });
+    QTimer::singleShot(ms, &frame, [] { QCoreApplication::quit(); });
+    frame.start();
+    sinceTick.start();
+    QCoreApplication::exec();
+    return longestUs;
+}
 
 struct Figures {
     qint64 cycleMs = 0;
@@ -117,8 +137,12 @@ int main(int argc, char **argv) {
     const int packets = args.size() > 2 ? args.at(2).toInt() : 2;
     const int timeoutMs = args.size() > 3 ? args.at(3).toInt() : 500;
 
-    const Figures silent = runCycle(addresses, packets, timeoutMs, -1);
     const qint64 minimumMs = qint64(addresses) * packets * timeoutMs;
+    // As long as the cycle will take, so that both see the same share of the machine's noise.
+    const int baselineMs = int(qBound(qint64(1000), minimumMs, qint64(60000)));
+    std::printf("idle baseline: longest delay of a 10 ms timer over %d ms: %.2f ms\n", baselineMs,
+                double(idleTimerDelayUs(baselineMs)) / 1000.0);
+    const Figures silent = runCycle(addresses, packets, timeoutMs, -1);
     std::printf("silent host: %d addresses x %d packets x %d ms\n", addresses, packets, timeoutMs);
     std::printf("  cycle time           %lld ms (minimum %lld ms, +%.2f%%)\n", (long long)silent.cycleMs,
                 (long long)minimumMs,
