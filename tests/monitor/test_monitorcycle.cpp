@@ -24,7 +24,6 @@ QList<ProbeStatus> statuses(std::initializer_list<ProbeStatus> list) {
 class TestMonitorCycle : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void clocks();
     void oneLocation_data();
     void oneLocation();
     void statusLineAndButtons();
@@ -34,7 +33,6 @@ private Q_SLOTS:
     void disabledOfflineLocationKeepsFlagAndAttention();
     void pauseAndResume();
     void resumedCycleKeepsEarlierOffline();
-    void startWhilePausedDoesNothing();
     void stopDuringEcho();
     void stopDuringYieldColoursNothing();
     void lateAnswerOfStoppedRunIgnored();
@@ -43,16 +41,6 @@ private Q_SLOTS:
     void intervalClock_data();
     void intervalClock();
 };
-
-void TestMonitorCycle::clocks() {
-    QObject owner;
-    const MonitorClocks clocks = MonitorClocks::Create(&owner);
-    QCOMPARE(owner.findChild<QTimer *>(QStringLiteral("Timer1")), clocks.interval);
-    QCOMPARE(owner.findChild<QTimer *>(QStringLiteral("Timer2")), clocks.resume);
-    QCOMPARE(clocks.interval->interval(), 1000);
-    QCOMPARE(clocks.resume->interval(), 500);
-    QVERIFY(!clocks.interval->isActive());
-}
 
 // One cycle over one location: colour, echoes sent, `holdbad`.
 void TestMonitorCycle::oneLocation_data() {
@@ -290,7 +278,11 @@ void TestMonitorCycle::pauseAndResume() {
     QVERIFY(!rig.clocks.interval->isActive());
 
     rig.cycle->ResumeClockTick(); // still paused: nothing
+    rig.cycle->StartMonitor();    // nor does "Start Monitor"
+    QCoreApplication::processEvents();
     QVERIFY(!rig.cycle->running());
+    QCOMPARE(rig.run.ResumeIndex, 3);
+    QCOMPARE(rig.prober.echoes.size(), 2);
 
     // The List View closes; the resume clock picks the cycle up at location 3.
     rig.run.MonitorPaused = 0;
@@ -330,20 +322,6 @@ void TestMonitorCycle::resumedCycleKeepsEarlierOffline() {
     QCOMPARE(rig.at(1).center, Indicator::Red);
     QVERIFY(rig.alerts.up); // location 1, found before the pause, is still offline
     QCOMPARE(rig.run.LastCycleHadOffline, qint16(1));
-}
-
-void TestMonitorCycle::startWhilePausedDoesNothing() {
-    Rig rig;
-    rig.add(A);
-    rig.run.MonitorPaused = 1;
-    rig.clocks.interval->start();
-    rig.cycle->StartMonitor();
-    QVERIFY(!rig.cycle->running());
-    QVERIFY(!rig.cycle->monitoring());
-    QVERIFY(rig.clocks.interval->isActive());
-    QCOMPARE(rig.cycle->statusText(), QStringLiteral("IDLE"));
-    QCoreApplication::processEvents();
-    QVERIFY(rig.prober.echoes.isEmpty());
 }
 
 void TestMonitorCycle::stopDuringEcho() {
