@@ -1,0 +1,49 @@
+#pragma once
+// The machine's ICMP echo facility: sends echo requests, many in flight at once, and reports each
+// one's outcome as an IP status number (platform/icmpstatus.h).
+//
+// Invariants:
+//  - send() never blocks and never runs its callback itself: the callback runs exactly once, later,
+//    from the event loop in the context object's thread, unless the context object is destroyed
+//    first; then it never runs and the echo is forgotten.
+//  - An echo ends with 0 (a reply from the address probed), an ICMP error or local refusal status,
+//    IpRequestTimedOut when nothing arrived within its timeout, or IpGeneralFailure when the
+//    facility is closed under it.
+//
+// On Linux this is an ICMP socket (platform/icmpengine.h); on Windows IcmpSendEcho2 with an event
+// per echo can stand behind the same interface.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace qos {
+
+class EchoEngine {
+public:
+    struct Outcome {
+        qint32 status = 0;
+        qint64 roundTripUs = -1; // -1 unless a reply arrived
+    };
+    using Done = std::function<void(const Outcome &)>;
+
+    virtual ~EchoEngine() = default;
+    // Opens the facility; true when it is (or already was) open.
+    virtual bool open() = 0;
+    // After open() failed: one line saying what is wrong on this machine and how to fix it.
+    virtual QString openFailureHint() const = 0;
+    // Closes the facility; echoes still waiting end with IpGeneralFailure. False when the system
+    // reported an error while closing (the facility is closed all the same).
+    virtual bool close() = 0;
+    virtual bool isOpen() const = 0;
+    // Echoes sent and not yet ended.
+    virtual int inFlight() const = 0;
+    // One echo request without payload to an IPv4 address (host byte order). timeoutMs below 1
+    // counts as 1.
+    virtual void send(quint32 address, int timeoutMs, QObject *context, Done done) = 0;
+};
+
+// The echo facility of this platform.
+std::unique_ptr<EchoEngine> makeEchoEngine();
+
+} // namespace qos

@@ -1,0 +1,105 @@
+#pragma once
+// The Linux echo engine: one non-blocking ICMP socket watched by the event loop, many echoes in
+// flight on it at once, matched to their replies by identifier and sequence number.
+//
+// Invariants:
+//  - One socket: a datagram ICMP socket where the system allows one (net.ipv4.ping_group_range),
+//    otherwise a raw ICMP socket (root or cap_net_raw).
+//  - Every waiting echo has a sequence number no other waiting echo has, and exactly one entry in
+//    m_deadlines; the deadline timer is never later than the earliest entry.
+//  - A packet ends an echo only when its identifier is ours, its sequence number is that of a
+//    waiting echo already sent, and its address (the replying host, or the destination quoted in
+//    an ICMP error) is the one that echo went to. Anything else is dropped: other programs' pings,
+//    duplicates, late replies, replies from elsewhere.
+//  - Callbacks are posted to their context, so they never run inside the engine's own handlers and
+//    may call back into the engine freely.
+#include "platform/echoengine.h"
+
+#include <QHash>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <set>
+#include <unordered_map>
+
+class QSocketNotifier;
+
+namespace qos {
+
+namespace icmp {
+struct Message;
+}
+
+class IcmpSocketEngine final : public QObject, public EchoEngine {
+    Q_OBJECT
+public:
+    enum class SocketKind { None, Datagram, Raw };
+
+    explicit IcmpSocketEngine(QObject *parent = nullptr);
+    ~IcmpSocketEngine() override; // as close()
+
+    bool open() override;
+    bool open(SocketKind kind); // that kind of socket only
+    QString openFailureHint() const override;
+    bool close() override;
+    bool isOpen() const override { return m_fd >= 0; }
+    int inFlight() const override { return int(m_echoes.size()); }
+    void send(quint32 address, int timeoutMs, QObject *context, Done done) override;
+
+    SocketKind socketKind() const { return m_kind; }
+    quint16 identifier() const { return m_identifier; }
+    // Where the search for a free sequence number starts next (numbers still waiting are skipped).
+    void setNextSequence(quint16 sequence) { m_nextSequence = sequence; }
+
+private:
+    struct Echo {
+        quint64 serial;
+        quint32 address; // network byte order
+        qint64 deadlineNs;
+        qint64 sentNs; // -1 while queued for sending
+        QObject *context;
+        Done done;
+    };
+    struct Watch {
+        int echoes = 0;
+        QMetaObject::Connection connection;
+    };
+
+    bool openDatagram();
+    bool openRaw();
+    void watch();
+    void flush();
+    int sendEcho(quint16 sequence, quint32 address);
+    void drain();
+    bool readPacket();
+    int readQueuedErrors();
+    bool readQueuedError();
+    void handle(const icmp::Message &message, qint64 nowNs);
+    void expire();
+    void finish(quint16 sequence, qint32 status, qint64 roundTripUs);
+    void armDeadlineTimer();
+    bool allocateSequence(quint16 *sequence) const;
+    void track(QObject *context);
+    void untrack(QObject *context);
+    void forget(QObject *context);
+
+    int m_fd = -1;
+    SocketKind m_kind = SocketKind::None;
+    quint16 m_identifier = 0;
+    quint16 m_nextSequence = 0;
+    quint64 m_nextSerial = 0;
+    int m_datagramError = 0; // errno of the last failed attempt, 0 when not tried
+    int m_rawError = 0;
+    std::unordered_map<quint16, Echo> m_echoes;      // by sequence number
+    std::set<std::pair<qint64, quint16>> m_deadlines; // (deadline ns, sequence number)
+    std::deque<std::pair<quint16, quint64>> m_sendQueue; // (sequence number, serial)
+    QHash<QObject *, Watch> m_contexts;
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_errorNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    QTimer m_deadlineTimer;
+    qint64 m_armedForNs = 0;
+    QTimer m_flushTimer;
+};
+
+} // namespace qos

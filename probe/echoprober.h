@@ -1,0 +1,49 @@
+#pragma once
+// The probing primitives over this machine's echo engine.
+//
+// Invariants:
+//  - The engine is open while a caller holds it (a successful SocketsStartup not yet matched by a
+//    SocketsCleanup). The SocketsCleanup that leaves no holder closes it when no echo is waiting;
+//    otherwise it stays open for the next caller and closes with the prober.
+//  - Every result reaches the caller through its context object from the event loop, never from
+//    inside the call; a destroyed context gets nothing.
+//  - EchoProbe sends nothing for text that inet_addr does not take as an address, which includes
+//    255.255.255.255; and it never reports a reply unless one arrived.
+#include "platform/echoengine.h"
+#include "platform/messagebox.h"
+#include "probe/prober.h"
+#include "probe/startupnotice.h"
+
+#include <memory>
+#include <optional>
+
+namespace qos {
+
+class EchoProber final : public Prober {
+public:
+    // The timeout used when PINGTIMEOUT is below 1 ms (zero, or negative after a 16-bit overflow):
+    // such a value would otherwise wait for nothing or for weeks.
+    static constexpr int kFallbackTimeoutMs = 1000;
+
+    EchoProber(std::unique_ptr<EchoEngine> engine, MessageBoxes &boxes, StartupNotice &notice);
+    ~EchoProber() override;
+
+    bool SocketsStartup() override;
+    QString SocketsStartupFailureText() const override;
+    void SocketsCleanup() override;
+    void ResolveHostAddress(const QString &name, QObject *context,
+                            std::function<void(const QString &dotted)> done) override;
+    void EchoProbe(const QString &address, int timeoutMs, QObject *context,
+                   std::function<void(const EchoResult &)> done) override;
+
+    // The address inet_addr makes of text (host byte order); nothing for the no-address value.
+    static std::optional<quint32> dottedAddress(const QString &text);
+
+private:
+    std::unique_ptr<EchoEngine> m_engine;
+    MessageBoxes &m_boxes;
+    StartupNotice &m_notice;
+    int m_holders = 0;
+};
+
+} // namespace qos

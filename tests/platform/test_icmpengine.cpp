@@ -1,0 +1,386 @@
+// The ICMP echo engine on real sockets, against test hosts in network namespaces of its own.
+#include "platform/icmpengine.h"
+#include "platform/icmppacket.h"
+#include "platform/icmpstatus.h"
+#include "tests/probe/netns.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+using namespace qos;
+using qos::test::NetLab;
+using qos::test::NetnsScope;
+using Kind = IcmpSocketEngine::SocketKind;
+
+namespace {
+
+quint32 ipv4(const char *text) { return ntohl(::inet_addr(text)); }
+
+struct Record {
+    int calls = 0;
+    EchoEngine::Outcome outcome;
+    qint64 atMs = -1;
+};
+
+EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr)
+{
+    return [&record, clock](const EchoEngine::Outcome &outcome) {
+        ++record.calls;
+        record.outcome = outcome;
+        if (clock)
+            record.atMs = clock->elapsed();
+    };
+}
+
+std::unique_ptr<IcmpSocketEngine> openIn(const QString &ns, Kind kind)
+{
+    auto engine = std::make_unique<IcmpSocketEngine>();
+    NetnsScope scope(ns);
+    if (!scope.entered() || !engine->open(kind))
+        return nullptr;
+    return engine;
+}
+
+void addKinds(const char *name, const std::function<void(QTestData &)> &fill)
+{
+    for (const auto &[label, kind] : {std::pair{"datagram", Kind::Datagram}, std::pair{"raw", Kind::Raw}})
+        fill(QTest::addRow("%s/%s", label, name) << kind);
+}
+
+// Raw ICMP sockets in the target namespace that see the echo requests arriving there and send
+// forged replies to the client from chosen addresses of the target.
+class Forger {
+public:
+    explicit Forger(const QString &ns)
+    {
+        NetnsScope scope(ns);
+        m_listen = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        for (const char *from : {"10.213.3.5", "10.213.3.6"}) {
+            const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+            sockaddr_in self{};
+            self.sin_family = AF_INET;
+            self.sin_addr.s_addr = ::inet_addr(from);
+            ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self);
+            m_senders.emplace_back(from, fd);
+        }
+    }
+    ~Forger()
+    {
+        ::close(m_listen);
+        for (const auto &sender : m_senders)
+            ::close(sender.second);
+    }
+    bool ok() const { return m_listen >= 0; }
+
+    // Waits (running the event loop) for an echo request to `to`; gives its identifier and sequence.
+    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 3000) {
+            QCoreApplication::processEvents();
+            pollfd p{m_listen, POLLIN, 0};
+            if (::poll(&p, 1, 10) <= 0)
+                continue;
+            quint8 packet[1500];
+            const ssize_t size = ::recv(m_listen, packet, sizeof packet, 0);
+            const int ihl = size > 0 ? (packet[0] & 0x0f) * 4 : 0;
+            const in_addr_t wanted = ::inet_addr(to);
+            if (ihl >= 20 && size >= ihl + 8 && packet[ihl] == 8 && std::memcmp(packet + 16, &wanted, 4) == 0) {
+                *identifier = quint16(packet[ihl + 4] << 8 | packet[ihl + 5]);
+                *sequence = quint16(packet[ihl + 6] << 8 | packet[ihl + 7]);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void send(const char *from, quint16 identifier, quint16 sequence, quint8 type = 0, bool badChecksum = false)
+    {
+        quint8 packet[icmp::kEchoSize];
+        icmp::writeEchoRequest(packet, identifier, sequence);
+        packet[0] = type;
+        packet[2] = packet[3] = 0;
+        const quint16 sum = icmp::checksum(packet, sizeof packet) ^ (badChecksum ? 0x1234 : 0);
+        packet[2] = quint8(sum >> 8);
+        packet[3] = quint8(sum);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = ::inet_addr("10.213.1.1");
+        for (const auto &[address, fd] : m_senders) {
+            if (std::strcmp(address, from) == 0)
+                ::sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        }
+    }
+
+private:
+    int m_listen = -1;
+    std::vector<std::pair<const char *, int>> m_senders;
+};
+
+void runEventsFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+class TestIcmpEngine : public QObject {
+    Q_OBJECT
+    // One lab per kind of socket: each takes its share of the target's routing errors.
+    std::unique_ptr<NetLab> m_labs[2];
+    const QString &client(Kind kind) const { return m_labs[kind == Kind::Raw]->client(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString reason = NetLab::unavailableReason();
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("namespace test hosts unavailable: ") + reason));
+        for (auto &lab : m_labs) {
+            lab = std::make_unique<NetLab>();
+            if (!lab->start())
+                QSKIP(qPrintable(QStringLiteral("cannot build the test network: ") + lab->error()));
+        }
+    }
+    void cleanupTestCase()
+    {
+        for (auto &lab : m_labs)
+            lab.reset();
+    }
+
+    void statuses_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("status");
+        const auto row = [](const char *name, const char *address, int status) {
+            addKinds(name, [&](QTestData &d) { d << QString::fromLatin1(address) << status; });
+        };
+        row("reply from the host", "10.213.1.2", IpSuccess);
+        row("reply from a local range", "10.213.3.77", IpSuccess);
+        row("router: host unreachable route", "10.213.2.1", IpDestHostUnreachable);
+        row("router: prohibit route", "10.213.2.2", IpDestHostUnreachable);
+        row("router: no route", "10.213.5.1", IpDestNetUnreachable);
+        row("router: ttl expired in transit", "10.213.2.6", IpTtlExpiredTransit);
+        const std::pair<int, int> expected[] = {{3, IpDestPortUnreachable}, {13, IpDestHostUnreachable},
+                                                {9, IpDestNetUnreachable},  {2, IpDestProtUnreachable},
+                                                {10, IpDestHostUnreachable}, {0, IpDestNetUnreachable},
+                                                {1, IpDestHostUnreachable}};
+        for (const NetLab::Reject &reject : NetLab::kRejects) {
+            for (const auto &[code, status] : expected) {
+                if (code == reject.code)
+                    row(QByteArray("nft reject ").append(reject.icmpType).constData(), reject.address, status);
+            }
+        }
+        row("sendto: unreachable route", "10.213.4.1", IpDestHostUnreachable);
+        row("sendto: prohibit route", "10.213.4.2", IpDestHostUnreachable);
+        row("sendto: blackhole route", "10.213.4.3", IpBadDestination);
+        row("sendto: no route", "10.213.200.1", IpDestNetUnreachable);
+        row("silent", "10.213.2.3", IpRequestTimedOut);
+    }
+    void statuses()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QString, address);
+        QFETCH(int, status);
+        const auto engine = openIn(client(kind), kind);
+        QVERIFY(engine);
+        Record record;
+        QObject context;
+        engine->send(ipv4(address.toLatin1().constData()), status == IpRequestTimedOut ? 300 : 3000, &context,
+                     recordInto(record));
+        QCOMPARE(record.calls, 0); // never from inside send()
+        QTRY_COMPARE_WITH_TIMEOUT(record.calls, 1, 5000);
+        QCOMPARE(record.outcome.status, status);
+        QCOMPARE(record.outcome.roundTripUs >= 0, status == IpSuccess);
+        QCOMPARE(engine->inFlight(), 0);
+    }
+
+    void silentHostTimesOut_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("waitMs");
+        for (const auto &[name, timeout, wait] : {std::tuple{"150 ms", 150, 150}, std::tuple{"600 ms", 600, 600},
+                                                  std::tuple{"zero counts as 1 ms", 0, 1},
+                                                  std::tuple{"negative counts as 1 ms", -25536, 1}}) {
+            addKinds(name, [&](QTestData &d) { d << timeout << wait; });
+        }
+    }
+    void silentHostTimesOut()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, waitMs);
+        const auto engine = openIn(client(kind), kind);
+        QVERIFY(engine);
+        Record record;
+        QObject context;
+        QElapsedTimer clock;
+        clock.start();
+        engine->send(ipv4("10.213.2.3"), timeoutMs, &context, recordInto(record, &clock));
+        QTRY_COMPARE_WITH_TIMEOUT(record.calls, 1, waitMs + 2000);
+        QCOMPARE(record.outcome.status, IpRequestTimedOut);
+        QVERIFY2(record.atMs >= waitMs && record.atMs <= waitMs + 150, qPrintable(QString::number(record.atMs)));
+    }
+
+    void hundredInFlight_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        addKinds("mixed", [](QTestData &) {});
+    }
+    void hundredInFlight()
+    {
+        QFETCH(Kind, kind);
+        const auto engine = openIn(client(kind), kind);
+        QVERIFY(engine);
+        // 40 hosts that reply, then 15 each: silent, net unreachable, host unreachable, ttl expired.
+        struct Group {
+            int third;
+            int count;
+            qint32 status;
+        };
+        const Group groups[] = {{3, 40, IpSuccess},
+                                {2, 15, IpRequestTimedOut},
+                                {8, 15, IpDestNetUnreachable},
+                                {6, 15, IpDestHostUnreachable},
+                                {7, 15, IpTtlExpiredTransit}};
+        std::vector<std::pair<qint32, Record>> echoes(100);
+        QByteArrayList addresses;
+        QObject context;
+        int next = 0;
+        for (const Group &g : groups) {
+            for (int i = 0; i < g.count; ++i, ++next) {
+                echoes[next].first = g.status;
+                const QByteArray address = QByteArray("10.213.") + QByteArray::number(g.third) + '.'
+                                           + QByteArray::number(100 + i);
+                engine->send(ipv4(address.constData()), 800, &context, recordInto(echoes[next].second));
+                addresses << address;
+            }
+        }
+        QCOMPARE(engine->inFlight(), 100);
+        QTRY_COMPARE_WITH_TIMEOUT(engine->inFlight(), 0, 3000);
+        QCoreApplication::processEvents(); // the last callbacks are posted
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(echoes[i].second.calls, 1);
+            QVERIFY2(echoes[i].second.outcome.status == echoes[i].first,
+                     addresses[i] + " gave " + QByteArray::number(echoes[i].second.outcome.status));
+        }
+    }
+
+    void strayRepliesIgnored_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        addKinds("stray", [](QTestData &) {});
+    }
+    void strayRepliesIgnored()
+    {
+        QFETCH(Kind, kind);
+        NetLab lab; // its target answers no echo itself: the test answers instead
+        QVERIFY2(lab.start(), qPrintable(lab.error()));
+        QVERIFY2(lab.sysctl(lab.target(), {"net.ipv4.icmp_echo_ignore_all=1"}), qPrintable(lab.error()));
+        const auto engine = openIn(lab.client(), kind);
+        QVERIFY(engine);
+        Forger forger(lab.target());
+        QVERIFY(forger.ok());
+
+        Record answered;
+        QObject context;
+        engine->send(ipv4("10.213.3.5"), 5000, &context, recordInto(answered));
+        quint16 id = 0, seq = 0;
+        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
+        QCOMPARE(id, engine->identifier());
+        forger.send("10.213.3.5", id ^ 0x5a5a, seq);  // another program's identifier
+        forger.send("10.213.3.5", id, quint16(seq + 1)); // a sequence number not waiting
+        forger.send("10.213.3.6", id, seq);             // from an address not probed
+        forger.send("10.213.3.5", id, seq, 8);          // an echo request, not a reply
+        forger.send("10.213.3.5", id, seq, 0, true);    // a damaged reply
+        runEventsFor(200);
+        QCOMPARE(answered.calls, 0);
+        forger.send("10.213.3.5", id, seq); // the real answer
+        QTRY_COMPARE(answered.calls, 1);
+        QCOMPARE(answered.outcome.status, IpSuccess);
+        forger.send("10.213.3.5", id, seq); // a duplicate
+        runEventsFor(150);
+        QCOMPARE(answered.calls, 1);
+
+        Record late;
+        engine->send(ipv4("10.213.3.5"), 200, &context, recordInto(late));
+        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
+        QTRY_COMPARE(late.calls, 1);
+        QCOMPARE(late.outcome.status, IpRequestTimedOut);
+        forger.send("10.213.3.5", id, seq); // after its timeout
+        runEventsFor(150);
+        QCOMPARE(late.calls, 1);
+    }
+
+    void destroyedContextIsForgotten()
+    {
+        const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
+        QVERIFY(engine);
+        Record queued, sent, alive;
+        auto *first = new QObject;
+        auto *second = new QObject;
+        engine->send(ipv4("10.213.2.3"), 5000, first, recordInto(queued));
+        delete first; // before the echo went out
+        engine->send(ipv4("10.213.2.3"), 5000, second, recordInto(sent));
+        runEventsFor(50);
+        QCOMPARE(engine->inFlight(), 1);
+        delete second; // while it waits for a reply
+        QCOMPARE(engine->inFlight(), 0);
+        QObject context;
+        engine->send(ipv4("10.213.1.2"), 3000, &context, recordInto(alive));
+        QTRY_COMPARE(alive.calls, 1);
+        QCOMPARE(alive.outcome.status, IpSuccess);
+        QCOMPARE(queued.calls + sent.calls, 0);
+    }
+
+    void sequenceNumbersWrap()
+    {
+        const auto engine = openIn(client(Kind::Raw), Kind::Raw);
+        QVERIFY(engine);
+        QObject context;
+        Record waiting;
+        engine->setNextSequence(0xffff);
+        engine->send(ipv4("10.213.2.3"), 700, &context, recordInto(waiting)); // holds 65535
+        engine->setNextSequence(0xffff);
+        Record replies[3];
+        for (Record &r : replies)
+            engine->send(ipv4("10.213.1.2"), 3000, &context, recordInto(r)); // 65535 is taken: 0, 1, 2
+        for (Record &r : replies) {
+            QTRY_COMPARE(r.calls, 1);
+            QCOMPARE(r.outcome.status, IpSuccess);
+        }
+        QTRY_COMPARE(waiting.calls, 1);
+        QCOMPARE(waiting.outcome.status, IpRequestTimedOut);
+    }
+
+    void closeEndsWaitingEchoes()
+    {
+        const auto engine = openIn(client(Kind::Datagram), Kind::Datagram);
+        QVERIFY(engine);
+        Record record;
+        QObject context;
+        engine->send(ipv4("10.213.2.3"), 5000, &context, recordInto(record));
+        runEventsFor(30);
+        QVERIFY(engine->close());
+        QVERIFY(!engine->isOpen());
+        QTRY_COMPARE(record.calls, 1);
+        QCOMPARE(record.outcome.status, IpGeneralFailure);
+        engine->send(ipv4("10.213.1.2"), 3000, &context, recordInto(record)); // closed: not sent
+        QTRY_COMPARE(record.calls, 2);
+        QCOMPARE(record.outcome.status, IpGeneralFailure);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIcmpEngine)
+#include "test_icmpengine.moc"

@@ -1,0 +1,74 @@
+// A small program that the tests run as another user and in namespaces of their own:
+//   qos_probe_helper startup          "started datagram" / "started raw", or "failed" and the text
+//                                     the operator would see (exit code 1)
+//   qos_probe_helper echo ADDRESS     start-up, then one echo with a 2000 ms timeout: "status N"
+//   qos_probe_helper resolve NAME     "resolved [TEXT]", then "longest-gap-ms N": the longest delay
+//                                     of a 10 ms timer while the look-up ran
+#include "platform/icmpengine.h"
+#include "probe/echoprober.h"
+#include "tests/fakes/fakes.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace qos;
+
+namespace {
+
+void say(const QString &line) { std::printf("%s\n", line.toLocal8Bit().constData()); }
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return 2;
+    test::FakeMessageBoxes boxes;
+    StartupNotice notice(boxes);
+    auto engine = std::make_unique<IcmpSocketEngine>();
+    IcmpSocketEngine *socket = engine.get();
+    EchoProber prober(std::move(engine), boxes, notice);
+    QObject context;
+
+    if (args[0] == QLatin1String("resolve") && args.size() == 2) {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, &context, [&] {
+            longest = std::max(longest, clock.elapsed() - last - 10);
+            last = clock.elapsed();
+        });
+        tick.start(10);
+        prober.ResolveHostAddress(args[1], &context, [&](const QString &dotted) {
+            say(QStringLiteral("resolved [%1]").arg(dotted));
+            say(QStringLiteral("longest-gap-ms %1").arg(longest));
+            app.quit();
+        });
+        return app.exec();
+    }
+
+    if (!prober.SocketsStartup()) {
+        say(QStringLiteral("failed"));
+        say(prober.SocketsStartupFailureText());
+        return 1;
+    }
+    say(socket->socketKind() == IcmpSocketEngine::SocketKind::Raw ? QStringLiteral("started raw")
+                                                                  : QStringLiteral("started datagram"));
+    if (args[0] == QLatin1String("echo") && args.size() == 2) {
+        prober.EchoProbe(args[1], 2000, &context, [&](const EchoResult &result) {
+            say(QStringLiteral("status %1").arg(result.status));
+            prober.SocketsCleanup();
+            app.quit();
+        });
+        return app.exec();
+    }
+    prober.SocketsCleanup();
+    return 0;
+}

@@ -1,0 +1,271 @@
+// The probing primitives: address rules, socket start-up and clean-up, the operator's notices, name
+// resolution, and a real echo to 127.0.0.1.
+#include "platform/icmpstatus.h"
+#include "probe/echoprober.h"
+#include "tests/fakes/fakes.h"
+
+#include <QPointer>
+#include <QTest>
+
+using namespace qos;
+using qos::test::FakeMessageBoxes;
+
+namespace {
+
+const QString kStartupText =
+    QStringLiteral("Windows Sockets for 32 bit Windows environments is not successfully responding.");
+
+class FakeEngine : public EchoEngine {
+public:
+    struct Sent {
+        quint32 address;
+        int timeoutMs;
+        Done done;
+    };
+    bool canOpen = true;
+    bool closeFails = false;
+    bool opened = false;
+    int opens = 0;
+    int closes = 0;
+    std::vector<Sent> sent;
+    int answered = 0;
+
+    bool open() override
+    {
+        if (!opened && canOpen) {
+            opened = true;
+            ++opens;
+        }
+        return opened;
+    }
+    QString openFailureHint() const override { return QStringLiteral("Here is what to do."); }
+    bool close() override
+    {
+        opened = false;
+        ++closes;
+        return !closeFails;
+    }
+    bool isOpen() const override { return opened; }
+    int inFlight() const override { return int(sent.size()) - answered; }
+    void send(quint32 address, int timeoutMs, QObject *, Done done) override
+    {
+        sent.push_back({address, timeoutMs, std::move(done)});
+    }
+    void answer(std::size_t index, qint32 status)
+    {
+        ++answered;
+        sent.at(index).done({status, status == 0 ? 250 : -1});
+    }
+};
+
+struct Fixture {
+    FakeMessageBoxes boxes;
+    StartupNotice notice{boxes};
+    FakeEngine *engine = new FakeEngine;
+    EchoProber prober{std::unique_ptr<EchoEngine>(engine), boxes, notice};
+};
+
+struct Probe {
+    int calls = 0;
+    EchoResult result;
+    std::function<void(const EchoResult &)> callback()
+    {
+        return [this](const EchoResult &r) {
+            ++calls;
+            result = r;
+        };
+    }
+};
+
+} // namespace
+
+class TestEchoProber : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void textThatIsNoAddressSendsNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        for (const char *text : {"", "***", "255.255.255.255", "256.1.1.1", "1.2.3.4.5", "1..2.3", "localhost",
+                                 " 10.0.0.1", "10.0.0.1\xe9"})
+            QTest::newRow(text) << QString::fromLatin1(text);
+    }
+    void textThatIsNoAddressSendsNothing()
+    {
+        QFETCH(QString, address);
+        Fixture f;
+        Probe probe;
+        QObject context;
+        f.prober.EchoProbe(address, 2000, &context, probe.callback());
+        QCOMPARE(probe.calls, 0); // never from inside the call
+        QTRY_COMPARE(probe.calls, 1);
+        QCOMPARE(probe.result.status, StatusInvalidHost);
+        QVERIFY(f.engine->sent.empty());
+    }
+
+    void dottedTextRule_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<quint32>("sentTo");
+        QTest::newRow("four parts") << "10.213.1.2" << 0x0ad50102u;
+        QTest::newRow("two parts") << "127.1" << 0x7f000001u;
+        QTest::newRow("hexadecimal part") << "0x7f.0.0.1" << 0x7f000001u;
+        QTest::newRow("octal part") << "010.0.0.1" << 0x08000001u;
+        QTest::newRow("255.255.255.254") << "255.255.255.254" << 0xfffffffeu;
+    }
+    void dottedTextRule()
+    {
+        QFETCH(QString, address);
+        QFETCH(quint32, sentTo);
+        Fixture f;
+        QObject context;
+        f.prober.EchoProbe(address, 2000, &context, [](const EchoResult &) {});
+        QCOMPARE(f.engine->sent.size(), std::size_t(1));
+        QCOMPARE(f.engine->sent[0].address, sentTo);
+    }
+
+    void timeoutBelowOneGetsTheFallback_data()
+    {
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("used");
+        QTest::newRow("zero") << 0 << int(EchoProber::kFallbackTimeoutMs);
+        QTest::newRow("minus one") << -1 << int(EchoProber::kFallbackTimeoutMs);
+        QTest::newRow("16-bit overflow") << -32768 << int(EchoProber::kFallbackTimeoutMs);
+        QTest::newRow("one") << 1 << 1;
+        QTest::newRow("default") << 2000 << 2000;
+    }
+    void timeoutBelowOneGetsTheFallback()
+    {
+        QFETCH(int, timeoutMs);
+        QFETCH(int, used);
+        Fixture f;
+        QObject context;
+        f.prober.EchoProbe(QStringLiteral("10.0.0.1"), timeoutMs, &context, [](const EchoResult &) {});
+        QCOMPARE(f.engine->sent.at(0).timeoutMs, used);
+    }
+
+    void facilityThatCannotOpenIsNoReply()
+    {
+        Fixture f;
+        f.engine->canOpen = false;
+        f.boxes.confirmAtOnce = false;
+        Probe first, second;
+        QObject context;
+        f.prober.EchoProbe(QStringLiteral("10.0.0.1"), 2000, &context, first.callback());
+        f.prober.EchoProbe(QStringLiteral("10.0.0.2"), 2000, &context, second.callback());
+        QTRY_COMPARE(second.calls, 1);
+        QCOMPARE(first.result.status, StatusGeneralFailure);
+        QCOMPARE(second.result.status, StatusGeneralFailure);
+        QCOMPARE(f.boxes.shown, QStringList{kStartupText + QStringLiteral("\nHere is what to do.")});
+        f.boxes.confirmAll();
+        f.prober.EchoProbe(QStringLiteral("10.0.0.1"), 2000, &context, first.callback());
+        QCOMPARE(f.boxes.shown.size(), 2); // the operator closed the first one: told again
+    }
+
+    void startupFailureIsToldOnceWhileOpen()
+    {
+        Fixture f;
+        f.engine->canOpen = false;
+        f.boxes.confirmAtOnce = false;
+        QVERIFY(!f.notice.startup(f.prober));
+        QVERIFY(!f.notice.startup(f.prober));
+        QCOMPARE(f.boxes.shown, QStringList{f.prober.SocketsStartupFailureText()});
+        QVERIFY(f.boxes.shown[0].startsWith(kStartupText + QLatin1Char('\n')));
+        QCOMPARE(f.boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::None});
+        f.boxes.confirmAll();
+        QVERIFY(!f.notice.isOpen());
+        f.engine->canOpen = true;
+        QVERIFY(f.notice.startup(f.prober));
+        QCOMPARE(f.boxes.shown.size(), 1);
+    }
+
+    void holdersShareOneSocket()
+    {
+        Fixture f;
+        QVERIFY(f.prober.SocketsStartup());
+        QVERIFY(f.prober.SocketsStartup());
+        QCOMPARE(f.engine->opens, 1);
+        f.prober.SocketsCleanup();
+        QCOMPARE(f.engine->closes, 0); // the other holder still probes
+        QObject context;
+        f.prober.EchoProbe(QStringLiteral("10.0.0.1"), 2000, &context, [](const EchoResult &) {});
+        f.prober.SocketsCleanup();
+        QCOMPARE(f.engine->closes, 0); // an echo is still waiting
+        f.engine->answer(0, 0);
+        QVERIFY(f.prober.SocketsStartup());
+        QCOMPARE(f.engine->opens, 1);
+        f.prober.SocketsCleanup();
+        QCOMPARE(f.engine->closes, 1);
+        f.prober.SocketsCleanup(); // one too many: harmless
+        QCOMPARE(f.engine->closes, 1);
+        QVERIFY(f.boxes.shown.isEmpty());
+    }
+
+    void cleanupFailureIsReported()
+    {
+        Fixture f;
+        f.engine->closeFails = true;
+        QVERIFY(f.prober.SocketsStartup());
+        f.prober.SocketsCleanup();
+        QCOMPARE(f.boxes.shown, QStringList{QStringLiteral("Windows Sockets error occurred in Cleanup.")});
+        QCOMPARE(f.boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::Exclamation});
+    }
+
+    void destroyedContextGetsNothing()
+    {
+        Fixture f;
+        int calls = 0;
+        auto *context = new QObject;
+        f.prober.EchoProbe(QStringLiteral("***"), 2000, context, [&](const EchoResult &) { ++calls; });
+        f.prober.ResolveHostAddress(QStringLiteral("10.0.0.1"), context, [&](const QString &) { ++calls; });
+        delete context;
+        QTest::qWait(20);
+        QCOMPARE(calls, 0);
+    }
+
+    void resolvesWithoutLookingUpDottedText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("dotted");
+        QTest::newRow("dotted") << "10.213.1.2" << "10.213.1.2";
+        QTest::newRow("all bits set") << "255.255.255.255" << "255.255.255.255";
+        QTest::newRow("short form") << "127.1" << "127.0.0.1";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("localhost") << "localhost" << "127.0.0.1";
+    }
+    void resolvesWithoutLookingUpDottedText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, dotted);
+        Fixture f;
+        QObject context;
+        int calls = 0;
+        QString result = QStringLiteral("unset");
+        f.prober.ResolveHostAddress(name, &context, [&](const QString &text) {
+            ++calls;
+            result = text;
+        });
+        QCOMPARE(calls, 0);
+        QTRY_COMPARE(calls, 1);
+        QCOMPARE(result, dotted);
+    }
+
+    void replyFromLoopback()
+    {
+        FakeMessageBoxes boxes;
+        StartupNotice notice(boxes);
+        EchoProber prober(makeEchoEngine(), boxes, notice);
+        if (!prober.SocketsStartup())
+            QSKIP(qPrintable(QStringLiteral("no ICMP socket for this user: ") + prober.SocketsStartupFailureText()));
+        Probe probe;
+        QObject context;
+        prober.EchoProbe(QStringLiteral("127.0.0.1"), 2000, &context, probe.callback());
+        QTRY_COMPARE(probe.calls, 1);
+        QCOMPARE(probe.result.status, StatusReply);
+        QVERIFY(probe.result.roundTripUs >= 0 && probe.result.roundTripUs < 1000000);
+        prober.SocketsCleanup();
+        QVERIFY(boxes.shown.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEchoProber)
+#include "test_echoprober.moc"
