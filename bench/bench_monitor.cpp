@@ -6,13 +6,17 @@
 // Part 1 runs one cycle over `addresses` locations of one silent address each, with PINGPACKETS and
 // PINGTIMEOUT as given, while a 10 ms repeating timer in the same thread records its longest delay
 // (target: under 16 ms, one frame). It prints the cycle's time against its minimum,
-// addresses x packets x timeout. The prober answers every echo with "timed out" exactly after the
-// timeout, from the event loop, as a silent host does.
+// addresses x packets x timeout. Run as root, the echoes go through the real echo engine to a silent
+// host in network namespaces of the benchmark's own; otherwise a model prober answers every echo
+// with "timed out" exactly after the timeout, from the event loop, as a silent host does.
 // A baseline first measures the same timer with nothing else running, to tell the machine's own
 // scheduling noise from the cycle's.
 // Part 2 runs cycles over 2000 addresses whose echoes are answered at once, to show the cost of the
 // cycle's own steps per echo.
 #include "monitor/monitorcycle.h"
+#include "platform/echoengine.h"
+#include "probe/echoprober.h"
+#include "tests/probe/netns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -83,7 +87,7 @@ struct Figures {
 };
 
 // Runs one cycle over `count` locations and returns its time and the worst delay of a 10 ms timer.
-Figures runCycle(int count, int packets, int timeoutMs, int answerAfterMs) {
+Figures runCycle(Prober &prober, StartupNotice &notice, int count, int packets, int timeoutMs) {
     Configuration cfg;
     cfg.settings.PINGPACKETS = qint16(packets);
     cfg.settings.PINGTIMEOUT = qint16(timeoutMs);
@@ -91,16 +95,14 @@ Figures runCycle(int count, int packets, int timeoutMs, int answerAfterMs) {
     for (int i = 0; i < count; ++i) {
         LocationRecord rec;
         rec.site = QStringLiteral("L%1").arg(i + 1);
-        rec.siteip = QStringLiteral("10.213.%1.%2").arg(i / 250).arg(i % 250 + 1);
+        // Silent in the namespace lab: no route behind its target host answers there.
+        rec.siteip = QStringLiteral("10.213.%1.%2").arg(9 + i / 250).arg(i % 250 + 1);
         cfg.table.records << rec;
     }
     RunState run;
-    SilentHostProber prober;
-    prober.answerAfterMs = answerAfterMs;
     QuietAlerts alerts;
-    NoBoxes boxes;
     QObject owner;
-    MonitorCycle cycle(MonitorServices{cfg, run, prober, alerts, boxes}, MonitorClocks::Create(&owner));
+    MonitorCycle cycle(MonitorServices{cfg, run, prober, alerts, notice}, MonitorClocks::Create(&owner));
 
     Figures figures;
     QElapsedTimer sinceTick;
@@ -128,6 +130,22 @@ Figures runCycle(int count, int packets, int timeoutMs, int answerAfterMs) {
     return figures;
 }
 
+void silentHost(Prober &prober, StartupNotice &notice, const char *what, int addresses, int packets,
+                int timeoutMs) {
+    const qint64 minimumMs = qint64(addresses) * packets * timeoutMs;
+    // As long as the cycle will take, so that both see the same share of the machine's noise.
+    const int baselineMs = int(qBound(qint64(1000), minimumMs, qint64(60000)));
+    std::printf("idle baseline: longest delay of a 10 ms timer over %d ms: %.2f ms\n", baselineMs,
+                double(idleTimerDelayUs(baselineMs)) / 1000.0);
+    const Figures silent = runCycle(prober, notice, addresses, packets, timeoutMs);
+    std::printf("silent host (%s): %d addresses x %d packets x %d ms\n", what, addresses, packets, timeoutMs);
+    std::printf("  cycle time           %lld ms (minimum %lld ms, +%.2f%%)\n", (long long)silent.cycleMs,
+                (long long)minimumMs,
+                minimumMs ? 100.0 * double(silent.cycleMs - minimumMs) / double(minimumMs) : 0.0);
+    std::printf("  longest timer delay  %.2f ms (target < 16 ms)\n",
+                double(silent.longestTimerDelayUs) / 1000.0);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -136,23 +154,30 @@ int main(int argc, char **argv) {
     const int addresses = args.size() > 1 ? args.at(1).toInt() : 20;
     const int packets = args.size() > 2 ? args.at(2).toInt() : 2;
     const int timeoutMs = args.size() > 3 ? args.at(3).toInt() : 500;
+    NoBoxes boxes;
+    StartupNotice notice(boxes);
 
-    const qint64 minimumMs = qint64(addresses) * packets * timeoutMs;
-    // As long as the cycle will take, so that both see the same share of the machine's noise.
-    const int baselineMs = int(qBound(qint64(1000), minimumMs, qint64(60000)));
-    std::printf("idle baseline: longest delay of a 10 ms timer over %d ms: %.2f ms\n", baselineMs,
-                double(idleTimerDelayUs(baselineMs)) / 1000.0);
-    const Figures silent = runCycle(addresses, packets, timeoutMs, -1);
-    std::printf("silent host: %d addresses x %d packets x %d ms\n", addresses, packets, timeoutMs);
-    std::printf("  cycle time           %lld ms (minimum %lld ms, +%.2f%%)\n", (long long)silent.cycleMs,
-                (long long)minimumMs,
-                minimumMs ? 100.0 * double(silent.cycleMs - minimumMs) / double(minimumMs) : 0.0);
-    std::printf("  longest timer delay  %.2f ms (target < 16 ms)\n",
-                double(silent.longestTimerDelayUs) / 1000.0);
+    const QString reason = test::NetLab::unavailableReason();
+    if (reason.isEmpty()) {
+        test::NetLab lab;
+        if (!lab.start()) {
+            std::printf("cannot build the namespace lab: %s\n", qPrintable(lab.error()));
+            return 1;
+        }
+        test::NetnsScope scope(lab.client());
+        EchoProber prober(makeEchoEngine(), boxes, notice);
+        silentHost(prober, notice, "echo engine, namespace host", addresses, packets, timeoutMs);
+    } else {
+        std::printf("echo engine not used: %s\n", qPrintable(reason));
+        SilentHostProber prober;
+        prober.answerAfterMs = -1;
+        silentHost(prober, notice, "model prober", addresses, packets, timeoutMs);
+    }
 
     const int many = 2000;
-    const Figures fast = runCycle(many, 1, timeoutMs, 0);
-    std::printf("answered at once: %d addresses x 1 packet\n", many);
+    SilentHostProber atOnce;
+    const Figures fast = runCycle(atOnce, notice, many, 1, timeoutMs);
+    std::printf("model prober answering at once: %d addresses x 1 packet\n", many);
     std::printf("  cycle time           %lld ms (%.1f us per echo)\n", (long long)fast.cycleMs,
                 1000.0 * double(fast.cycleMs) / many);
     std::printf("  longest timer delay  %.2f ms\n", double(fast.longestTimerDelayUs) / 1000.0);

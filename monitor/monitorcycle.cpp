@@ -2,7 +2,6 @@
 
 #include "monitor/outcome.h"
 
-#include <QPointer>
 #include <QTimer>
 
 namespace qos {
@@ -251,8 +250,8 @@ void MonitorCycle::nextAttempt() {
     Walk &w = m_walk;
     while (w.attempt < w.attempts) {
         ++w.attempt;
-        if (!m_services.prober.SocketsStartup()) {
-            reportSocketsFailure();
+        if (!m_services.notice.startup(m_services.prober)) {
+            // The notice shows the failure box unless one is open already; the cycle goes on meanwhile.
             // No echo went out: the attempt counts as unanswered rather than keeping an older result.
             w.LastAttemptFailed = true;
             continue;
@@ -338,17 +337,6 @@ void MonitorCycle::finishCycle() {
     run.FirstCycle = 2;
     endRun();
     Q_EMIT cycleFinished();
-}
-
-void MonitorCycle::reportSocketsFailure() {
-    if (m_failureBoxOpen)
-        return; // one box at a time; the cycle goes on meanwhile
-    m_failureBoxOpen = true;
-    QPointer<MonitorCycle> self(this);
-    m_services.boxes.show(m_services.prober.SocketsStartupFailureText(), MessageBoxes::Icon::None, [self] {
-        if (self)
-            self->m_failureBoxOpen = false;
-    });
 }
 
 } // namespace qos

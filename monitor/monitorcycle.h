@@ -16,8 +16,8 @@
 //    while monitoring() is true and `Command3` otherwise, and repaints `center`(k) on indicatorChanged.
 #include "monitor/alertsink.h"
 #include "monitor/runstate.h"
-#include "platform/messagebox.h"
 #include "probe/prober.h"
+#include "probe/startupnotice.h"
 #include "store/model.h"
 
 #include <QObject>
@@ -34,7 +34,7 @@ struct MonitorServices {
     RunState &run;
     Prober &prober;
     AlertSink &alerts;
-    MessageBoxes &boxes;
+    StartupNotice &notice; // the one sockets start-up failure box, shared with the List View
 };
 
 // The two clocks of the Map View.
@@ -136,7 +136,6 @@ private:
     void applyResult();
     void finishCycle();
 
-    void reportSocketsFailure();
     const QString &currentEntry() const { return m_walk.entries.at(m_walk.entry); }
 
     MonitorServices m_services;
@@ -150,7 +149,6 @@ private:
     quint64 m_generation = 0;       // cfg.generation the current run's indexes belong to
     quint64 m_pausedGeneration = 0; // cfg.generation ResumeIndex belongs to
     Walk m_walk;
-    bool m_failureBoxOpen = false;
 };
 
 } // namespace qos
