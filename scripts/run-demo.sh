@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 BUILD=${QOS_RELEASE_BUILD:-build/release}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQOS_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQOS_BUILD_TESTS=OFF -DQOS_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target qor-online-status
 EXE="$BUILD/bin/qor-online-status"
 # Let the monitor send echo requests without running as root.

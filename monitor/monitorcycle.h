@@ -1,0 +1,154 @@
+#pragma once
+// The monitor cycle: "Start Monitor" / "Stop Monitor", the interval clock (`Timer1`) and the resume
+// clock (`Timer2`), walking the enabled locations in table order and probing every monitored address.
+//
+// Invariants:
+//  - Nothing blocks. The cycle is a chain of steps; between two steps it returns to the event loop
+//    (a zero-delay timer, or the prober's callback), so the window, "Stop Monitor", the List View and
+//    the clocks run in between. Every step after such a return first checks that its run is still
+//    the current one, that the location table has not been loaded anew, and that Stop was not
+//    pressed; otherwise it ends the run and changes nothing.
+//  - At most one run is current. Starting a run drops whatever an older run was waiting for.
+//  - The interval clock is stopped from the start of a run until it finishes or monitoring stops,
+//    so cycles never overlap; a paused run keeps it stopped.
+//  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup.
+//  - The cycle owns no widget. The window shows statusText() in `Label3`, shows and enables `Command4`
+//    while monitoring() is true and `Command3` otherwise, and repaints `center`(k) on indicatorChanged.
+#include "monitor/alertsink.h"
+#include "monitor/runstate.h"
+#include "probe/prober.h"
+#include "probe/startupnotice.h"
+#include "store/model.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QTimer;
+
+namespace qos {
+
+// The objects the cycle works with; all of them outlive it.
+struct MonitorServices {
+    Configuration &cfg;
+    RunState &run;
+    Prober &prober;
+    AlertSink &alerts;
+    StartupNotice &notice; // the one sockets start-up failure box, shared with the List View
+};
+
+// The two clocks of the Map View.
+struct MonitorClocks {
+    QTimer *interval = nullptr; // `Timer1`, 1000 ms
+    QTimer *resume = nullptr;   // `Timer2`, 500 ms
+
+    // Creates both clocks as children of owner, with their objectNames and intervals, not started.
+    static MonitorClocks Create(QObject *owner);
+};
+
+class MonitorCycle : public QObject {
+    Q_OBJECT
+public:
+    // The clocks may come from the window (its `Timer1` and `Timer2`) or from MonitorClocks::Create;
+    // the cycle connects to their timeouts and starts and stops the interval clock, nothing else.
+    MonitorCycle(const MonitorServices &services, const MonitorClocks &clocks, QObject *parent = nullptr);
+    ~MonitorCycle() override;
+
+    // Number of interval clock ticks between two automatic cycles.
+    static qint64 IntervalTicks(qint16 pingIntervalMinutes) { return qint64(pingIntervalMinutes) * 60; }
+
+    // Text of the status line `Label3`: "IDLE", "Pinging " + entry, or "Monitoring...".
+    QString statusText() const { return m_statusText; }
+    // True while monitoring is on: "Stop Monitor" shown and enabled, "Start Monitor" hidden and disabled.
+    bool monitoring() const { return m_monitoring; }
+    bool startMonitorEnabled() const { return !m_monitoring; }
+    // True while a run is in progress (not while idle, waiting for the next cycle, or paused).
+    bool running() const { return m_active; }
+    bool stopRequested() const { return StopRequested; }
+
+public Q_SLOTS:
+    // "Start Monitor" (`Command3`); the clocks call it too. Does nothing while `MonitorPaused` is 1;
+    // continues at `ResumeIndex` when that is set.
+    void StartMonitor();
+    // "Stop Monitor" (`Command4`).
+    void StopMonitor();
+    // One tick of `Timer1` / `Timer2`. Connected to the clocks; tests call them directly.
+    void IntervalClockTick();
+    void ResumeClockTick();
+    // Starts both clocks; the Map View calls this once at the end of its start-up.
+    void StartClocks();
+    // Back to the start-up state without touching the indicators: any run ends, monitoring is off,
+    // the status line reads "IDLE". For a Map View that is set up anew.
+    void ResetForStartup();
+
+Q_SIGNALS:
+    void statusTextChanged(const QString &text);
+    void monitoringChanged(bool on);
+    // table[k].center has been written.
+    void indicatorChanged(int k);
+    // A cycle went past its last location ("Monitoring...").
+    void cycleFinished();
+
+private:
+    using Step = void (MonitorCycle::*)();
+
+    // Scratch values of the run in progress.
+    struct Walk {
+        int k = 0;    // location under evaluation
+        int last = 0; // highest location index when the cycle began
+        QStringList entries;
+        QStringList ignores;
+        int entry = 0; // index into entries
+        bool entryIgnored = false;
+        int attempt = 0;
+        int attempts = 0;
+        bool socketsOpen = false;
+        // Per location:
+        bool AnyBad = false;
+        bool BadListStarted = false;
+        bool PartialIgnore = false;
+        bool LastAttemptFailed = false; // reset once per location, not per entry
+    };
+
+    void setStatus(const QString &text);
+    void setMonitoring(bool on);
+    void setIndicator(int k, Indicator colour);
+    void restartIntervalClock();
+    // Leaves the monitoring state as Stop does: attention down, "Start Monitor", "IDLE", no resume.
+    void goIdle();
+
+    void beginRun();
+    void endRun();
+    void yieldTo(Step step);
+    // For a step that follows a return to the event loop: false when the run it belongs to is over.
+    bool mayContinue(quint64 epoch);
+
+    // The steps, in the order they run.
+    void beginLocations();
+    void nextLocation();
+    void nextEntry();
+    void afterIgnoreTest();
+    void nextAttempt();
+    void afterStatusShown();
+    void sendEcho(const QString &target);
+    void echoAnswered(ProbeStatus status);
+    void entryDone();
+    void applyResult();
+    void finishCycle();
+
+    const QString &currentEntry() const { return m_walk.entries.at(m_walk.entry); }
+
+    MonitorServices m_services;
+    MonitorClocks m_clocks;
+    QString m_statusText = QStringLiteral("IDLE");
+    bool m_monitoring = false;
+    bool StopRequested = false;
+
+    bool m_active = false;
+    quint64 m_epoch = 0;            // bumped at every start and end of a run
+    quint64 m_generation = 0;       // cfg.generation the current run's indexes belong to
+    quint64 m_pausedGeneration = 0; // cfg.generation ResumeIndex belongs to
+    Walk m_walk;
+};
+
+} // namespace qos

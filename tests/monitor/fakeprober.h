@@ -1,0 +1,92 @@
+#pragma once
+// A scripted prober: no network. Answers come from the event loop (zero-delay timers), or wait until
+// the test releases them when `manual` is set.
+#include "probe/prober.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTimer>
+#include <climits>
+
+namespace qos::test {
+
+class FakeProber : public Prober {
+public:
+    // Statuses per dotted address, one per echo; the last one repeats. Others answer `fallback`.
+    QHash<QString, QList<ProbeStatus>> script;
+    ProbeStatus fallback = StatusReply;
+    QHash<QString, QString> names;  // host name -> dotted address; any other name does not resolve
+    int startupsThatWork = INT_MAX; // SocketsStartup succeeds this many times, then fails
+    bool manual = false;            // echoes wait for answerNext()
+
+    // What was asked, in order.
+    QStringList echoes;
+    QList<int> timeouts;
+    int startups = 0;
+    int failedStartups = 0;
+    int cleanups = 0;
+
+    struct Pending {
+        QPointer<QObject> context;
+        std::function<void(const EchoResult &)> done;
+        EchoResult result;
+    };
+    QList<Pending> pending;
+
+    bool SocketsStartup() override {
+        if (startups >= startupsThatWork) {
+            ++failedStartups;
+            return false;
+        }
+        ++startups;
+        return true;
+    }
+    QString SocketsStartupFailureText() const override { return QStringLiteral("No echo facility."); }
+    void SocketsCleanup() override { ++cleanups; }
+
+    void ResolveHostAddress(const QString &name, QObject *context,
+                            std::function<void(const QString &)> done) override {
+        const QString dotted = isDotted(name) ? name : names.value(name);
+        QTimer::singleShot(0, context, [done = std::move(done), dotted] { done(dotted); });
+    }
+
+    void EchoProbe(const QString &address, int timeoutMs, QObject *context,
+                   std::function<void(const EchoResult &)> done) override {
+        echoes << address;
+        timeouts << timeoutMs;
+        EchoResult result;
+        result.status = isDotted(address) ? nextStatus(address) : StatusInvalidHost;
+        result.roundTripUs = result.status == StatusReply ? 100 : -1;
+        if (manual) {
+            pending << Pending{context, std::move(done), result};
+            return;
+        }
+        QTimer::singleShot(0, context, [done = std::move(done), result] { done(result); });
+    }
+
+    // Delivers the oldest waiting answer (dropped when its context is gone).
+    void answerNext() {
+        Q_ASSERT(!pending.isEmpty());
+        Pending p = pending.takeFirst();
+        if (p.context)
+            p.done(p.result);
+    }
+
+    static bool isDotted(const QString &text) {
+        static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+        return dotted.match(text).hasMatch();
+    }
+
+private:
+    ProbeStatus nextStatus(const QString &address) {
+        auto it = script.find(address);
+        if (it == script.end() || it->isEmpty())
+            return fallback;
+        return it->size() > 1 ? it->takeFirst() : it->first();
+    }
+};
+
+} // namespace qos::test
