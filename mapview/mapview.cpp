@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -161,9 +162,12 @@ void MapView::buildControls()
     m_c.Label10 = label("Label10", QStringLiteral("offline"), {8040, 6570, captionWidth, 195});
     m_c.Label9 = label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
     m_c.Label8 = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
+    // All captions in the size that fits the longest one.
+    m_c.Label11->setMinimumPointSize(5.5);
+    const QFont legendFont = m_c.Label11->fittedFont();
     for (FitLabel *caption : {m_c.Label6, m_c.Label7, m_c.Label8, m_c.Label9, m_c.Label10, m_c.Label11}) {
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        caption->setMinimumPointSize(5.5);
+        caption->setFont(legendFont);
     }
 
     m_c.Command2 = button("Command2", QStringLiteral("Finished"), {3960, 7440, 1215, 375});
@@ -228,11 +232,9 @@ void MapView::startUp()
 
     const LoadResult loaded = m_env.load ? m_env.load(m_env.programFolder, m_cfg) : LoadResult{};
     showDisplaySettings();
-    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
-        LocationRecord &rec = m_cfg.table[k];
-        rec.center = rec.sitedisabled == QLatin1String("1") ? Indicator::Black : Indicator::White;
+    // The loader gives each record its first colour: black when loaded disabled, else white.
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         addMarker(k);
-    }
     if (loaded.fileExisted) {
         QStringList captions;
         for (int k = 1; k < m_markers.size(); ++k)
@@ -342,7 +344,6 @@ void MapView::addMarker(int k)
     center->setObjectName(QStringLiteral("center") + QString::number(k));
     center->setGeometry(
         m_scale.toPixels(QRectF(rec.left - IndicatorOffset, rec.top, IndicatorWidth, IndicatorHeight)));
-    // Markers and indicators lie over the map but under the fixed controls' strip.
     site->show();
     center->show();
     m_markers[k] = site;
