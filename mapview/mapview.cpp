@@ -336,16 +336,16 @@ void MapView::addMarker(int k)
     site->setFont(m_markerFont);
     site->setMinimumPointSize(6.5);
     site->setAlignment(Qt::AlignCenter);
-    site->setAutoFillBackground(true);
-    site->setFrameStyle(QFrame::Box | QFrame::Plain);
     site->setGeometry(m_scale.toPixels(QRectF(rec.left, rec.top, MarkerWidth, MarkerHeight)));
     connect(site, &MarkerLabel::clicked, this, &MapView::markerClicked);
     auto *center = new CircleShape(IndicatorColour(rec.center), m_canvas);
     center->setObjectName(QStringLiteral("center") + QString::number(k));
     center->setGeometry(
         m_scale.toPixels(QRectF(rec.left - IndicatorOffset, rec.top, IndicatorWidth, IndicatorHeight)));
-    site->show();
-    center->show();
+    if (m_canvas->isVisible()) { // at start-up they appear with the window
+        site->show();
+        center->show();
+    }
     m_markers[k] = site;
     m_indicators[k] = center;
 }

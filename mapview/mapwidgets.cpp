@@ -31,10 +31,11 @@ FitLabel::FitLabel(const QString &text, QWidget *parent)
     setTextFormat(Qt::PlainText);
 }
 
-QFont FitLabel::fittedFont() const
+QFont FitLabel::fittedFont(qreal room) const
 {
     QFont f = font();
-    const qreal room = contentsRect().width() - 2 * margin();
+    if (room < 0)
+        room = contentsRect().width() - 2 * margin();
     while (f.pointSizeF() > m_minimumPointSize && QFontMetricsF(f).horizontalAdvance(text()) > room)
         f.setPointSizeF(std::max(m_minimumPointSize, f.pointSizeF() - 0.25));
     return f;
@@ -50,9 +51,13 @@ void FitLabel::paintEvent(QPaintEvent *)
         p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     }
     drawFrame(&p);
-    p.setFont(fittedFont());
+    drawFittedText(p, contentsRect().adjusted(margin(), margin(), -margin(), -margin()));
+}
+
+void FitLabel::drawFittedText(QPainter &p, const QRect &room) const
+{
+    p.setFont(fittedFont(room.width()));
     p.setPen(palette().color(foregroundRole()));
-    const QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
     p.drawText(room, int(alignment()) | Qt::TextSingleLine, text());
 }
 
@@ -65,6 +70,15 @@ MarkerLabel::MarkerLabel(int index, const QString &caption, QWidget *parent)
     : FitLabel(caption, parent)
     , m_index(index)
 {
+}
+
+void MarkerLabel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), QColor(255, 255, 250));
+    p.setPen(Qt::black);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    drawFittedText(p, rect().adjusted(1, 0, -1, 0));
 }
 
 void MarkerLabel::mouseReleaseEvent(QMouseEvent *event)

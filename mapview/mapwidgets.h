@@ -6,6 +6,8 @@
 
 #include <QColor>
 #include <QLabel>
+
+class QPainter;
 #include <QPixmap>
 #include <QPointF>
 #include <QWidget>
@@ -25,11 +27,12 @@ public:
     void setMinimumPointSize(qreal size) { m_minimumPointSize = size; }
     // A rounded backdrop drawn behind the text (transparent colour = none).
     void setBackdrop(const QColor &colour) { m_backdrop = colour; }
-    // The font the text is drawn in at the label's current size.
-    QFont fittedFont() const;
+    // The font the text is drawn in when it has this much room (default: the contents' width).
+    QFont fittedFont(qreal room = -1) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void drawFittedText(QPainter &p, const QRect &room) const;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
@@ -48,6 +51,7 @@ Q_SIGNALS:
     void clicked(int index);
 
 protected:
+    void paintEvent(QPaintEvent *event) override; // a white tag with a thin black rim
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:

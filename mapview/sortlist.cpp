@@ -89,18 +89,20 @@ void SortList::Sort(qint16 lo, qint16 hi)
     std::move(sorted.begin(), sorted.end(), m_slots.begin() + lo);
 }
 
+// The shown text is set by the caller: at once for a single item, after sorting for a whole menu.
 static QAction *newListSiteItem(QMenu *menu, int k, const QString &caption)
 {
     auto *item = new QAction(menu);
     item->setObjectName(QStringLiteral("ListSite") + QString::number(k));
     item->setProperty(ListSiteIndexProperty, k);
-    SetListSiteCaption(item, caption);
+    item->setProperty(ListSiteCaptionProperty, caption);
     return item;
 }
 
 QAction *AddListSiteItem(QMenu *menu, int k, const QString &caption)
 {
     QAction *item = newListSiteItem(menu, k, caption);
+    SetListSiteCaption(item, caption);
     menu->addAction(item);
     return item;
 }
@@ -132,8 +134,10 @@ QList<QAction *> LocationItems(const QMenu *menu)
         if (ListSiteIndex(action) > 0)
             items << action;
     }
-    std::stable_sort(items.begin(), items.end(),
-                     [](const QAction *a, const QAction *b) { return ListSiteIndex(a) < ListSiteIndex(b); });
+    // Items are normally added in index order already.
+    const auto byIndex = [](const QAction *a, const QAction *b) { return ListSiteIndex(a) < ListSiteIndex(b); };
+    if (!std::is_sorted(items.begin(), items.end(), byIndex))
+        std::stable_sort(items.begin(), items.end(), byIndex);
     return items;
 }
 
