@@ -2,9 +2,7 @@
 // (target: under 1 s), on the offscreen platform unless another is set.
 //
 //   build/<kind>/bin/bench_mapview [runs]
-#include "mapview/mapview.h"
-#include "tests/fakes/fakes.h"
-#include "tests/mapview/graphwriter.h"
+#include "tests/mapview/mapviewrig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -75,31 +73,20 @@ struct Figures {
 
 Figures measure(const QString &folder)
 {
-    RunState run;
-    Configuration cfg;
+    MapViewRig rig;
     FakeTray tray;
-    FakeSound sound;
-    FakeMessageBoxes boxes;
-    MapViewEnvironment env;
-    env.programFolder = folder;
-    env.run = &run;
-    env.config = &cfg;
-    env.tray = &tray;
-    env.sound = &sound;
-    env.messages = &boxes;
-    env.load = &LoadConfiguration;
 
     QElapsedTimer clock;
     PaintWatch watch;
     watch.clock = &clock;
     const double cpuStart = threadCpuMs();
     clock.start();
-    MapView view(env);
+    MapView view(rig.environment(folder, tray));
     view.canvas()->installEventFilter(&watch);
     view.startUp();
     const qint64 startUp = clock.nsecsElapsed();
     QCoreApplication::exec();
-    if (view.highestMarkerIndex() != cfg.table.LocationCount())
+    if (view.highestMarkerIndex() != rig.cfg.table.LocationCount())
         std::fprintf(stderr, "markers missing\n");
     return {startUp / 1e6, watch.firstPaint / 1e6, watch.firstPaintCpu - cpuStart};
 }

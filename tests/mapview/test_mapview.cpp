@@ -1,7 +1,5 @@
 // The Map View window: start-up, markers, the location menu and the window commands.
-#include "mapview/mapview.h"
-#include "tests/fakes/fakes.h"
-#include "tests/mapview/graphwriter.h"
+#include "tests/mapview/mapviewrig.h"
 
 #include <QAction>
 #include <QMenu>
@@ -16,14 +14,9 @@ using namespace qos::test;
 
 namespace {
 
-struct Program {
+struct Program : MapViewRig {
     QTemporaryDir dir;
-    RunState run;
-    Configuration cfg;
     FakeTray tray;
-    FakeSound sound;
-    FakeMessageBoxes boxes;
-    int quits = 0;
     std::unique_ptr<MapView> view;
 
     explicit Program(bool withAssets = true)
@@ -34,16 +27,7 @@ struct Program {
     QString folder() const { return dir.path(); }
     MapView &start()
     {
-        MapViewEnvironment env;
-        env.programFolder = dir.path();
-        env.run = &run;
-        env.config = &cfg;
-        env.tray = &tray;
-        env.sound = &sound;
-        env.messages = &boxes;
-        env.load = &LoadConfiguration;
-        env.quit = [this] { ++quits; };
-        view = std::make_unique<MapView>(env);
+        view = std::make_unique<MapView>(environment(dir.path(), tray));
         view->startUp();
         return *view;
     }

@@ -1,9 +1,7 @@
 // The notification-area icon on a real X server: Xvfb with trayer as the tray host. The test starts
 // both itself on a free display and skips with a message where they cannot be started.
-#include "mapview/mapview.h"
 #include "platform/qttray.h"
-#include "tests/fakes/fakes.h"
-#include "tests/mapview/graphwriter.h"
+#include "tests/mapview/mapviewrig.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -108,20 +106,9 @@ void TestRealTray::iconTooltipAndClickRestore()
 
     QTemporaryDir dir;
     QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
-    RunState run;
-    Configuration cfg;
+    MapViewRig rig;
     QtTray tray;
-    FakeSound sound;
-    FakeMessageBoxes boxes;
-    MapViewEnvironment env;
-    env.programFolder = dir.path();
-    env.run = &run;
-    env.config = &cfg;
-    env.tray = &tray;
-    env.sound = &sound;
-    env.messages = &boxes;
-    env.load = &LoadConfiguration;
-    MapView view(env);
+    MapView view(rig.environment(dir.path(), tray));
     view.startUp();
 
     QVERIFY(tray.icon());
@@ -150,7 +137,7 @@ void TestRealTray::iconTooltipAndClickRestore()
     QVERIFY(!view.isVisible());
     QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(view.isVisible(), 5000);
-    QCOMPARE(run.MonitorPaused, 0);
+    QCOMPARE(rig.run.MonitorPaused, 0);
 
     // The attention picture replaces the icon; the new one carries the attention tooltip.
     view.alerts().ShowAttention();

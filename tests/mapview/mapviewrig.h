@@ -1,5 +1,9 @@
 #pragma once
-// Writes graph.txt files in the program's own layout, for the Map View tests and benchmark.
+// For the Map View tests and benchmark: graph.txt files in the program's own layout, program folders
+// with the bundled pictures, and the window's environment over recording doubles.
+#include "mapview/mapview.h"
+#include "tests/fakes/fakes.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -57,5 +61,28 @@ inline bool CopyAssets(const QString &assetsDir, const QString &folder)
     }
     return true;
 }
+
+// Shared state and doubles of a Map View; the tray is passed in (a fake one or the real one).
+struct MapViewRig {
+    RunState run;
+    Configuration cfg;
+    FakeSound sound;
+    FakeMessageBoxes boxes;
+    int quits = 0;
+
+    MapViewEnvironment environment(const QString &folder, Tray &tray)
+    {
+        MapViewEnvironment env;
+        env.programFolder = folder;
+        env.run = &run;
+        env.config = &cfg;
+        env.tray = &tray;
+        env.sound = &sound;
+        env.messages = &boxes;
+        env.load = &LoadConfiguration;
+        env.quit = [this] { ++quits; };
+        return env;
+    }
+};
 
 } // namespace qos::test
