@@ -30,7 +30,8 @@ const QRectF LegendPanel(7590, 5930, ClientWidth - 7590 - 45, 7185 - 5930);
 QFont sansFont(qreal pointSize, bool bold)
 {
     QFont f;
-    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    f.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(pointSize);
     f.setBold(bold);
@@ -69,7 +70,7 @@ MapView::MapView(MapViewEnvironment env, QWidget *parent)
     setFont(sansFont(8, false));
     m_markerFont = sansFont(8.25, true);
     m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, *m_env.tray, *m_env.sound, m_env.programFolder,
-                                         [this](const QIcon &icon) { setWindowIcon(icon); });
+                                        [this](const QIcon &icon) { setWindowIcon(icon); });
     m_markers << nullptr;
     m_indicators << nullptr;
 
@@ -158,7 +159,8 @@ void MapView::buildControls()
     const double captionWidth = ClientWidth - 8040 - 60;
     m_c.Label7 = label("Label7", QStringLiteral("disabled"), {8040, 6000, captionWidth, 195});
     m_c.Label6 = label("Label6", QStringLiteral("waiting"), {8040, 6160, captionWidth, 195});
-    m_c.Label11 = label("Label11", QStringLiteral("offline(partial ignore)"), {8040, 6360, captionWidth, 195});
+    m_c.Label11 =
+        label("Label11", QStringLiteral("offline(partial ignore)"), {8040, 6360, captionWidth, 195});
     m_c.Label10 = label("Label10", QStringLiteral("offline"), {8040, 6570, captionWidth, 195});
     m_c.Label9 = label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
     m_c.Label8 = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
@@ -212,7 +214,8 @@ void MapView::buildMenus()
     m_c.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
     m_c.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
     m_c.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
-    m_c.Default->addActions({m_c.AlertWav, m_c.onlinewav, m_c.ChangeTimeout, m_c.ChangePing, m_c.PingPackets});
+    m_c.Default->addActions(
+        {m_c.AlertWav, m_c.onlinewav, m_c.ChangeTimeout, m_c.ChangePing, m_c.PingPackets});
 
     m_c.AddLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
     menuBar()->addAction(m_c.AddLocations);
@@ -414,10 +417,11 @@ void MapView::RunInBackground()
     showMinimized();
     if (!m_toldNoTray && m_env.messages) {
         m_toldNoTray = true;
-        m_env.messages->show(QStringLiteral("This desktop has no notification area, so the Map View cannot be "
-                                            "hidden behind a tray icon. It has been minimised instead; "
-                                            "monitoring goes on."),
-                             MessageBoxes::Icon::Information);
+        m_env.messages->show(
+            QStringLiteral("This desktop has no notification area, so the Map View cannot be "
+                           "hidden behind a tray icon. It has been minimised instead; "
+                           "monitoring goes on."),
+            MessageBoxes::Icon::Information);
     }
 }
 

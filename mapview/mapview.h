@@ -54,14 +54,14 @@ public:
         FitLabel *Label6, *Label7, *Label8, *Label9, *Label10, *Label11; // legend captions
         FitLabel *displayinterval, *displaytimeout, *packetlabel;
         CircleShape *Shape1, *Shape2, *Shape3, *Shape4, *Shape5, *Shape6; // legend circles
-        QPushButton *Command1; // "EXIT"
-        QPushButton *Command2; // "Finished"
-        QPushButton *Command3; // "Start Monitor"
-        QPushButton *Command4; // "Stop Monitor"
-        QTimer *Timer1;        // interval clock, 1000 ms
-        QTimer *Timer2;        // resume clock, 500 ms
-        QMenu *listview;       // "List View"
-        QMenu *Default;        // "Settings"
+        QPushButton *Command1;                                            // "EXIT"
+        QPushButton *Command2;                                            // "Finished"
+        QPushButton *Command3;                                            // "Start Monitor"
+        QPushButton *Command4;                                            // "Stop Monitor"
+        QTimer *Timer1;                                                   // interval clock, 1000 ms
+        QTimer *Timer2;                                                   // resume clock, 500 ms
+        QMenu *listview;                                                  // "List View"
+        QMenu *Default;                                                   // "Settings"
         QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
         QAction *AddLocations; // "Add Location(s)"
         QAction *bground;      // "Run in Background"
@@ -113,8 +113,8 @@ public:
     void Exit();
 
 Q_SIGNALS:
-    void markerClicked(int k);                                  // a click on site(k)
-    void locationChosen(int k);                                 // a SELECT SITE item naming location k
+    void markerClicked(int k);                                     // a click on site(k)
+    void locationChosen(int k);                                    // a SELECT SITE item naming location k
     void backgroundPressed(Qt::MouseButton button, QPointF twips); // a press on the map background
     // Tray restore, in this order around showing the window.
     void closeListViewRequested();

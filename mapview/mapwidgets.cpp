@@ -69,8 +69,7 @@ void FitLabel::mousePressEvent(QMouseEvent *event)
 MarkerLabel::MarkerLabel(int index, const QString &caption, QWidget *parent)
     : FitLabel(caption, parent)
     , m_index(index)
-{
-}
+{}
 
 void MarkerLabel::paintEvent(QPaintEvent *)
 {
@@ -116,8 +115,7 @@ void CircleShape::paintEvent(QPaintEvent *)
 
 MapCanvas::MapCanvas(QWidget *parent)
     : QWidget(parent)
-{
-}
+{}
 
 void MapCanvas::setPicture(const QPixmap &picture)
 {
@@ -135,9 +133,10 @@ void MapCanvas::paintEvent(QPaintEvent *event)
         p.fillRect(m_mapRect, QColor(88, 118, 140));
     } else {
         if (m_scaled.size() != m_mapRect.size()) {
-            m_scaled = m_picture.size() == m_mapRect.size()
-                           ? m_picture
-                           : m_picture.scaled(m_mapRect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_scaled =
+                m_picture.size() == m_mapRect.size()
+                    ? m_picture
+                    : m_picture.scaled(m_mapRect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         p.drawPixmap(m_mapRect.topLeft(), m_scaled);
     }

@@ -75,9 +75,8 @@ void SortList::Sort(qint16 lo, qint16 hi)
     std::vector<int> order(size_t(hi - lo + 1));
     std::iota(order.begin(), order.end(), int(lo));
     std::sort(order.begin(), order.end(), [this](int a, int b) { return compare(a, b) < 0; });
-    const bool ties = std::adjacent_find(order.begin(), order.end(), [this](int a, int b) {
-                          return compare(a, b) == 0;
-                      }) != order.end();
+    const bool ties = std::adjacent_find(order.begin(), order.end(),
+                                         [this](int a, int b) { return compare(a, b) == 0; }) != order.end();
     if (ties) {
         QuickSort(lo, hi); // equal names: only the scheme itself knows their order
         return;
@@ -135,7 +134,9 @@ QList<QAction *> LocationItems(const QMenu *menu)
             items << action;
     }
     // Items are normally added in index order already.
-    const auto byIndex = [](const QAction *a, const QAction *b) { return ListSiteIndex(a) < ListSiteIndex(b); };
+    const auto byIndex = [](const QAction *a, const QAction *b) {
+        return ListSiteIndex(a) < ListSiteIndex(b);
+    };
     if (!std::is_sorted(items.begin(), items.end(), byIndex))
         std::stable_sort(items.begin(), items.end(), byIndex);
     return items;

@@ -71,7 +71,7 @@ inline constexpr char ListSiteIndexProperty[] = "ListSiteIndex";
 inline constexpr char ListSiteCaptionProperty[] = "ListSiteCaption";
 
 QAction *AddListSiteItem(QMenu *menu, int k, const QString &caption);
-int ListSiteIndex(const QAction *item);     // -1 for an action that is not a ListSite item
+int ListSiteIndex(const QAction *item); // -1 for an action that is not a ListSite item
 QString ListSiteCaption(const QAction *item);
 void SetListSiteCaption(QAction *item, const QString &caption);
 // ListSite(1..n) of the menu, ordered by index.

@@ -20,8 +20,7 @@ Alerts::Alerts(RunState &run, const MainSettings &settings, Tray &tray, Sound &s
     , m_sound(sound)
     , m_folder(std::move(programFolder))
     , m_setWindowIcon(std::move(setWindowIcon))
-{
-}
+{}
 
 QIcon Alerts::loadIcon(const char *fileName) const
 {

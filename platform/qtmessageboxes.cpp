@@ -34,8 +34,7 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 
 QtMessageBoxes::QtMessageBoxes(QString title)
     : m_title(std::move(title))
-{
-}
+{}
 
 void QtMessageBoxes::show(const QString &text, Icon icon, std::function<void()> done)
 {

@@ -9,8 +9,7 @@ namespace qos {
 
 QtSound::QtSound(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 QtSound::~QtSound() = default;
 

@@ -4,8 +4,7 @@ namespace qos {
 
 QtTray::QtTray(QObject *parent)
     : Tray(parent)
-{
-}
+{}
 
 QtTray::~QtTray() = default;
 
@@ -19,10 +18,11 @@ void QtTray::add(const QIcon &icon, const QString &tooltip)
     remove();
     m_icon = std::make_unique<QSystemTrayIcon>(icon);
     m_icon->setToolTip(tooltip);
-    connect(m_icon.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-            Q_EMIT activated();
-    });
+    connect(m_icon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    Q_EMIT activated();
+            });
     m_icon->show();
 }
 

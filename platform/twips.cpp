@@ -16,8 +16,7 @@ int RoundHalfEven(double value)
 TwipsScale::TwipsScale(double perPixelX, double perPixelY)
     : m_x(perPixelX > 0 ? perPixelX : 15.0)
     , m_y(perPixelY > 0 ? perPixelY : 15.0)
-{
-}
+{}
 
 TwipsScale TwipsScale::fromDpi(double dpiX, double dpiY)
 {

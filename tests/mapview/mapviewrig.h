@@ -15,8 +15,7 @@ namespace qos::test {
 struct GraphLocation {
     explicit GraphLocation(QByteArray siteName = {})
         : name(std::move(siteName))
-    {
-    }
+    {}
     QByteArray name;
     QByteArray siteip = "127.0.0.1";
     QByteArray ignore;
@@ -28,12 +27,12 @@ struct GraphLocation {
 inline QByteArray GraphText(const QList<GraphLocation> &locations, const QByteArray &settingsExtra = {})
 {
     QByteArray text = "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\n"
-                      "PINGPACKETS=4\r\nALERTWAV=\r\nONLINEWAV=\r\n"
-                      + settingsExtra + "------------MAIN SETTINGS-----------\r\n";
+                      "PINGPACKETS=4\r\nALERTWAV=\r\nONLINEWAV=\r\n" +
+                      settingsExtra + "------------MAIN SETTINGS-----------\r\n";
     for (const GraphLocation &l : locations) {
-        text += "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore
-                + "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left
-                + "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
+        text += "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
+                "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left +
+                "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
     }
     return text;
 }

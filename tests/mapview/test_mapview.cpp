@@ -105,9 +105,9 @@ void TestMapView::startUpWithoutGraphFile()
     QCOMPARE(c.Timer2->interval(), 500);
 
     // Legend: each circle with its colour and its caption.
-    const QList<std::pair<CircleShape *, FitLabel *>> legend = {
-        {c.Shape1, c.Label6}, {c.Shape2, c.Label7}, {c.Shape3, c.Label8},
-        {c.Shape4, c.Label9}, {c.Shape5, c.Label10}, {c.Shape6, c.Label11}};
+    const QList<std::pair<CircleShape *, FitLabel *>> legend = {{c.Shape1, c.Label6},  {c.Shape2, c.Label7},
+                                                                {c.Shape3, c.Label8},  {c.Shape4, c.Label9},
+                                                                {c.Shape5, c.Label10}, {c.Shape6, c.Label11}};
     const QList<std::pair<QColor, QString>> expected = {
         {Qt::white, QStringLiteral("waiting")},
         {Qt::black, QStringLiteral("disabled")},
@@ -138,10 +138,10 @@ void TestMapView::menuOrder_data()
     QTest::addColumn<QList<QByteArray>>("names");
     QTest::addColumn<QStringList>("captions");
 
-    QTest::newRow("case-insensitive") << QList<QByteArray>{"bay", "Ash", "cob"}
-                                      << QStringList{SortName(QStringLiteral("Ash")),
-                                                     SortName(QStringLiteral("bay")),
-                                                     SortName(QStringLiteral("cob"))};
+    QTest::newRow("case-insensitive")
+        << QList<QByteArray>{"bay", "Ash", "cob"}
+        << QStringList{SortName(QStringLiteral("Ash")), SortName(QStringLiteral("bay")),
+                       SortName(QStringLiteral("cob"))};
     QTest::newRow("cut to 20") << QList<QByteArray>{"abcdefghijklmnopqrstuvwxy", "zz"}
                                << QStringList{QStringLiteral("abcdefghijklmnopqrst"),
                                               QStringLiteral("zz                  ")};
@@ -209,10 +209,12 @@ void TestMapView::markerPositions_data()
     QTest::addColumn<QByteArray>("top");
     QTest::addColumn<QPoint>("marker");
     QTest::addColumn<QPoint>("indicator");
-    QTest::newRow("whole pixels") << QByteArray("1500") << QByteArray("3000") << QPoint(100, 200) << QPoint(87, 200);
+    QTest::newRow("whole pixels") << QByteArray("1500") << QByteArray("3000") << QPoint(100, 200)
+                                  << QPoint(87, 200);
     QTest::newRow("halves to even") << QByteArray("2932.5") << QByteArray("2917.5") << QPoint(196, 194)
                                     << QPoint(182, 194);
-    QTest::newRow("near the left edge") << QByteArray("100") << QByteArray("0") << QPoint(7, 0) << QPoint(-7, 0);
+    QTest::newRow("near the left edge")
+        << QByteArray("100") << QByteArray("0") << QPoint(7, 0) << QPoint(-7, 0);
 }
 
 void TestMapView::markerPositions()
@@ -303,7 +305,8 @@ void TestMapView::runInBackgroundAndTrayRestore()
     p.run.MonitorPaused = 1;
     QStringList steps;
     connect(&v, &MapView::closeListViewRequested, this, [&] {
-        steps << QStringLiteral("list view: visible=%1 paused=%2").arg(v.isVisible()).arg(p.run.MonitorPaused);
+        steps
+            << QStringLiteral("list view: visible=%1 paused=%2").arg(v.isVisible()).arg(p.run.MonitorPaused);
     });
     connect(&v, &MapView::closeAddLocationDialogRequested, this,
             [&] { steps << QStringLiteral("add location: visible=%1").arg(v.isVisible()); });

@@ -27,10 +27,10 @@ public:
                 return;
             }
         }
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                              QStringLiteral("-screen"), QStringLiteral("0"),
-                                              QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                              QStringLiteral("tcp")});
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                      QStringLiteral("tcp")});
         QByteArray number;
         while (m_xvfb.waitForReadyRead(10000)) {
             number += m_xvfb.readAllStandardOutput();
@@ -38,8 +38,8 @@ public:
                 break;
         }
         if (!number.contains('\n')) {
-            reason = QStringLiteral("Xvfb could not be started: %1").arg(QString::fromLocal8Bit(
-                                                                             m_xvfb.readAllStandardError()));
+            reason = QStringLiteral("Xvfb could not be started: %1")
+                         .arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()));
             return;
         }
         display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
@@ -88,8 +88,7 @@ class TestRealTray : public QObject {
 public:
     explicit TestRealTray(QString skipReason)
         : m_skip(std::move(skipReason))
-    {
-    }
+    {}
 
 private Q_SLOTS:
     void iconTooltipAndClickRestore();
@@ -122,8 +121,8 @@ void TestRealTray::iconTooltipAndClickRestore()
 
     // Hovering shows the tooltip.
     for (int step = 3; step >= 0; --step) {
-        QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(centre.x() - step),
-                         QString::number(centre.y())}));
+        QVERIFY(xdotool(
+            {QStringLiteral("mousemove"), QString::number(centre.x() - step), QString::number(centre.y())}));
         QTest::qWait(100);
     }
     QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);

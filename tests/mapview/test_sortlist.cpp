@@ -42,7 +42,8 @@ void TestSortList::quickSortOrder_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QList<qint16>>("order"); // Index of entries 0..n after QuickSort(0, n)
-    QTest::newRow("distinct") << QStringList{QStringLiteral("bay"), QStringLiteral("Ash"), QStringLiteral("cob")}
+    QTest::newRow("distinct") << QStringList{QStringLiteral("bay"), QStringLiteral("Ash"),
+                                             QStringLiteral("cob")}
                               << QList<qint16>{0, 2, 1, 3};
     // Traced by hand through the scheme: pivot "a"(3), swaps 1<->2 twice, then the pivot goes to 2.
     QTest::newRow("three equal") << QStringList{QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("a")}

@@ -133,7 +133,8 @@ void TestAlerts::pictures_data()
     QTest::newRow("bundled") << QByteArray() << QByteArray() << QStringList();
     QTest::newRow("missing") << QByteArray("-") << QByteArray("-")
                              << QStringList{QStringLiteral("swag.ico"), QStringLiteral("swar.ico")};
-    QTest::newRow("unreadable") << QByteArray() << QByteArray("garbage") << QStringList{QStringLiteral("swar.ico")};
+    QTest::newRow("unreadable") << QByteArray() << QByteArray("garbage")
+                                << QStringList{QStringLiteral("swar.ico")};
 }
 
 void TestAlerts::pictures()

@@ -46,7 +46,8 @@ void TestQtPlatform::twips()
     QFETCH(QRect, pixels);
     const TwipsScale scale = TwipsScale::fromDpi(dpi, dpi);
     QCOMPARE(scale.toPixels(twips), pixels);
-    QCOMPARE(scale.toTwips(QPointF(pixels.topLeft())), QPointF(pixels.x() * 1440 / dpi, pixels.y() * 1440 / dpi));
+    QCOMPARE(scale.toTwips(QPointF(pixels.topLeft())),
+             QPointF(pixels.x() * 1440 / dpi, pixels.y() * 1440 / dpi));
     QCOMPARE(TwipsScale::forWidget(nullptr).perPixelY(), 15.0); // the offscreen screen: 96 DPI
 }
 
@@ -121,7 +122,10 @@ void TestQtPlatform::messageBoxReturnsAtOnce()
     QCOMPARE(done, 1);
 
     bool answer = false;
-    boxes.ask(QStringLiteral("Delete?"), [&](bool yes) { answer = yes; ++done; });
+    boxes.ask(QStringLiteral("Delete?"), [&](bool yes) {
+        answer = yes;
+        ++done;
+    });
     QMessageBox *question = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         auto *candidate = qobject_cast<QMessageBox *>(w);
