@@ -4,7 +4,6 @@
 #include "platform/qtmessageboxes.h"
 #include "platform/qtsound.h"
 #include "platform/qttray.h"
-#include "store/graphfile.h"
 #include "store/model.h"
 
 #include <QApplication>
@@ -28,7 +27,6 @@ int main(int argc, char **argv)
     env.tray = &tray;
     env.sound = &sound;
     env.messages = &messages;
-    env.load = &qos::LoadConfiguration;
     env.quit = [] { QCoreApplication::exit(0); };
 
     qos::MapView mapView(env);

@@ -233,7 +233,8 @@ void MapView::startUp()
     m_alerts->LoadNormalIcon();
     m_run.PlacementMode = 0;
 
-    const LoadResult loaded = m_env.load ? m_env.load(m_env.programFolder, m_cfg) : LoadResult{};
+    const LoadResult loaded =
+        m_env.load ? m_env.load(m_env.programFolder, m_cfg) : LoadConfiguration(m_env.programFolder, m_cfg);
     showDisplaySettings();
     // The loader gives each record its first colour: black when loaded disabled, else white.
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)

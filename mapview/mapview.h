@@ -39,7 +39,7 @@ struct MapViewEnvironment {
     Tray *tray = nullptr;
     Sound *sound = nullptr;
     MessageBoxes *messages = nullptr;
-    ConfigurationLoader load;
+    ConfigurationLoader load;   // empty: LoadConfiguration
     std::function<void()> quit; // ends the program at once (EXIT)
 };
 

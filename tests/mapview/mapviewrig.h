@@ -78,7 +78,6 @@ struct MapViewRig {
         env.tray = &tray;
         env.sound = &sound;
         env.messages = &boxes;
-        env.load = &LoadConfiguration;
         env.quit = [this] { ++quits; };
         return env;
     }
