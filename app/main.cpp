@@ -1,11 +1,35 @@
+// QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
+#include "mapview/mapview.h"
+#include "monitor/runstate.h"
+#include "platform/qtmessageboxes.h"
+#include "platform/qtsound.h"
+#include "platform/qttray.h"
+#include "store/model.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("QOR Online Status - Map View"));
-    w.show();
+    QApplication::setApplicationName(QStringLiteral("QOR Online Status"));
+    QApplication::setApplicationDisplayName(QStringLiteral("QOR Online Status"));
+
+    qos::RunState run;
+    qos::Configuration config;
+    qos::QtTray tray;
+    qos::QtSound sound;
+    qos::QtMessageBoxes messages;
+
+    qos::MapViewEnvironment env;
+    env.programFolder = QCoreApplication::applicationDirPath();
+    env.run = &run;
+    env.config = &config;
+    env.tray = &tray;
+    env.sound = &sound;
+    env.messages = &messages;
+    env.quit = [] { QCoreApplication::exit(0); };
+
+    qos::MapView mapView(env);
+    mapView.startUp();
     return app.exec();
 }

@@ -12,4 +12,13 @@ public:
     virtual void beep() = 0; // the desktop's simple beep
 };
 
+// The default sound, used when no file is set or the set file cannot be played: the simple beep
+// 100 times, back to back.
+inline constexpr int DefaultSoundBeeps = 100;
+inline void PlayDefaultSound(Sound &sound)
+{
+    for (int i = 0; i < DefaultSoundBeeps; ++i)
+        sound.beep();
+}
+
 } // namespace qos

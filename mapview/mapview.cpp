@@ -1,0 +1,456 @@
+#include "mapview/mapview.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace qos {
+namespace {
+
+// The client area and the picture's place in it, in twips.
+constexpr double ClientWidth = 9585;
+constexpr double ClientHeight = 8145;
+constexpr double MapWidth = 9600; // a 640 x 480 picture at 15 twips per pixel
+constexpr double MapHeight = 7200;
+// Marker and indicator boxes; the indicator sits this far left of its marker.
+constexpr double MarkerWidth = 735;
+constexpr double MarkerHeight = 255;
+constexpr double IndicatorWidth = 255;
+constexpr double IndicatorHeight = 135;
+constexpr double IndicatorOffset = 200;
+// The legend, with a margin for the panel drawn behind it.
+const QRectF LegendPanel(7590, 5930, ClientWidth - 7590 - 45, 7185 - 5930);
+
+QFont sansFont(qreal pointSize, bool bold)
+{
+    QFont f;
+    f.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+QFont serifFont(qreal pointSize, bool bold)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Liberation Serif"), QStringLiteral("Times New Roman"),
+                   QStringLiteral("DejaVu Serif")});
+    f.setStyleHint(QFont::Serif);
+    f.setPointSizeF(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+QPixmap loadPicture(const QString &path)
+{
+    QPixmap picture;
+    return picture.load(path) ? picture : QPixmap();
+}
+
+} // namespace
+
+MapView::MapView(MapViewEnvironment env, QWidget *parent)
+    : QMainWindow(parent)
+    , m_env(std::move(env))
+    , m_run(*m_env.run)
+    , m_cfg(*m_env.config)
+    , m_scale(TwipsScale::forWidget(this))
+    , m_sortList(std::make_unique<SortList>())
+{
+    setObjectName(QStringLiteral("MapView"));
+    setWindowTitle(QStringLiteral("QOR Online Status - Map View"));
+    setFont(sansFont(8, false));
+    m_markerFont = sansFont(8.25, true);
+    m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, *m_env.tray, *m_env.sound, m_env.programFolder,
+                                        [this](const QIcon &icon) { setWindowIcon(icon); });
+    m_markers << nullptr;
+    m_indicators << nullptr;
+
+    m_canvas = new MapCanvas(this);
+    m_canvas->setObjectName(QStringLiteral("MapCanvas"));
+    m_canvas->setFixedSize(m_scale.toPixelsX(ClientWidth), m_scale.toPixelsY(ClientHeight));
+    m_canvas->setMapRect(m_scale.toPixels(QRectF(0, 0, MapWidth, MapHeight)));
+    m_canvas->setLegendRect(m_scale.toPixels(LegendPanel));
+    setCentralWidget(m_canvas);
+    connect(m_canvas, &MapCanvas::pressed, this, [this](Qt::MouseButton button, QPoint pixels) {
+        Q_EMIT backgroundPressed(button, m_scale.toTwips(pixels));
+    });
+
+    buildControls();
+    buildMenus();
+    // Elements keep their places: the window does not resize.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_env.tray, &Tray::activated, this, &MapView::RestoreFromTray);
+}
+
+MapView::~MapView()
+{
+    m_alerts->RemoveTrayIcon();
+}
+
+FitLabel *MapView::label(const char *name, const QString &text, const QRectF &twips)
+{
+    auto *l = new FitLabel(text, m_canvas);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(m_scale.toPixels(twips));
+    return l;
+}
+
+CircleShape *MapView::shape(const char *name, Indicator colour, const QRectF &twips)
+{
+    auto *s = new CircleShape(IndicatorColour(colour), m_canvas);
+    s->setObjectName(QLatin1String(name));
+    s->setGeometry(m_scale.toPixels(twips));
+    return s;
+}
+
+QPushButton *MapView::button(const char *name, const QString &text, const QRectF &twips)
+{
+    auto *b = new QPushButton(text, m_canvas);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(m_scale.toPixels(twips));
+    b->setAutoDefault(false);
+    return b;
+}
+
+void MapView::buildControls()
+{
+    m_c.Label4 = label("Label4", QStringLiteral("QOR ONLINE STATUS"), {2760, 0, 3735, 495});
+    m_c.Label4->setFont(serifFont(18, true));
+    m_c.Label4->setAlignment(Qt::AlignCenter);
+    m_c.Label4->setMinimumPointSize(10);
+    m_c.Label4->setBackdrop(QColor(20, 38, 66, 200)); // keeps the white title readable on any map
+    setTitle(m_c.Label4->text(), Qt::white);
+
+    m_c.Label1 = label("Label1", QStringLiteral("Interval(mins):"), {240, 7320, 1335, 375});
+    m_c.Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_c.displayinterval = label("displayinterval", QString(), {1560, 7320, 615, 255});
+    m_c.Label5 = label("Label5", QStringLiteral("Ping Timeout:"), {240, 7620, 1215, 255});
+    m_c.displaytimeout = label("displaytimeout", QString(), {1560, 7640, 615, 255});
+    m_c.Label12 = label("Label12", QStringLiteral("Ping Packets:"), {240, 7920, 1215, 255});
+    m_c.packetlabel = label("packetlabel", QString(), {1560, 7920, 615, 255});
+
+    m_c.Label2 = label("Label2", QStringLiteral("Status:"), {2880, 7440, 615, 255});
+    m_c.Label3 = label("Label3", QStringLiteral("IDLE"), {3720, 7440, 2535, 255});
+    m_c.Label3->setAutoFillBackground(true);
+    QPalette statusPalette = m_c.Label3->palette();
+    statusPalette.setColor(QPalette::Window, QColor(224, 224, 224));
+    statusPalette.setColor(QPalette::WindowText, Qt::black);
+    m_c.Label3->setPalette(statusPalette);
+    m_c.Label3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_c.Label3->setMargin(1);
+
+    // Legend: circles at their table positions, captions from twips 8040 to the window's edge.
+    m_c.Shape2 = shape("Shape2", Indicator::Black, {7680, 6000, 375, 135});
+    m_c.Shape1 = shape("Shape1", Indicator::White, {7680, 6200, 375, 135});
+    m_c.Shape6 = shape("Shape6", Indicator::DarkRed, {7800, 6320, 135, 255});
+    m_c.Shape5 = shape("Shape5", Indicator::Red, {7800, 6500, 135, 255});
+    m_c.Shape4 = shape("Shape4", Indicator::Cyan, {7800, 6700, 135, 255});
+    m_c.Shape3 = shape("Shape3", Indicator::Green, {7800, 6960, 135, 135});
+    const double captionWidth = ClientWidth - 8040 - 60;
+    m_c.Label7 = label("Label7", QStringLiteral("disabled"), {8040, 6000, captionWidth, 195});
+    m_c.Label6 = label("Label6", QStringLiteral("waiting"), {8040, 6160, captionWidth, 195});
+    m_c.Label11 =
+        label("Label11", QStringLiteral("offline(partial ignore)"), {8040, 6360, captionWidth, 195});
+    m_c.Label10 = label("Label10", QStringLiteral("offline"), {8040, 6570, captionWidth, 195});
+    m_c.Label9 = label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
+    m_c.Label8 = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
+    // All captions in the size that fits the longest one.
+    m_c.Label11->setMinimumPointSize(5.5);
+    const QFont legendFont = m_c.Label11->fittedFont();
+    for (FitLabel *caption : {m_c.Label6, m_c.Label7, m_c.Label8, m_c.Label9, m_c.Label10, m_c.Label11}) {
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        caption->setFont(legendFont);
+    }
+
+    m_c.Command2 = button("Command2", QStringLiteral("Finished"), {3960, 7440, 1215, 375});
+    m_c.Command2->hide();
+    m_c.Command2->setEnabled(false);
+    m_c.Command3 = button("Command3", QStringLiteral("Start Monitor"), {6840, 7440, 1335, 375});
+    m_c.Command4 = button("Command4", QStringLiteral("Stop Monitor"), {6840, 7440, 1335, 375});
+    m_c.Command4->hide();
+    m_c.Command4->setEnabled(false);
+    m_c.Command1 = button("Command1", QStringLiteral("EXIT"), {8640, 7440, 855, 375});
+    connect(m_c.Command1, &QPushButton::clicked, this, &MapView::Exit);
+
+    m_c.Timer1 = new QTimer(this);
+    m_c.Timer1->setObjectName(QStringLiteral("Timer1"));
+    m_c.Timer1->setInterval(1000);
+    m_c.Timer2 = new QTimer(this);
+    m_c.Timer2->setObjectName(QStringLiteral("Timer2"));
+    m_c.Timer2->setInterval(500);
+}
+
+void MapView::buildMenus()
+{
+    auto action = [this](const char *name, const QString &text) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
+    m_c.listview->setObjectName(QStringLiteral("listview"));
+    AddListSiteItem(m_c.listview, 0, QStringLiteral("SELECT SITE"));
+    connect(m_c.listview, &QMenu::triggered, this, [this](QAction *item) {
+        if (ListSiteIndex(item) <= 0)
+            return;
+        if (const int k = FindLocationByCaption(ListSiteCaption(item)))
+            Q_EMIT locationChosen(k);
+    });
+
+    m_c.Default = menuBar()->addMenu(QStringLiteral("Settings"));
+    m_c.Default->setObjectName(QStringLiteral("Default"));
+    m_c.AlertWav = action("AlertWav", QStringLiteral("Alert Wav"));
+    m_c.onlinewav = action("onlinewav", QStringLiteral("Online Wav"));
+    m_c.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
+    m_c.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
+    m_c.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
+    m_c.Default->addActions(
+        {m_c.AlertWav, m_c.onlinewav, m_c.ChangeTimeout, m_c.ChangePing, m_c.PingPackets});
+
+    m_c.AddLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
+    menuBar()->addAction(m_c.AddLocations);
+    m_c.bground = action("bground", QStringLiteral("Run in Background"));
+    menuBar()->addAction(m_c.bground);
+    connect(m_c.bground, &QAction::triggered, this, &MapView::RunInBackground);
+}
+
+void MapView::startUp()
+{
+    m_run.resetForStartup();
+    m_cfg.settings.ICONTEXT = QStringLiteral("QOR Online Status");
+    const bool mapRead = reloadMap();
+    setTitle(QStringLiteral("QOR ONLINE STATUS"), Qt::white);
+    m_alerts->LoadNormalIcon();
+    m_run.PlacementMode = 0;
+
+    const LoadResult loaded =
+        m_env.load ? m_env.load(m_env.programFolder, m_cfg) : LoadConfiguration(m_env.programFolder, m_cfg);
+    showDisplaySettings();
+    // The loader gives each record its first colour: black when loaded disabled, else white.
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
+        addMarker(k);
+    if (loaded.fileExisted) {
+        QStringList captions;
+        for (int k = 1; k < m_markers.size(); ++k)
+            captions << m_markers[k]->text();
+        MakeList(m_c.listview, captions, *m_sortList);
+    }
+
+    show();
+    m_alerts->AddTrayIcon();
+    m_c.Timer1->start();
+    m_c.Timer2->start();
+
+    QStringList unreadable = m_alerts->unreadableIconFiles();
+    if (!mapRead)
+        unreadable.prepend(QLatin1String(MapFileName));
+    showStartupProblems(loaded, unreadable);
+}
+
+void MapView::showDisplaySettings()
+{
+    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
+    m_c.displayinterval->setText(QString::number(m_cfg.settings.PINGINTERVAL));
+    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
+}
+
+void MapView::showStartupProblems(const LoadResult &load, const QStringList &unreadable)
+{
+    QStringList texts;
+    QList<MessageBoxes::Icon> icons;
+    if (!load.error.isEmpty()) {
+        texts << load.error;
+        icons << MessageBoxes::Icon::Critical;
+    }
+    if (!load.warnings.isEmpty()) {
+        texts << load.warnings.join(QLatin1Char('\n'));
+        icons << MessageBoxes::Icon::Exclamation;
+    }
+    if (!unreadable.isEmpty()) {
+        texts << QStringLiteral("These files in the program folder are missing or cannot be read: %1.\n"
+                                "QOR Online Status uses a plain background and its built-in icons instead.")
+                     .arg(unreadable.join(QStringLiteral(", ")));
+        icons << MessageBoxes::Icon::Exclamation;
+    }
+    showMessages(texts, icons);
+}
+
+void MapView::showMessages(QStringList texts, QList<MessageBoxes::Icon> icons)
+{
+    // One box at a time: the next opens when the operator has confirmed the previous one.
+    if (texts.isEmpty() || !m_env.messages)
+        return;
+    const QString text = texts.takeFirst();
+    const MessageBoxes::Icon icon = icons.takeFirst();
+    m_env.messages->show(text, icon, [this, texts, icons] { showMessages(texts, icons); });
+}
+
+bool MapView::reloadMap()
+{
+    const QPixmap picture = loadPicture(QDir(m_env.programFolder).filePath(QLatin1String(MapFileName)));
+    m_canvas->setPicture(picture);
+    return !picture.isNull();
+}
+
+void MapView::setTitle(const QString &text, const QColor &colour)
+{
+    m_c.Label4->setText(text);
+    QPalette pal = m_c.Label4->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    m_c.Label4->setPalette(pal);
+}
+
+MarkerLabel *MapView::marker(int k) const
+{
+    return k > 0 && k < m_markers.size() ? m_markers[k] : nullptr;
+}
+
+CircleShape *MapView::indicator(int k) const
+{
+    return k > 0 && k < m_indicators.size() ? m_indicators[k] : nullptr;
+}
+
+int MapView::highestMarkerIndex() const
+{
+    return int(m_markers.size()) - 1;
+}
+
+void MapView::addMarker(int k)
+{
+    if (k <= 0 || k > m_cfg.table.LocationCount())
+        return;
+    removeMarker(k);
+    if (m_markers.size() <= k) {
+        m_markers.resize(k + 1, nullptr);
+        m_indicators.resize(k + 1, nullptr);
+    }
+    const LocationRecord &rec = m_cfg.table[k];
+    auto *site = new MarkerLabel(k, rec.site, m_canvas);
+    site->setObjectName(QStringLiteral("site") + QString::number(k));
+    site->setFont(m_markerFont);
+    site->setMinimumPointSize(6.5);
+    site->setAlignment(Qt::AlignCenter);
+    site->setGeometry(m_scale.toPixels(QRectF(rec.left, rec.top, MarkerWidth, MarkerHeight)));
+    connect(site, &MarkerLabel::clicked, this, &MapView::markerClicked);
+    auto *center = new CircleShape(IndicatorColour(rec.center), m_canvas);
+    center->setObjectName(QStringLiteral("center") + QString::number(k));
+    center->setGeometry(
+        m_scale.toPixels(QRectF(rec.left - IndicatorOffset, rec.top, IndicatorWidth, IndicatorHeight)));
+    if (m_canvas->isVisible()) { // at start-up they appear with the window
+        site->show();
+        center->show();
+    }
+    m_markers[k] = site;
+    m_indicators[k] = center;
+}
+
+void MapView::removeMarker(int k)
+{
+    if (k <= 0 || k >= m_markers.size())
+        return;
+    delete m_markers[k];
+    delete m_indicators[k];
+    m_markers[k] = nullptr;
+    m_indicators[k] = nullptr;
+    while (m_markers.size() > 1 && !m_markers.last()) {
+        m_markers.removeLast();
+        m_indicators.removeLast();
+    }
+}
+
+void MapView::refreshIndicator(int k)
+{
+    if (CircleShape *center = indicator(k); center && k <= m_cfg.table.LocationCount())
+        center->setFillColour(IndicatorColour(m_cfg.table[k].center));
+}
+
+void MapView::refreshIndicators()
+{
+    for (int k = 1; k < m_indicators.size(); ++k)
+        refreshIndicator(k);
+}
+
+void MapView::setStatusText(const QString &text)
+{
+    m_c.Label3->setText(text);
+}
+
+QString MapView::statusText() const
+{
+    return m_c.Label3->text();
+}
+
+void MapView::addMenuItem(int k)
+{
+    const MarkerLabel *site = marker(k);
+    AddListSiteItem(m_c.listview, k, site ? site->text() : m_cfg.table[k].site);
+    SortLocationItems(m_c.listview, *m_sortList);
+}
+
+int MapView::FindLocationByCaption(const QString &caption) const
+{
+    const QString wanted = caption.trimmed();
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
+        const MarkerLabel *site = marker(k);
+        if (site && site->text().trimmed() == wanted)
+            return k;
+    }
+    return 0;
+}
+
+void MapView::RunInBackground()
+{
+    if (m_env.tray->available()) {
+        hide();
+        return;
+    }
+    // Without a notification area a hidden window could never be brought back.
+    showMinimized();
+    if (!m_toldNoTray && m_env.messages) {
+        m_toldNoTray = true;
+        m_env.messages->show(
+            QStringLiteral("This desktop has no notification area, so the Map View cannot be "
+                           "hidden behind a tray icon. It has been minimised instead; "
+                           "monitoring goes on."),
+            MessageBoxes::Icon::Information);
+    }
+}
+
+void MapView::RestoreFromTray()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    m_run.MonitorPaused = 0;
+    Q_EMIT closeListViewRequested();
+    raise();
+    activateWindow();
+    show();
+    // Once mapped, the window manager accepts the request to come to the front.
+    raise();
+    activateWindow();
+    Q_EMIT closeAddLocationDialogRequested();
+}
+
+void MapView::Exit()
+{
+    close();
+    if (m_env.quit)
+        m_env.quit();
+}
+
+void MapView::closeEvent(QCloseEvent *event)
+{
+    m_alerts->RemoveTrayIcon();
+    event->accept();
+}
+
+} // namespace qos

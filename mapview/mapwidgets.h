@@ -1,0 +1,103 @@
+#pragma once
+// The small widgets the Map View is built from: labels that fit their text into a fixed box, the
+// filled circles of the indicators and the legend, clickable markers, and the client area that
+// draws the map picture.
+#include "store/model.h"
+
+#include <QColor>
+#include <QLabel>
+
+class QPainter;
+#include <QPixmap>
+#include <QPointF>
+#include <QWidget>
+
+namespace qos {
+
+// RGB of an indicator state.
+QColor IndicatorColour(Indicator state);
+
+// A one-line label in a fixed box. When its text is wider than the box the text is drawn in a
+// smaller font (down to minimumPointSize, then clipped), so nothing is cut at the window's DPI.
+// Mouse presses stop here: they never reach the map under the label.
+class FitLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit FitLabel(const QString &text, QWidget *parent = nullptr);
+    void setMinimumPointSize(qreal size) { m_minimumPointSize = size; }
+    // A rounded backdrop drawn behind the text (transparent colour = none).
+    void setBackdrop(const QColor &colour) { m_backdrop = colour; }
+    // The font the text is drawn in when it has this much room (default: the contents' width).
+    QFont fittedFont(qreal room = -1) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void drawFittedText(QPainter &p, const QRect &room) const;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    qreal m_minimumPointSize = 6.0;
+    QColor m_backdrop = Qt::transparent;
+};
+
+// The marker site(k) of a location: clicking it reports clicked(k).
+class MarkerLabel : public FitLabel {
+    Q_OBJECT
+public:
+    MarkerLabel(int index, const QString &caption, QWidget *parent);
+    int index() const { return m_index; }
+
+Q_SIGNALS:
+    void clicked(int index);
+
+protected:
+    void paintEvent(QPaintEvent *event) override; // a white tag with a thin black rim
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    int m_index;
+};
+
+// A solid circle with a thin black rim, as wide as the smaller side of its box and centred in it.
+// Transparent for the mouse: a press on it is a press on the map.
+class CircleShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit CircleShape(const QColor &fill, QWidget *parent = nullptr);
+    QColor fillColour() const { return m_fill; }
+    void setFillColour(const QColor &colour);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_fill;
+};
+
+// The window's client area: the map picture scaled into the map rectangle (a plain background when
+// there is no picture), a light panel behind the legend, and the control strip below the map.
+// Presses on it (not on a label or button) are reported in pixels.
+class MapCanvas : public QWidget {
+    Q_OBJECT
+public:
+    explicit MapCanvas(QWidget *parent = nullptr);
+    void setPicture(const QPixmap &picture); // null: plain background
+    bool hasPicture() const { return !m_picture.isNull(); }
+    void setMapRect(const QRect &rect) { m_mapRect = rect; }
+    void setLegendRect(const QRect &rect) { m_legendRect = rect; }
+
+Q_SIGNALS:
+    void pressed(Qt::MouseButton button, QPoint position);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QPixmap m_picture;
+    QPixmap m_scaled; // m_picture at the size of m_mapRect
+    QRect m_mapRect;
+    QRect m_legendRect;
+};
+
+} // namespace qos

@@ -1,0 +1,123 @@
+#include "monitor/alerts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace qos {
+
+bool PictureReadable(const QString &path)
+{
+    QImageReader reader(path);
+    return reader.canRead() && !reader.read().isNull();
+}
+
+Alerts::Alerts(RunState &run, const MainSettings &settings, Tray &tray, Sound &sound, QString programFolder,
+               WindowIconSetter setWindowIcon)
+    : m_run(run)
+    , m_settings(settings)
+    , m_tray(tray)
+    , m_sound(sound)
+    , m_folder(std::move(programFolder))
+    , m_setWindowIcon(std::move(setWindowIcon))
+{}
+
+QIcon Alerts::loadIcon(const char *fileName) const
+{
+    const QString path = QDir(m_folder).filePath(QLatin1String(fileName));
+    if (PictureReadable(path))
+        return QIcon(path);
+    return QIcon(QStringLiteral(":/builtin/") + QLatin1String(fileName));
+}
+
+QStringList Alerts::unreadableIconFiles() const
+{
+    QStringList missing;
+    for (const char *name : {NormalIconFile, AttentionIconFile}) {
+        if (!PictureReadable(QDir(m_folder).filePath(QLatin1String(name))))
+            missing << QLatin1String(name);
+    }
+    return missing;
+}
+
+QString Alerts::normalTip() const
+{
+    return m_settings.ICONTEXT.left(TrayTipLength);
+}
+
+QString Alerts::attentionTip() const
+{
+    return (m_settings.ICONTEXT + QStringLiteral(" - ATTENTION")).left(TrayTipLength);
+}
+
+void Alerts::LoadNormalIcon()
+{
+    m_current = loadIcon(NormalIconFile);
+    if (m_setWindowIcon)
+        m_setWindowIcon(m_current);
+}
+
+void Alerts::AddTrayIcon()
+{
+    m_tray.add(m_current, normalTip());
+    m_trayShown = true;
+}
+
+void Alerts::RemoveTrayIcon()
+{
+    if (!m_trayShown)
+        return;
+    m_tray.remove();
+    m_trayShown = false;
+}
+
+void Alerts::switchPicture(const char *fileName, const QString &tip)
+{
+    m_current = loadIcon(fileName);
+    if (m_setWindowIcon)
+        m_setWindowIcon(m_current);
+    if (!m_trayShown)
+        return;
+    m_tray.remove();
+    m_tray.add(m_current, tip);
+}
+
+void Alerts::ShowAttention()
+{
+    if (m_run.AttentionShown == 1)
+        return;
+    m_run.AttentionShown = 1;
+    switchPicture(AttentionIconFile, attentionTip());
+}
+
+void Alerts::ClearAttention()
+{
+    if (m_run.AttentionShown != 1)
+        return;
+    m_run.AttentionShown = 0;
+    switchPicture(NormalIconFile, normalTip());
+}
+
+void Alerts::playSetting(const QString &setting)
+{
+    if (setting.isEmpty()) {
+        PlayDefaultSound(m_sound);
+        return;
+    }
+    // The sound dialogs store bare names of files copied into the program folder.
+    const QString path = QFileInfo(setting).isAbsolute() ? setting : QDir(m_folder).filePath(setting);
+    if (!m_sound.play(path))
+        PlayDefaultSound(m_sound);
+}
+
+void Alerts::PlayAlertSound()
+{
+    playSetting(m_settings.ALERTWAV);
+}
+
+void Alerts::PlayOnlineSound()
+{
+    playSetting(m_settings.ONLINEWAV);
+}
+
+} // namespace qos

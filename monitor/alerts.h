@@ -1,0 +1,76 @@
+#pragma once
+// The notification-area icon, the attention switch and the two sounds.
+//
+// Invariants:
+//  - The window icon and the tray icon always show the same picture: swar.ico while
+//    RunState::AttentionShown is 1, swag.ico otherwise.
+//  - The tray icon is replaced by remove() + add(), never changed in place, and only while it exists
+//    (between AddTrayIcon and RemoveTrayIcon): one icon per program run.
+//  - Tooltips are cut to 63 characters.
+//  - Pictures are read from the program folder each time they are needed; a missing or unreadable
+//    file is replaced by the built-in copy, so an icon is never blank.
+#include "monitor/alertsink.h"
+#include "monitor/runstate.h"
+#include "platform/sound.h"
+#include "platform/tray.h"
+#include "store/model.h"
+
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace qos {
+
+inline constexpr char NormalIconFile[] = "swag.ico";
+inline constexpr char AttentionIconFile[] = "swar.ico";
+inline constexpr int TrayTipLength = 63;
+
+class Alerts : public AlertSink {
+public:
+    using WindowIconSetter = std::function<void(const QIcon &)>;
+
+    Alerts(RunState &run, const MainSettings &settings, Tray &tray, Sound &sound, QString programFolder,
+           WindowIconSetter setWindowIcon);
+
+    // Start-up: the window icon becomes swag.ico.
+    void LoadNormalIcon();
+    // Adds the tray icon with the current window icon and the normal tooltip.
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    bool trayIconShown() const { return m_trayShown; }
+
+    void ShowAttention() override;
+    void ClearAttention() override;
+    void PlayAlertSound() override;
+    void PlayOnlineSound() override;
+
+    QIcon currentIcon() const { return m_current; }
+
+    // The tooltip texts, cut to TrayTipLength characters.
+    QString normalTip() const;
+    QString attentionTip() const;
+
+    // Loads a picture from the program folder; falls back to the built-in copy.
+    QIcon loadIcon(const char *fileName) const;
+    // Names of the bundled icon files that cannot be read from the program folder.
+    QStringList unreadableIconFiles() const;
+
+private:
+    void switchPicture(const char *fileName, const QString &tip);
+    void playSetting(const QString &setting);
+
+    RunState &m_run;
+    const MainSettings &m_settings;
+    Tray &m_tray;
+    Sound &m_sound;
+    QString m_folder;
+    WindowIconSetter m_setWindowIcon;
+    QIcon m_current;
+    bool m_trayShown = false;
+};
+
+// True when the file is present and decodes as a picture.
+bool PictureReadable(const QString &path);
+
+} // namespace qos

@@ -1,0 +1,38 @@
+#include "platform/qttray.h"
+
+namespace qos {
+
+QtTray::QtTray(QObject *parent)
+    : Tray(parent)
+{}
+
+QtTray::~QtTray() = default;
+
+bool QtTray::available() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTray::add(const QIcon &icon, const QString &tooltip)
+{
+    remove();
+    m_icon = std::make_unique<QSystemTrayIcon>(icon);
+    m_icon->setToolTip(tooltip);
+    connect(m_icon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    Q_EMIT activated();
+            });
+    m_icon->show();
+}
+
+void QtTray::remove()
+{
+    if (!m_icon)
+        return;
+    m_icon->hide();
+    // Deleted later: remove() may run inside the icon's own activated() signal.
+    m_icon.release()->deleteLater();
+}
+
+} // namespace qos

@@ -1,0 +1,42 @@
+#include "platform/twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+
+namespace qos {
+
+int RoundHalfEven(double value)
+{
+    // The default floating-point rounding mode rounds to nearest with ties to even.
+    return int(std::nearbyint(value));
+}
+
+TwipsScale::TwipsScale(double perPixelX, double perPixelY)
+    : m_x(perPixelX > 0 ? perPixelX : 15.0)
+    , m_y(perPixelY > 0 ? perPixelY : 15.0)
+{}
+
+TwipsScale TwipsScale::fromDpi(double dpiX, double dpiY)
+{
+    return {dpiX > 0 ? TwipsPerInch / dpiX : 15.0, dpiY > 0 ? TwipsPerInch / dpiY : 15.0};
+}
+
+TwipsScale TwipsScale::forWidget(const QWidget *widget)
+{
+    const QScreen *screen = widget ? widget->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    return fromDpi(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+}
+
+QRect TwipsScale::toPixels(const QRectF &twips) const
+{
+    return {toPixelsX(twips.left()), toPixelsY(twips.top()), toPixelsX(twips.width()),
+            toPixelsY(twips.height())};
+}
+
+} // namespace qos

@@ -1,0 +1,86 @@
+#pragma once
+// For the Map View tests and benchmark: graph.txt files in the program's own layout, program folders
+// with the bundled pictures, and the window's environment over recording doubles.
+#include "mapview/mapview.h"
+#include "tests/fakes/fakes.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+namespace qos::test {
+
+struct GraphLocation {
+    explicit GraphLocation(QByteArray siteName = {})
+        : name(std::move(siteName))
+    {}
+    QByteArray name;
+    QByteArray siteip = "127.0.0.1";
+    QByteArray ignore;
+    QByteArray disabled = "0";
+    QByteArray left = "1500";
+    QByteArray top = "1500";
+};
+
+inline QByteArray GraphText(const QList<GraphLocation> &locations, const QByteArray &settingsExtra = {})
+{
+    QByteArray text = "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\n"
+                      "PINGPACKETS=4\r\nALERTWAV=\r\nONLINEWAV=\r\n" +
+                      settingsExtra + "------------MAIN SETTINGS-----------\r\n";
+    for (const GraphLocation &l : locations) {
+        text += "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
+                "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left +
+                "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
+    }
+    return text;
+}
+
+inline bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+inline bool WriteGraph(const QString &folder, const QList<GraphLocation> &locations,
+                       const QByteArray &settingsExtra = {})
+{
+    return WriteFile(QDir(folder).filePath(QStringLiteral("graph.txt")), GraphText(locations, settingsExtra));
+}
+
+// Copies the bundled pictures into a program folder.
+inline bool CopyAssets(const QString &assetsDir, const QString &folder)
+{
+    for (const char *name : {"map.gif", "swag.ico", "swar.ico"}) {
+        const QString to = QDir(folder).filePath(QLatin1String(name));
+        QFile::remove(to);
+        if (!QFile::copy(QDir(assetsDir).filePath(QLatin1String(name)), to))
+            return false;
+    }
+    return true;
+}
+
+// Shared state and doubles of a Map View; the tray is passed in (a fake one or the real one).
+struct MapViewRig {
+    RunState run;
+    Configuration cfg;
+    FakeSound sound;
+    FakeMessageBoxes boxes;
+    int quits = 0;
+
+    MapViewEnvironment environment(const QString &folder, Tray &tray)
+    {
+        MapViewEnvironment env;
+        env.programFolder = folder;
+        env.run = &run;
+        env.config = &cfg;
+        env.tray = &tray;
+        env.sound = &sound;
+        env.messages = &boxes;
+        env.quit = [this] { ++quits; };
+        return env;
+    }
+};
+
+} // namespace qos::test

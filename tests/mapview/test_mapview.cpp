@@ -1,0 +1,378 @@
+// The Map View window: start-up, markers, the location menu and the window commands.
+#include "tests/mapview/mapviewrig.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+struct Program : MapViewRig {
+    QTemporaryDir dir;
+    FakeTray tray;
+    std::unique_ptr<MapView> view;
+
+    explicit Program(bool withAssets = true)
+    {
+        if (withAssets)
+            CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path());
+    }
+    QString folder() const { return dir.path(); }
+    MapView &start()
+    {
+        view = std::make_unique<MapView>(environment(dir.path(), tray));
+        view->startUp();
+        return *view;
+    }
+    QStringList menuCaptions() const
+    {
+        QStringList captions;
+        for (const QAction *item : LocationItems(view->controls().listview))
+            captions << ListSiteCaption(item);
+        return captions;
+    }
+};
+
+QList<GraphLocation> named(const QList<QByteArray> &names)
+{
+    QList<GraphLocation> locations;
+    for (const QByteArray &name : names)
+        locations.append(GraphLocation{name});
+    return locations;
+}
+
+} // namespace
+
+class TestMapView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpWithoutGraphFile();
+    void menuOrder_data();
+    void menuOrder();
+    void indicatorColours_data();
+    void indicatorColours();
+    void markerPositions_data();
+    void markerPositions();
+    void clicksAndPresses();
+    void menuOpensLocationByTrimmedName();
+    void runInBackgroundAndTrayRestore();
+    void runInBackgroundWithoutTray();
+    void exitAndFrameClose();
+    void startUpProblemsShownOnce();
+};
+
+void TestMapView::startUpWithoutGraphFile()
+{
+    Program p;
+    p.run.MonitorPaused = 1;
+    p.run.ResumeIndex = 3;
+    p.run.AttentionShown = 1;
+    p.run.FirstCycle = 2;
+    p.run.PlacementMode = 1;
+    const QStringList before = QDir(p.folder()).entryList(QDir::Files);
+    MapView &v = p.start();
+    const MapView::Controls &c = v.controls();
+
+    QVERIFY(v.isVisible());
+    QCOMPARE(v.windowTitle(), QStringLiteral("QOR Online Status - Map View"));
+    QCOMPARE(p.run.MonitorPaused, 0);
+    QCOMPARE(p.run.ResumeIndex, 0);
+    QCOMPARE(p.run.AttentionShown, 0);
+    QCOMPARE(p.run.FirstCycle, 1);
+    QCOMPARE(p.run.PlacementMode, 0);
+
+    QCOMPARE(c.displaytimeout->text(), QStringLiteral("2000"));
+    QCOMPARE(c.displayinterval->text(), QStringLiteral("3"));
+    QCOMPARE(c.packetlabel->text(), QStringLiteral("4"));
+    QCOMPARE(c.Label4->text(), QStringLiteral("QOR ONLINE STATUS"));
+    QCOMPARE(c.Label4->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(c.Label3->text(), QStringLiteral("IDLE"));
+    QVERIFY(!c.Command3->isHidden() && c.Command3->isEnabled());
+    QVERIFY(c.Command4->isHidden());
+    QVERIFY(c.Command2->isHidden());
+    QCOMPARE(c.Command1->text(), QStringLiteral("EXIT"));
+    QCOMPARE(c.Command4->geometry(), c.Command3->geometry());
+    QVERIFY(c.Timer1->isActive() && c.Timer2->isActive());
+    QCOMPARE(c.Timer1->interval(), 1000);
+    QCOMPARE(c.Timer2->interval(), 500);
+
+    // Legend: each circle with its colour and its caption.
+    const QList<std::pair<CircleShape *, FitLabel *>> legend = {{c.Shape1, c.Label6},  {c.Shape2, c.Label7},
+                                                                {c.Shape3, c.Label8},  {c.Shape4, c.Label9},
+                                                                {c.Shape5, c.Label10}, {c.Shape6, c.Label11}};
+    const QList<std::pair<QColor, QString>> expected = {
+        {Qt::white, QStringLiteral("waiting")},
+        {Qt::black, QStringLiteral("disabled")},
+        {QColor(0, 255, 0), QStringLiteral("online")},
+        {QColor(0, 255, 255), QStringLiteral("online(partial ignore)")},
+        {QColor(255, 0, 0), QStringLiteral("offline")},
+        {QColor(192, 0, 0), QStringLiteral("offline(partial ignore)")}};
+    for (int i = 0; i < legend.size(); ++i) {
+        QCOMPARE(legend[i].first->fillColour(), expected[i].first);
+        QCOMPARE(legend[i].second->text(), expected[i].second);
+    }
+
+    const QList<QAction *> items = c.listview->actions();
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0]->objectName(), QStringLiteral("ListSite0"));
+    QCOMPARE(ListSiteCaption(items[0]), QStringLiteral("SELECT SITE"));
+    QCOMPARE(v.highestMarkerIndex(), 0);
+
+    QVERIFY(p.tray.present);
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
+    QCOMPARE(p.tray.icon.cacheKey(), v.windowIcon().cacheKey());
+    QVERIFY(p.boxes.shown.isEmpty());
+    QCOMPARE(QDir(p.folder()).entryList(QDir::Files), before); // nothing written
+}
+
+void TestMapView::menuOrder_data()
+{
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<QStringList>("captions");
+
+    QTest::newRow("case-insensitive")
+        << QList<QByteArray>{"bay", "Ash", "cob"}
+        << QStringList{SortName(QStringLiteral("Ash")), SortName(QStringLiteral("bay")),
+                       SortName(QStringLiteral("cob"))};
+    QTest::newRow("cut to 20") << QList<QByteArray>{"abcdefghijklmnopqrstuvwxy", "zz"}
+                               << QStringList{QStringLiteral("abcdefghijklmnopqrst"),
+                                              QStringLiteral("zz                  ")};
+    // Names that compare equal keep the order the partition scheme gives: "A" (2), "a" (3), "a" (1).
+    QTest::newRow("ties") << QList<QByteArray>{"a", "A", "a"}
+                          << QStringList{SortName(QStringLiteral("A")), SortName(QStringLiteral("a")),
+                                         SortName(QStringLiteral("a"))};
+}
+
+void TestMapView::menuOrder()
+{
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(QStringList, captions);
+    Program p;
+    QVERIFY(WriteGraph(p.folder(), named(names)));
+    MapView &v = p.start();
+    QCOMPARE(p.menuCaptions(), captions);
+    for (const QString &caption : captions)
+        QCOMPARE(caption.size(), SortNameLength);
+    // Menu items are ListSite1..n in menu order; the shown text drops the padding.
+    const QList<QAction *> items = v.controls().listview->actions();
+    QCOMPARE(items.size(), names.size() + 1);
+    for (int k = 1; k < items.size(); ++k) {
+        QCOMPARE(items[k]->objectName(), QStringLiteral("ListSite%1").arg(k));
+        QCOMPARE(items[k]->text(), captions[k - 1].trimmed());
+    }
+    QCOMPARE(v.sortList()[0].Name, QString(SortNameLength, QChar(0)));
+}
+
+void TestMapView::indicatorColours_data()
+{
+    QTest::addColumn<Indicator>("state");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("white") << Indicator::White << QColor(255, 255, 255);
+    QTest::newRow("black") << Indicator::Black << QColor(0, 0, 0);
+    QTest::newRow("green") << Indicator::Green << QColor(0, 255, 0);
+    QTest::newRow("cyan") << Indicator::Cyan << QColor(0, 255, 255);
+    QTest::newRow("red") << Indicator::Red << QColor(255, 0, 0);
+    QTest::newRow("dark red") << Indicator::DarkRed << QColor(192, 0, 0);
+}
+
+void TestMapView::indicatorColours()
+{
+    QFETCH(Indicator, state);
+    QFETCH(QColor, colour);
+    Program p;
+    QList<GraphLocation> locations = named({"on", "off", "two"});
+    locations[1].disabled = "1";
+    QVERIFY(WriteGraph(p.folder(), locations));
+    MapView &v = p.start();
+    // Loaded: black for the disabled location, white for the others.
+    QCOMPARE(v.indicator(1)->fillColour(), QColor(Qt::white));
+    QCOMPARE(v.indicator(2)->fillColour(), QColor(Qt::black));
+    QCOMPARE(v.indicator(3)->fillColour(), QColor(Qt::white));
+
+    p.cfg.table[3].center = state;
+    v.refreshIndicator(3);
+    QCOMPARE(v.indicator(3)->fillColour(), colour);
+    QCOMPARE(v.indicator(1)->fillColour(), QColor(Qt::white));
+}
+
+void TestMapView::markerPositions_data()
+{
+    QTest::addColumn<QByteArray>("left");
+    QTest::addColumn<QByteArray>("top");
+    QTest::addColumn<QPoint>("marker");
+    QTest::addColumn<QPoint>("indicator");
+    QTest::newRow("whole pixels") << QByteArray("1500") << QByteArray("3000") << QPoint(100, 200)
+                                  << QPoint(87, 200);
+    QTest::newRow("halves to even") << QByteArray("2932.5") << QByteArray("2917.5") << QPoint(196, 194)
+                                    << QPoint(182, 194);
+    QTest::newRow("near the left edge")
+        << QByteArray("100") << QByteArray("0") << QPoint(7, 0) << QPoint(-7, 0);
+}
+
+void TestMapView::markerPositions()
+{
+    QFETCH(QByteArray, left);
+    QFETCH(QByteArray, top);
+    QFETCH(QPoint, marker);
+    QFETCH(QPoint, indicator);
+    Program p;
+    GraphLocation l{"abc"};
+    l.left = left;
+    l.top = top;
+    QVERIFY(WriteGraph(p.folder(), {l}));
+    MapView &v = p.start();
+    QCOMPARE(v.scale().perPixelX(), 15.0); // the offscreen screen has 96 DPI
+    QCOMPARE(v.marker(1)->objectName(), QStringLiteral("site1"));
+    QCOMPARE(v.indicator(1)->objectName(), QStringLiteral("center1"));
+    QCOMPARE(v.marker(1)->text(), QStringLiteral("abc"));
+    QCOMPARE(v.marker(1)->geometry(), QRect(marker, QSize(49, 17)));
+    QCOMPARE(v.indicator(1)->geometry(), QRect(indicator, QSize(17, 9)));
+    QVERIFY(v.marker(1)->isVisible() && v.indicator(1)->isVisible());
+    QCOMPARE(v.findChild<MarkerLabel *>(QStringLiteral("site1")), v.marker(1));
+}
+
+void TestMapView::clicksAndPresses()
+{
+    Program p;
+    GraphLocation l{"abc"};
+    l.left = "3000";
+    l.top = "3000";
+    QVERIFY(WriteGraph(p.folder(), {l}));
+    MapView &v = p.start();
+    QSignalSpy clicks(&v, &MapView::markerClicked);
+    QSignalSpy presses(&v, &MapView::backgroundPressed);
+
+    QTest::mouseClick(v.marker(1), Qt::LeftButton);
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(clicks[0][0].toInt(), 1);
+    QTest::mouseClick(v.marker(1), Qt::RightButton);
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(presses.size(), 0); // presses on a marker never reach the map
+
+    QTest::mousePress(v.canvas(), Qt::RightButton, {}, QPoint(100, 40));
+    QCOMPARE(presses.size(), 1);
+    QCOMPARE(presses[0][0].value<Qt::MouseButton>(), Qt::RightButton);
+    QCOMPARE(presses[0][1].toPointF(), QPointF(1500, 600));
+
+    // The indicator lets presses through to the map; the title label keeps them.
+    const QPoint onIndicator = v.indicator(1)->geometry().center();
+    QTest::mousePress(v.canvas(), Qt::LeftButton, {}, onIndicator);
+    QCOMPARE(presses.size(), 2);
+    QCOMPARE(presses[1][1].toPointF(), v.scale().toTwips(onIndicator));
+    QTest::mousePress(v.controls().Label4, Qt::RightButton, {}, QPoint(5, 5));
+    QCOMPARE(presses.size(), 2);
+}
+
+void TestMapView::menuOpensLocationByTrimmedName()
+{
+    Program p;
+    QVERIFY(WriteGraph(p.folder(), named({"cob", "ab", "Ab", "ab"})));
+    MapView &v = p.start();
+    QSignalSpy chosen(&v, &MapView::locationChosen);
+    const QMenu *menu = v.controls().listview;
+    for (QAction *item : menu->actions()) {
+        if (ListSiteCaption(item).trimmed() == QLatin1String("ab"))
+            item->trigger();
+    }
+    // Both items named "ab" open the lower of the two locations of that name.
+    QCOMPARE(chosen.size(), 2);
+    QCOMPARE(chosen[0][0].toInt(), 2);
+    QCOMPARE(chosen[1][0].toInt(), 2);
+    menu->actions().first()->trigger(); // "SELECT SITE" itself
+    QCOMPARE(chosen.size(), 2);
+    QCOMPARE(v.FindLocationByCaption(QStringLiteral("Ab                  ")), 3);
+    QCOMPARE(v.FindLocationByCaption(QStringLiteral("AB")), 0);
+}
+
+void TestMapView::runInBackgroundAndTrayRestore()
+{
+    Program p;
+    MapView &v = p.start();
+    v.controls().bground->trigger();
+    QVERIFY(!v.isVisible());
+    QVERIFY(p.tray.present);
+    QCOMPARE(p.tray.removes, 0);
+    QVERIFY(v.controls().Timer1->isActive() && v.controls().Timer2->isActive());
+
+    p.run.MonitorPaused = 1;
+    QStringList steps;
+    connect(&v, &MapView::closeListViewRequested, this, [&] {
+        steps
+            << QStringLiteral("list view: visible=%1 paused=%2").arg(v.isVisible()).arg(p.run.MonitorPaused);
+    });
+    connect(&v, &MapView::closeAddLocationDialogRequested, this,
+            [&] { steps << QStringLiteral("add location: visible=%1").arg(v.isVisible()); });
+    p.tray.click();
+    QVERIFY(v.isVisible());
+    QVERIFY(!v.isMinimized());
+    QCOMPARE(p.run.MonitorPaused, 0);
+    QCOMPARE(steps, (QStringList{QStringLiteral("list view: visible=0 paused=0"),
+                                 QStringLiteral("add location: visible=1")}));
+    QVERIFY(p.boxes.shown.isEmpty());
+}
+
+void TestMapView::runInBackgroundWithoutTray()
+{
+    Program p;
+    p.tray.isAvailable = false;
+    MapView &v = p.start();
+    v.controls().bground->trigger();
+    QVERIFY(v.isVisible()); // never hidden without a way back
+    QVERIFY(v.isMinimized());
+    QCOMPARE(p.boxes.shown.size(), 1);
+    v.showNormal();
+    v.controls().bground->trigger();
+    QCOMPARE(p.boxes.shown.size(), 1); // said once
+}
+
+void TestMapView::exitAndFrameClose()
+{
+    {
+        Program p;
+        MapView &v = p.start();
+        QTest::mouseClick(v.controls().Command1, Qt::LeftButton);
+        QVERIFY(!v.isVisible());
+        QVERIFY(!p.tray.present);
+        QCOMPARE(p.tray.removes, 1);
+        QCOMPARE(p.quits, 1);
+    }
+    {
+        Program p;
+        MapView &v = p.start();
+        QVERIFY(v.close());
+        QVERIFY(!p.tray.present);
+        QCOMPARE(p.tray.removes, 1);
+        QCOMPARE(p.quits, 0); // the program ends when no window is left, not at once
+    }
+}
+
+void TestMapView::startUpProblemsShownOnce()
+{
+    Program p(false); // no map.gif, swag.ico or swar.ico
+    p.boxes.confirmAtOnce = false;
+    QVERIFY(WriteGraph(p.folder(), named({"abc"}), "PINGTIMEOUT=abc\r\n"));
+    QVERIFY(WriteFile(QDir(p.folder()).filePath(QStringLiteral("swar.ico")), "not a picture"));
+    MapView &v = p.start();
+    QVERIFY(v.isVisible());
+    QVERIFY(!v.canvas()->hasPicture());
+    QVERIFY(!v.windowIcon().isNull()); // the built-in copy
+    QVERIFY(!p.tray.icon.isNull());
+    QCOMPARE(p.boxes.shown.size(), 1); // one box at a time
+    p.boxes.confirmAll();
+    QCOMPARE(p.boxes.shown.size(), 2);
+    QVERIFY(p.boxes.shown[0].contains(QLatin1String("PINGTIMEOUT")));
+    QVERIFY(p.boxes.shown[1].contains(QLatin1String("map.gif, swag.ico, swar.ico")));
+    p.boxes.confirmAll();
+    QCOMPARE(p.boxes.shown.size(), 2);
+}
+
+QTEST_MAIN(TestMapView)
+#include "test_mapview.moc"

@@ -1,0 +1,160 @@
+// The notification-area icon on a real X server: Xvfb with trayer as the tray host. The test starts
+// both itself on a free display and skips with a message where they cannot be started.
+#include "platform/qttray.h"
+#include "tests/mapview/mapviewrig.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+// Xvfb on the first free display (it picks one and reports it), then trayer on it.
+class XSession {
+public:
+    XSession()
+    {
+        for (const char *tool : {"Xvfb", "trayer", "xdotool"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+                reason = QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)")
+                             .arg(QLatin1String(tool));
+                return;
+            }
+        }
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                      QStringLiteral("tcp")});
+        QByteArray number;
+        while (m_xvfb.waitForReadyRead(10000)) {
+            number += m_xvfb.readAllStandardOutput();
+            if (number.contains('\n'))
+                break;
+        }
+        if (!number.contains('\n')) {
+            reason = QStringLiteral("Xvfb could not be started: %1")
+                         .arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()));
+            return;
+        }
+        display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+        qputenv("DISPLAY", display.toLatin1());
+        m_trayer.start(QStringLiteral("trayer"),
+                       {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                        QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                        QStringLiteral("--width"), QStringLiteral("200"), QStringLiteral("--height"),
+                        QStringLiteral("32"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        if (!m_trayer.waitForStarted(5000)) {
+            reason = QStringLiteral("trayer could not be started");
+            return;
+        }
+        ok = true;
+    }
+    ~XSession()
+    {
+        for (QProcess *p : {&m_trayer, &m_xvfb}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(3000))
+                    p->kill();
+                p->waitForFinished(1000);
+            }
+        }
+    }
+
+    bool ok = false;
+    QString reason;
+    QString display;
+
+private:
+    QProcess m_xvfb;
+    QProcess m_trayer;
+};
+
+bool xdotool(const QStringList &args)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+} // namespace
+
+class TestRealTray : public QObject {
+    Q_OBJECT
+public:
+    explicit TestRealTray(QString skipReason)
+        : m_skip(std::move(skipReason))
+    {}
+
+private Q_SLOTS:
+    void iconTooltipAndClickRestore();
+
+private:
+    QString m_skip;
+};
+
+void TestRealTray::iconTooltipAndClickRestore()
+{
+    if (!m_skip.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no X server with a tray: ") + m_skip));
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+
+    QTemporaryDir dir;
+    QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
+    MapViewRig rig;
+    QtTray tray;
+    MapView view(rig.environment(dir.path(), tray));
+    view.startUp();
+
+    QVERIFY(tray.icon());
+    QCOMPARE(tray.icon()->toolTip(), QStringLiteral("QOR Online Status"));
+    // Until trayer has embedded it the icon reports the origin; trayer sits at the top right.
+    QTRY_VERIFY_WITH_TIMEOUT(tray.icon()->geometry().x() > 0, 10000);
+    QTest::qWait(200);
+    const QPoint centre = tray.icon()->geometry().center();
+    const QString x = QString::number(centre.x());
+    const QString y = QString::number(centre.y());
+
+    // Hovering shows the tooltip.
+    for (int step = 3; step >= 0; --step) {
+        QVERIFY(xdotool(
+            {QStringLiteral("mousemove"), QString::number(centre.x() - step), QString::number(centre.y())}));
+        QTest::qWait(100);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
+    QCOMPARE(QToolTip::text(), QStringLiteral("QOR Online Status"));
+
+    // In the background: a right click does nothing, a left click brings the window back.
+    view.RunInBackground();
+    QVERIFY(!view.isVisible());
+    QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("3")}));
+    QTest::qWait(700);
+    QVERIFY(!view.isVisible());
+    QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("1")}));
+    QTRY_VERIFY_WITH_TIMEOUT(view.isVisible(), 5000);
+    QCOMPARE(rig.run.MonitorPaused, 0);
+
+    // The attention picture replaces the icon; the new one carries the attention tooltip.
+    view.alerts().ShowAttention();
+    QVERIFY(tray.icon());
+    QCOMPARE(tray.icon()->toolTip(), QStringLiteral("QOR Online Status - ATTENTION"));
+    QTRY_VERIFY_WITH_TIMEOUT(tray.icon()->geometry().x() > 0, 10000);
+
+    view.Exit();
+    QVERIFY(!tray.icon());
+}
+
+int main(int argc, char **argv)
+{
+    XSession session;
+    qputenv("QT_QPA_PLATFORM", session.ok ? "xcb" : "offscreen");
+    QApplication app(argc, argv);
+    TestRealTray test(session.ok ? QString() : session.reason);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_realtray.moc"

@@ -1,0 +1,227 @@
+// Alerts: the tray icon's lifetime, the attention switch, tooltips, icons and sounds.
+#include "monitor/alerts.h"
+#include "tests/fakes/fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+struct Rig {
+    QTemporaryDir dir;
+    RunState run;
+    MainSettings settings;
+    FakeTray tray;
+    FakeSound sound;
+    QIcon windowIcon;
+    int windowIconChanges = 0;
+    Alerts alerts{run, settings, tray, sound, dir.path(), [this](const QIcon &icon) {
+                      windowIcon = icon;
+                      ++windowIconChanges;
+                  }};
+
+    explicit Rig(bool withIcons = true)
+    {
+        settings.ICONTEXT = QStringLiteral("QOR Online Status");
+        if (withIcons) {
+            for (const char *name : {NormalIconFile, AttentionIconFile})
+                QFile::copy(QStringLiteral(QOS_ASSETS_DIR "/") + QLatin1String(name),
+                            dir.filePath(QLatin1String(name)));
+        }
+    }
+    void start()
+    {
+        alerts.LoadNormalIcon();
+        alerts.AddTrayIcon();
+    }
+};
+
+// The dominant colour of the disc beside the sign: 'r' red, 'g' green, '?' otherwise.
+char tint(const QIcon &icon)
+{
+    const QImage image = icon.pixmap(32, 32).toImage();
+    const QColor c = image.pixelColor(image.width() * 3 / 4, image.height() * 3 / 4);
+    if (c.red() > 150 && c.green() < 100)
+        return 'r';
+    if (c.green() > 100 && c.red() < 100)
+        return 'g';
+    return '?';
+}
+
+} // namespace
+
+class TestAlerts : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tooltips_data();
+    void tooltips();
+    void attentionSwitchesOnce();
+    void pictures_data();
+    void pictures();
+    void noTrayIconOutsideItsLifetime();
+    void sounds_data();
+    void sounds();
+};
+
+void TestAlerts::tooltips_data()
+{
+    QTest::addColumn<QString>("iconText");
+    QTest::addColumn<QString>("normal");
+    QTest::addColumn<QString>("attention");
+    QTest::newRow("default") << QStringLiteral("QOR Online Status") << QStringLiteral("QOR Online Status")
+                             << QStringLiteral("QOR Online Status - ATTENTION");
+    const QString sixty = QStringLiteral("0123456789").repeated(6);
+    QTest::newRow("60 characters") << sixty << sixty << sixty + QStringLiteral(" - ");
+    const QString seventy = QStringLiteral("abcdefghij").repeated(7);
+    QTest::newRow("70 characters") << seventy << seventy.left(63) << seventy.left(63);
+    QTest::newRow("empty") << QString() << QString() << QStringLiteral(" - ATTENTION");
+}
+
+void TestAlerts::tooltips()
+{
+    QFETCH(QString, iconText);
+    QFETCH(QString, normal);
+    QFETCH(QString, attention);
+    Rig r;
+    r.settings.ICONTEXT = iconText;
+    r.start();
+    QCOMPARE(r.tray.tooltip, normal);
+    r.alerts.ShowAttention();
+    QCOMPARE(r.tray.tooltip, attention);
+    QVERIFY(r.tray.tooltip.size() <= 63);
+    r.alerts.ClearAttention();
+    QCOMPARE(r.tray.tooltip, normal);
+}
+
+void TestAlerts::attentionSwitchesOnce()
+{
+    Rig r;
+    r.start();
+    QCOMPARE(r.tray.adds, 1);
+    r.alerts.ClearAttention(); // not up: nothing happens
+    QCOMPARE(r.tray.adds, 1);
+    QCOMPARE(r.tray.removes, 0);
+
+    // Two locations offline in one cycle: one switch, each done as remove + add.
+    r.alerts.ShowAttention();
+    r.alerts.ShowAttention();
+    QCOMPARE(r.run.AttentionShown, 1);
+    QCOMPARE(r.tray.removes, 1);
+    QCOMPARE(r.tray.adds, 2);
+    QVERIFY(r.tray.present);
+
+    r.alerts.ClearAttention();
+    r.alerts.ClearAttention();
+    QCOMPARE(r.run.AttentionShown, 0);
+    QCOMPARE(r.tray.removes, 2);
+    QCOMPARE(r.tray.adds, 3);
+    QCOMPARE(r.windowIconChanges, 3); // start-up, attention, normal
+}
+
+void TestAlerts::pictures_data()
+{
+    QTest::addColumn<QByteArray>("normalFile");    // contents written over swag.ico; empty = bundled copy
+    QTest::addColumn<QByteArray>("attentionFile"); // "-" = file removed
+    QTest::addColumn<QStringList>("unreadable");
+    QTest::newRow("bundled") << QByteArray() << QByteArray() << QStringList();
+    QTest::newRow("missing") << QByteArray("-") << QByteArray("-")
+                             << QStringList{QStringLiteral("swag.ico"), QStringLiteral("swar.ico")};
+    QTest::newRow("unreadable") << QByteArray() << QByteArray("garbage")
+                                << QStringList{QStringLiteral("swar.ico")};
+}
+
+void TestAlerts::pictures()
+{
+    QFETCH(QByteArray, normalFile);
+    QFETCH(QByteArray, attentionFile);
+    QFETCH(QStringList, unreadable);
+    Rig r;
+    const QList<std::pair<const char *, QByteArray>> files = {{NormalIconFile, normalFile},
+                                                              {AttentionIconFile, attentionFile}};
+    for (const auto &[name, contents] : files) {
+        const QString path = r.dir.filePath(QLatin1String(name));
+        if (contents == "-") {
+            QFile::remove(path);
+        } else if (!contents.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(contents);
+        }
+    }
+    QCOMPARE(r.alerts.unreadableIconFiles(), unreadable);
+
+    // Whatever the folder holds, window and tray show the same, right picture.
+    r.start();
+    QCOMPARE(tint(r.windowIcon), 'g');
+    QCOMPARE(r.tray.icon.cacheKey(), r.windowIcon.cacheKey());
+    r.alerts.ShowAttention();
+    QCOMPARE(tint(r.windowIcon), 'r');
+    QCOMPARE(r.tray.icon.cacheKey(), r.windowIcon.cacheKey());
+    r.alerts.ClearAttention();
+    QCOMPARE(tint(r.tray.icon), 'g');
+    QCOMPARE(r.tray.icon.cacheKey(), r.windowIcon.cacheKey());
+}
+
+void TestAlerts::noTrayIconOutsideItsLifetime()
+{
+    Rig r;
+    r.alerts.LoadNormalIcon();
+    r.alerts.ShowAttention(); // before AddTrayIcon: the window icon switches, no tray icon appears
+    QCOMPARE(r.tray.adds, 0);
+    QCOMPARE(tint(r.windowIcon), 'r');
+    r.alerts.AddTrayIcon();
+    QCOMPARE(tint(r.tray.icon), 'r'); // the icon shows the window's current picture
+    r.alerts.RemoveTrayIcon();
+    r.alerts.RemoveTrayIcon();
+    QCOMPARE(r.tray.removes, 1);
+    r.alerts.ClearAttention();
+    QVERIFY(!r.tray.present);
+    QCOMPARE(r.tray.adds, 1);
+}
+
+void TestAlerts::sounds_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("playable");
+    QTest::addColumn<QString>("played"); // relative to the program folder
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("none set") << QString() << true << QString() << 100;
+    QTest::newRow("bare name") << QStringLiteral("alarm.wav") << true << QStringLiteral("alarm.wav") << 0;
+    QTest::newRow("missing file") << QStringLiteral("gone.wav") << false << QStringLiteral("gone.wav") << 100;
+}
+
+void TestAlerts::sounds()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, playable);
+    QFETCH(QString, played);
+    QFETCH(int, beeps);
+    Rig r;
+    const QString path = played.isEmpty() ? QString() : r.dir.filePath(played);
+    if (!playable)
+        r.sound.missing << path;
+    const QStringList expectedPlays = played.isEmpty() ? QStringList() : QStringList{path};
+
+    r.settings.ALERTWAV = setting;
+    r.alerts.PlayAlertSound();
+    QCOMPARE(r.sound.played, expectedPlays);
+    QCOMPARE(r.sound.beeps, beeps);
+
+    r.sound.played.clear();
+    r.sound.beeps = 0;
+    r.settings.ALERTWAV.clear();
+    r.settings.ONLINEWAV = setting;
+    r.alerts.PlayOnlineSound();
+    QCOMPARE(r.sound.played, expectedPlays);
+    QCOMPARE(r.sound.beeps, beeps);
+}
+
+QTEST_MAIN(TestAlerts)
+#include "test_alerts.moc"
