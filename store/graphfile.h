@@ -5,8 +5,9 @@
 // Invariants:
 //  - Every rewrite writes the twin completely, flushes it, then renames it over the original, so the
 //    file on disk is at every moment either the old or the new content.
-//  - No written line ever contains CR or LF inside it; every line ends with CR LF.
-//  - Lines a rule keeps are copied byte for byte.
+//  - No line the program composes contains CR or LF; every written line ends with CR LF.
+//  - Lines a rule keeps are copied byte for byte (only their line end becomes CR LF).
+#include "store/graphkeys.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
 #include "store/status.h"
@@ -20,32 +21,60 @@
 
 namespace qos {
 
+class FileOps;
+
 inline constexpr char GraphFileName[] = "graph.txt";
 inline constexpr char GraphTwinName[] = "graphtmp.txt";
+
+// The fixed lines that frame the sections of the file.
+inline constexpr char MainSettingsLine[] = "------------MAIN SETTINGS-----------";
+inline constexpr char LocationBeginLine[] = "------------LOCATION BEGIN-----------";
+inline constexpr char LocationEndLine[] = "------------LOCATION END-----------";
+
+QString GraphFilePath(const QString &folder); // folder/graph.txt
+QString GraphTwinPath(const QString &folder); // folder/graphtmp.txt
 
 struct LoadResult {
     bool fileExisted = false;
     QStringList warnings; // lines whose values could not be used, one text each; shown once at start-up
-    QString error;        // set when the file exists but could not be read; the model then holds defaults
+    // Set when the file exists but could not be read (or read to its end). The model then holds what
+    // was read before the failure, with the settings of a present file (zeros) otherwise. Writers never
+    // write the model wholesale: they copy the file through a line rule and fail while it cannot be
+    // read, so an unreadable file is never replaced by what the model holds.
+    QString error;
 };
 
-// Fills cfg (settings and table, bumps cfg.generation) from folder/graph.txt.
+// Fills cfg (settings and table, bumps cfg.generation) from folder/graph.txt. When graph.txt is missing
+// but graphtmp.txt is there, an update was interrupted and the twin is the only copy: it is renamed to
+// graph.txt and loaded, with a warning.
 LoadResult LoadConfiguration(const QString &folder, Configuration &cfg);
 
 // A line rule sees each line without its line end and returns the line to write, or nothing to drop it.
 using LineRule = std::function<std::optional<QByteArray>(const QByteArray &line)>;
 
-// Copies path through rule into twinPath, appends extraLines, then atomically replaces path with it.
+// Copies path through rule (a null rule keeps every line) into twinPath, appends extraLines, forces the
+// twin onto the disk, then atomically replaces path with it. pleaseWait is shown meanwhile. On any
+// failure path is left as it was, the twin is removed and the error names the file and the cause. A
+// written line holding CR or LF (other than a line kept exactly as read) refuses the whole rewrite.
+// ops: the file primitives to use; null means the system's.
 Status RewriteViaTemporary(const QString &path, const QString &twinPath, const LineRule &rule,
-                           const QList<QByteArray> &extraLines, PleaseWait *pleaseWait);
+                           const QList<QByteArray> &extraLines, PleaseWait *pleaseWait,
+                           FileOps *ops = nullptr);
 
-// Appends the eight-line block of rec to folder/graph.txt (creating the file with the main-settings
-// block from settings when it does not exist).
+// Appends the eight-line block of rec (site, siteip, left, top) to folder/graph.txt, creating the file
+// with the main-settings block from settings when it does not exist. Values that graph.txt cannot hold
+// as they are (line breaks, characters outside Latin-1, text that would read back as another key) are
+// refused before anything is written.
 Status AppendLocation(const QString &folder, const MainSettings &settings, const LocationRecord &rec,
-                      PleaseWait *pleaseWait);
+                      PleaseWait *pleaseWait, FileOps *ops = nullptr);
+
+// The line "KEY=value" in the file's bytes, for writers. Fails with a text for the operator when the
+// value holds a line break or a character outside Latin-1, or would not read back as this key with this
+// value (it holds "---------" or an earlier key, or ends with a space).
+Status KeyLine(Key key, const QString &value, QByteArray &line);
 
 // Text of a position as written to the file: the shortest text that reads back as the same float;
-// whole values as plain integers.
+// whole values as plain integers ("1475"), never an exponent, "." as the decimal point.
 QByteArray PositionText(float value);
 
 } // namespace qos

@@ -1,0 +1,229 @@
+// Loading graph.txt into the model.
+//
+// Invariants:
+//  - Loading never stops at a bad line: a value that cannot be used leaves the setting or the pending
+//    value as it was and adds one warning naming the line.
+//  - Pending location values carry from block to block; only SITETOP creates a location.
+//  - Memory stays bounded by one line whatever the file holds (see LineReader).
+#include "store/fileops.h"
+#include "store/graphfile.h"
+#include "store/linereader.h"
+#include "store/numbers.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace qos {
+
+namespace {
+
+constexpr qsizetype ShownLineLength = 80;
+
+QString KeyName(Key key)
+{
+    return QString::fromLatin1(KeyText(key).chopped(1));
+}
+
+class Loader {
+public:
+    Loader(Configuration &cfg, LoadResult &result, const QString &fileName)
+        : m_cfg(cfg)
+        , m_result(result)
+        , m_fileName(fileName)
+    {
+    }
+
+    void read(qint64 number, QByteArrayView line)
+    {
+        const auto keyed = ReadKeyedLine(line);
+        if (!keyed)
+            return;
+        m_number = number;
+        m_line = line;
+        const QByteArrayView value = keyed->value;
+        MainSettings &s = m_cfg.settings;
+        switch (keyed->key) {
+        case Key::SiteId:
+            m_name = QString::fromLatin1(value);
+            break;
+        case Key::SiteIp:
+            m_addresses = QString::fromLatin1(value);
+            break;
+        case Key::SiteLeft:
+            readPosition(Key::SiteLeft, value, m_left);
+            break;
+        case Key::Disabled:
+            m_disabled = QString::fromLatin1(value);
+            break;
+        case Key::Ignore:
+            m_ignore = QString::fromLatin1(value);
+            break;
+        case Key::PingTimeout:
+            readSetting(Key::PingTimeout, value, s.PINGTIMEOUT);
+            break;
+        case Key::PingInterval:
+            readSetting(Key::PingInterval, value, s.PINGINTERVAL);
+            break;
+        case Key::PingPackets:
+            readSetting(Key::PingPackets, value, s.PINGPACKETS);
+            break;
+        case Key::AlertWav:
+            s.ALERTWAV = QString::fromLatin1(value);
+            break;
+        case Key::OnlineWav:
+            s.ONLINEWAV = QString::fromLatin1(value);
+            break;
+        case Key::IconText:
+            s.ICONTEXT = QString::fromLatin1(value);
+            break;
+        case Key::SiteTop:
+            readPosition(Key::SiteTop, value, m_top);
+            addLocation();
+            break;
+        }
+    }
+
+    void warn(qint64 number, const QString &what)
+    {
+        m_result.warnings << QStringLiteral("%1, line %2: %3").arg(m_fileName).arg(number).arg(what);
+    }
+
+private:
+    void warnValue(const QString &what)
+    {
+        QString shown = QString::fromLatin1(m_line.first(qMin(m_line.size(), ShownLineLength)));
+        if (m_line.size() > ShownLineLength)
+            shown += QStringLiteral("...");
+        warn(m_number, QStringLiteral("\"%1\": %2").arg(shown, what));
+    }
+
+    void readSetting(Key key, QByteArrayView value, qint16 &field)
+    {
+        if (const auto number = ToInt16(value)) {
+            field = *number;
+            return;
+        }
+        warnValue(QStringLiteral("not a number from -32768 to 32767; %1 stays %2.").arg(KeyName(key)).arg(field));
+    }
+
+    void readPosition(Key key, QByteArrayView value, float &pending)
+    {
+        if (const auto number = ToPosition(value)) {
+            pending = *number;
+            return;
+        }
+        warnValue(QStringLiteral("not a number; %1 stays %2.")
+                      .arg(KeyName(key), QString::fromLatin1(PositionText(pending))));
+    }
+
+    void addLocation()
+    {
+        if (m_cfg.table.LocationCount() >= MaxLocations) {
+            if (!m_full)
+                warnValue(QStringLiteral("more than %1 locations; this one and any later ones are not loaded.")
+                              .arg(MaxLocations));
+            m_full = true;
+            return;
+        }
+        LocationRecord rec;
+        rec.site = m_name;
+        rec.left = m_left;
+        rec.top = m_top;
+        rec.siteip = m_addresses;
+        rec.sitedisabled = m_disabled;
+        rec.ignore = m_ignore;
+        const auto disabled = ToNumber(m_disabled.toLatin1());
+        rec.center = disabled && *disabled == 1.0 ? Indicator::Black : Indicator::White;
+        m_cfg.table.records.append(std::move(rec));
+    }
+
+    Configuration &m_cfg;
+    LoadResult &m_result;
+    QString m_fileName;
+    qint64 m_number = 0;
+    QByteArrayView m_line;
+    // Pending location values, carried from block to block.
+    QString m_name;
+    QString m_addresses;
+    QString m_disabled;
+    QString m_ignore;
+    float m_left = 0;
+    float m_top = 0;
+    bool m_full = false;
+};
+
+void ReadFile(const QString &path, Configuration &cfg, LoadResult &result)
+{
+    FileOps system;
+    QFile file(path);
+    const QString name = QFileInfo(path).fileName();
+    QString error;
+    if (!system.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, error)) {
+        result.error = QStringLiteral("Cannot read %1: %2. No locations were loaded; the file is left as "
+                                      "it is and changes cannot be saved until it can be read.")
+                           .arg(QDir::toNativeSeparators(path), error);
+        return;
+    }
+    Loader loader(cfg, result, name);
+    LineReader reader(file, system);
+    for (;;) {
+        switch (reader.next()) {
+        case LineReader::Outcome::Line:
+            loader.read(reader.lineNumber(), reader.line());
+            break;
+        case LineReader::Outcome::TooLong:
+            loader.warn(reader.lineNumber(),
+                        QStringLiteral("longer than %1 bytes; the line was skipped.").arg(MaxLineLength));
+            break;
+        case LineReader::Outcome::Failed:
+            result.error = QStringLiteral("Reading %1 failed at line %2: %3. Only the lines before it were "
+                                          "loaded; the file is left as it is.")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(reader.lineNumber() + 1)
+                               .arg(reader.error());
+            return;
+        case LineReader::Outcome::End:
+            return;
+        }
+    }
+}
+
+} // namespace
+
+LoadResult LoadConfiguration(const QString &folder, Configuration &cfg)
+{
+    LoadResult result;
+    cfg.settings = MainSettings{};
+    cfg.table.clear();
+    ++cfg.generation;
+
+    QString path = GraphFilePath(folder);
+    if (!QFileInfo::exists(path)) {
+        const QString twin = GraphTwinPath(folder);
+        if (!QFileInfo::exists(twin)) {
+            cfg.settings.PINGTIMEOUT = 2000;
+            cfg.settings.PINGINTERVAL = 3;
+            cfg.settings.PINGPACKETS = 4;
+            return result;
+        }
+        // An update stopped between removing graph.txt and putting its twin in place.
+        FileOps system;
+        QString error;
+        if (system.rename(twin, path, false, error)) {
+            result.warnings << QStringLiteral("%1 was missing. The configuration was recovered from %2, "
+                                              "left by an update that did not finish.")
+                                   .arg(QLatin1String(GraphFileName), QLatin1String(GraphTwinName));
+        } else {
+            result.error = QStringLiteral("%1 is missing and %2 holds the only copy of the configuration, "
+                                          "but it could not be renamed: %3. It was loaded from %2; rename it "
+                                          "to %1 before changing anything.")
+                               .arg(QLatin1String(GraphFileName), QDir::toNativeSeparators(twin), error);
+            path = twin;
+        }
+    }
+    result.fileExisted = true;
+    ReadFile(path, cfg, result);
+    return result;
+}
+
+} // namespace qos
