@@ -1,5 +1,7 @@
 #include "mapview/addlocation.h"
 
+#include "store/graphfile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -162,6 +164,14 @@ QString SubmitOutcome::message() const
                + error;
     }
     return {};
+}
+
+std::function<Status(const LocationRecord &rec)> GraphFileAppender(const QString &folder, const Configuration &cfg,
+                                                                   PleaseWait *pleaseWait)
+{
+    return [folder, &cfg, pleaseWait](const LocationRecord &rec) {
+        return AppendLocation(folder, cfg.settings, rec, pleaseWait);
+    };
 }
 
 SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QString &nameText,

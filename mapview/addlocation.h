@@ -64,6 +64,12 @@ struct AddLocationSeams {
     std::function<void(int k)> addMenuItem;
 };
 
+class PleaseWait;
+
+// The append seam that writes to folder/graph.txt with the settings cfg holds at the time of the call.
+std::function<Status(const LocationRecord &rec)> GraphFileAppender(const QString &folder, const Configuration &cfg,
+                                                                   PleaseWait *pleaseWait);
+
 struct SubmitOutcome {
     enum class Kind { Added, NameInUse, TableFull, StoreFailed };
     Kind kind = Kind::Added;
