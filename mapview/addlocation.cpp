@@ -50,7 +50,8 @@ qint64 DivideHalfEven(qint64 n, qint64 d)
 
 qint32 ClampToInt32(qint64 v)
 {
-    return qint32(std::clamp<qint64>(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+    return qint32(
+        std::clamp<qint64>(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 // The factor used when the display reports none that makes sense.
@@ -154,20 +155,19 @@ QString SubmitOutcome::message() const
     case Kind::Added:
         return {};
     case Kind::NameInUse:
-        return QStringLiteral("Site name already in use.") + QStringLiteral("\r\n\r\n")
-               + QStringLiteral("Please enter unique name.");
+        return QStringLiteral("Site name already in use.") + QStringLiteral("\r\n\r\n") +
+               QStringLiteral("Please enter unique name.");
     case Kind::TableFull:
         return QStringLiteral("No more locations can be added: the map already holds %1 locations.")
             .arg(MaxLocations);
     case Kind::StoreFailed:
-        return QStringLiteral("The location could not be added to graph.txt.") + QStringLiteral("\r\n\r\n")
-               + error;
+        return QStringLiteral("The location could not be added to graph.txt.") + QStringLiteral("\r\n\r\n") +
+               error;
     }
     return {};
 }
 
-std::function<Status(const LocationRecord &rec)> GraphFileAppender(const QString &folder, const Configuration &cfg,
-                                                                   PleaseWait *pleaseWait)
+LocationAppender GraphFileAppender(const QString &folder, const Configuration &cfg, PleaseWait *pleaseWait)
 {
     return [folder, &cfg, pleaseWait](const LocationRecord &rec) {
         return AppendLocation(folder, cfg.settings, rec, pleaseWait);
@@ -212,8 +212,9 @@ SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QStr
     if (seams.createMarker)
         seams.createMarker(k);
 
-    const Status written = seams.append ? seams.append(table[k])
-                                        : Status::failure(QStringLiteral("No configuration file to write to."));
+    const Status written = seams.append
+                               ? seams.append(table[k])
+                               : Status::failure(QStringLiteral("No configuration file to write to."));
     if (!written) {
         if (seams.removeMarker)
             seams.removeMarker(k);

@@ -21,6 +21,8 @@
 
 namespace qos {
 
+class PleaseWait;
+
 // Longest display name the dialog accepts.
 inline constexpr int MaxNameLength = 3;
 
@@ -50,11 +52,13 @@ qint32 RoundHalfEven(double value);
 // then x 14.75 and y 14.94, every rounding to the nearest integer with halves to even.
 QPoint PlacementPoint(double xTwips, double yTwips, double twipsPerPixelX, double twipsPerPixelY);
 
+// Writes the new block of a location to graph.txt; on failure the file must be left as it was.
+using LocationAppender = std::function<Status(const LocationRecord &rec)>;
+
 // What SubmitLocation needs from the rest of the program. Every member may be empty except append.
 struct AddLocationSeams {
-    // Writes the new block of rec to graph.txt; on failure the file must be left as it was.
-    // The Map View passes AppendLocation(folder, cfg.settings, rec, pleaseWait).
-    std::function<Status(const LocationRecord &rec)> append;
+    // The Map View passes GraphFileAppender(folder, cfg, pleaseWait).
+    LocationAppender append;
     // Creates marker site(k) at (left, top) and indicator center(k) at (left - 200, top), visible,
     // white, from cfg.table[k].
     std::function<void(int k)> createMarker;
@@ -64,17 +68,16 @@ struct AddLocationSeams {
     std::function<void(int k)> addMenuItem;
 };
 
-class PleaseWait;
-
 // The append seam that writes to folder/graph.txt with the settings cfg holds at the time of the call.
-std::function<Status(const LocationRecord &rec)> GraphFileAppender(const QString &folder, const Configuration &cfg,
-                                                                   PleaseWait *pleaseWait);
+LocationAppender GraphFileAppender(const QString &folder, const Configuration &cfg, PleaseWait *pleaseWait);
 
 struct SubmitOutcome {
     enum class Kind { Added, NameInUse, TableFull, StoreFailed };
     Kind kind = Kind::Added;
-    QString name;      // the cleaned name (what the name box shows afterwards unless NameInUse)
-    QString addresses; // the normalised address text (not set for NameInUse and TableFull)
+    // What the boxes show afterwards: the cleaned name and the normalised addresses; for NameInUse
+    // an empty name and the addresses as typed; for TableFull both as typed.
+    QString name;
+    QString addresses;
     QString error;     // StoreFailed: the store's text
     int index = 0;     // Added: the new location's index
 

@@ -21,8 +21,9 @@ struct RunState;
 // What placement mode needs from the Map View window. The window implements it.
 class PlacementView {
 public:
-    enum class Menu { RunInBackground, ListView, Settings, AddLocations }; // bground, listview, Default, AddLocations
-    enum class MonitorButton { Start, Stop };                              // Command3, Command4
+    // The menus bground, listview, Default and AddLocations.
+    enum class Menu { RunInBackground, ListView, Settings, AddLocations };
+    enum class MonitorButton { Start, Stop }; // Command3 and Command4
 
     virtual ~PlacementView() = default;
     virtual void setMenuEnabled(Menu menu, bool enabled) = 0;

@@ -19,9 +19,9 @@ inline Configuration ConfigWithSites(const QStringList &sites)
 }
 
 struct RecordingSeams {
-    QStringList calls;               // "create 3", "append abc", "remove 3", "menu 3" in order
-    QList<LocationRecord> appended;  // records passed to append
-    QString failWith;                // non-empty: append fails with this text
+    QStringList calls;              // "create 3", "append abc", "remove 3", "menu 3" in order
+    QList<LocationRecord> appended; // records passed to append
+    QString failWith;               // non-empty: append fails with this text
 
     AddLocationSeams seams()
     {

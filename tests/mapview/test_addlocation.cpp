@@ -14,22 +14,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("normalised");
-        QTest::newRow("spaces, empty entries, CR LF")
-            << QStringLiteral(" 10.0.0.1 ,, host1,\r\n,10.0.0.2, ") << QStringLiteral("10.0.0.1,host1,10.0.0.2");
+        QTest::newRow("spaces, empty entries, CR LF") << QStringLiteral(" 10.0.0.1 ,, host1,\r\n,10.0.0.2, ")
+                                                      << QStringLiteral("10.0.0.1,host1,10.0.0.2");
         QTest::newRow("only commas") << QStringLiteral(",,,") << QString();
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("case kept") << QStringLiteral("Host1,HOST2") << QStringLiteral("Host1,HOST2");
         QTest::newRow("lone CR and LF") << QStringLiteral("a\rb,\nc") << QStringLiteral("ab,c");
-        QTest::newRow("line breaks of the text box") << QStringLiteral("10.0.0.1,\n10.0.0.2\n")
-                                                     << QStringLiteral("10.0.0.1,10.0.0.2");
+        QTest::newRow("line breaks of the text box")
+            << QStringLiteral("10.0.0.1,\n10.0.0.2\n") << QStringLiteral("10.0.0.1,10.0.0.2");
         QTest::newRow("tab, vertical tab, DEL, NUL")
             << QStringLiteral("a\tb,c\vd,e") + QChar(0x7f) + QChar(0) + QStringLiteral("f")
             << QStringLiteral("ab,cd,ef");
-        QTest::newRow("other white space") << QStringLiteral("a") + QChar(0xa0) + QStringLiteral("b,c")
-                                                  + QChar(0x2028) + QStringLiteral("d") + QChar(0x3000)
+        QTest::newRow("other white space") << QStringLiteral("a") + QChar(0xa0) + QStringLiteral("b,c") +
+                                                  QChar(0x2028) + QStringLiteral("d") + QChar(0x3000)
                                            << QStringLiteral("ab,cd");
-        QTest::newRow("comma runs around removed characters") << QStringLiteral(",\t, ,a,\r,b")
-                                                              << QStringLiteral("a,b");
+        QTest::newRow("comma runs around removed characters")
+            << QStringLiteral(",\t, ,a,\r,b") << QStringLiteral("a,b");
         QTest::newRow("characters graph.txt cannot hold")
             << QStringLiteral("h\u00e9,x\u20acy,") + QString::fromUtf8("\xf0\x9f\x98\x80")
             << QStringLiteral("h\u00e9,x?y,?");
@@ -49,7 +49,8 @@ private Q_SLOTS:
         QTest::newRow("three spaces") << QStringLiteral("   ") << QString();
         QTest::newRow("cut to three") << QStringLiteral("  abcdef ") << QStringLiteral("abc");
         QTest::newRow("inner space kept") << QStringLiteral("a b") << QStringLiteral("a b");
-        QTest::newRow("tab only trims spaces after removal") << QStringLiteral(" a\t ") << QStringLiteral("a");
+        QTest::newRow("tab only trims spaces after removal")
+            << QStringLiteral(" a\t ") << QStringLiteral("a");
         QTest::newRow("control characters") << QStringLiteral("\na\rb\tc") << QStringLiteral("abc");
         QTest::newRow("case kept") << QStringLiteral("ABC") << QStringLiteral("ABC");
         QTest::newRow("equals sign accepted") << QStringLiteral("a=b") << QStringLiteral("a=b");
@@ -173,16 +174,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("added");
         QTest::newRow("same text") << QStringList{QStringLiteral("abc")} << QStringLiteral("abc") << false;
-        QTest::newRow("same after trimming") << QStringList{QStringLiteral("ab ")} << QStringLiteral(" ab") << false;
+        QTest::newRow("same after trimming")
+            << QStringList{QStringLiteral("ab ")} << QStringLiteral(" ab") << false;
         QTest::newRow("other case of an upper-case marker")
             << QStringList{QStringLiteral("ABC")} << QStringLiteral("abc") << true;
         QTest::newRow("would duplicate a lower-case marker")
             << QStringList{QStringLiteral("abc")} << QStringLiteral("ABC") << false;
-        QTest::newRow("same upper-case text") << QStringList{QStringLiteral("ABC")} << QStringLiteral("ABC")
-                                              << false;
-        QTest::newRow("three spaces, no blank marker") << QStringList{QStringLiteral("a")}
-                                                       << QStringLiteral("   ") << true;
-        QTest::newRow("three spaces, blank marker") << QStringList{QString()} << QStringLiteral("   ") << false;
+        QTest::newRow("same upper-case text")
+            << QStringList{QStringLiteral("ABC")} << QStringLiteral("ABC") << false;
+        QTest::newRow("three spaces, no blank marker")
+            << QStringList{QStringLiteral("a")} << QStringLiteral("   ") << true;
+        QTest::newRow("three spaces, blank marker")
+            << QStringList{QString()} << QStringLiteral("   ") << false;
     }
     void submitNameCheck()
     {
@@ -201,8 +204,8 @@ private Q_SLOTS:
         }
         QCOMPARE(out.kind, SubmitOutcome::Kind::NameInUse);
         QCOMPARE(out.message(), QStringLiteral("Site name already in use.\r\n\r\nPlease enter unique name."));
-        QCOMPARE(out.name, QString());         // the name box is emptied
-        QCOMPARE(out.addresses, addresses);    // the address box is left as typed
+        QCOMPARE(out.name, QString());      // the name box is emptied
+        QCOMPARE(out.addresses, addresses); // the address box is left as typed
         QCOMPARE(cfg.table.LocationCount(), sites.size());
         QVERIFY(rec.calls.isEmpty());
     }
@@ -213,7 +216,8 @@ private Q_SLOTS:
         RunState run;
         RecordingSeams rec;
         rec.failWith = QStringLiteral("Cannot write graphtmp.txt: No space left on device");
-        const SubmitOutcome out = SubmitLocation(cfg, run, QStringLiteral("new "), QStringLiteral("a, b"), rec.seams());
+        const SubmitOutcome out =
+            SubmitLocation(cfg, run, QStringLiteral("new "), QStringLiteral("a, b"), rec.seams());
         QCOMPARE(out.kind, SubmitOutcome::Kind::StoreFailed);
         QCOMPARE(out.error, rec.failWith);
         QVERIFY(out.message().contains(rec.failWith));
@@ -245,7 +249,8 @@ private Q_SLOTS:
         cfg.table.records.resize(existing + 1);
         RunState run;
         RecordingSeams rec;
-        const SubmitOutcome out = SubmitLocation(cfg, run, QStringLiteral("new"), QStringLiteral("a"), rec.seams());
+        const SubmitOutcome out =
+            SubmitLocation(cfg, run, QStringLiteral("new"), QStringLiteral("a"), rec.seams());
         if (added) {
             QCOMPARE(out.kind, SubmitOutcome::Kind::Added);
             QCOMPARE(cfg.table.LocationCount(), MaxLocations);

@@ -32,9 +32,15 @@ struct Fixture {
     }
     ~Fixture() { delete dialog.data(); }
 
-    QPlainTextEdit *addressBox() const { return dialog->findChild<QPlainTextEdit *>(QStringLiteral("addressBox")); }
+    QPlainTextEdit *addressBox() const
+    {
+        return dialog->findChild<QPlainTextEdit *>(QStringLiteral("addressBox"));
+    }
     QLineEdit *nameBox() const { return dialog->findChild<QLineEdit *>(QStringLiteral("nameBox")); }
-    QPushButton *button(const char *name) const { return dialog->findChild<QPushButton *>(QLatin1String(name)); }
+    QPushButton *button(const char *name) const
+    {
+        return dialog->findChild<QPushButton *>(QLatin1String(name));
+    }
     void type(const QString &addresses, const QString &name)
     {
         addressBox()->setPlainText(addresses);

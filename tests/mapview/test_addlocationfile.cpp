@@ -37,9 +37,9 @@ const QByteArray ExistingFile = "------------MAIN SETTINGS-----------\r\n"
 
 QByteArray Block(const char *site, const char *addresses, const char *left, const char *top)
 {
-    return QByteArray("------------LOCATION BEGIN-----------\r\nSITEID=") + site + "\r\nIGNORE=\r\nSITEIP=" +
-           addresses + "\r\nDISABLED=0\r\nSITELEFT=" + left + "\r\nSITETOP=" + top +
-           "\r\n------------LOCATION END-----------\r\n";
+    return QByteArray("------------LOCATION BEGIN-----------\r\nSITEID=") + site +
+           "\r\nIGNORE=\r\nSITEIP=" + addresses + "\r\nDISABLED=0\r\nSITELEFT=" + left +
+           "\r\nSITETOP=" + top + "\r\n------------LOCATION END-----------\r\n";
 }
 
 struct Fixture {
@@ -144,8 +144,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         Fixture f(ExistingFile);
-        const QString addresses = how == QLatin1String("hyphens") ? QStringLiteral("a---------b")
-                                                                  : QStringLiteral("10.0.0.1");
+        const QString addresses =
+            how == QLatin1String("hyphens") ? QStringLiteral("a---------b") : QStringLiteral("10.0.0.1");
         const QString name = how == QLatin1String("used") ? QStringLiteral("one") : QStringLiteral("new");
         // A directory in the twin's place fails for root too.
         if (how == QLatin1String("twin"))
@@ -158,7 +158,8 @@ private Q_SLOTS:
         QCOMPARE(f.cfg.table.LocationCount(), 1);
         if (how == QLatin1String("used")) {
             QVERIFY(f.markers.isEmpty());
-            QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+            QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")),
+                              Qt::LeftButton);
             QVERIFY(!f.dialog->isVisible());
         } else {
             QVERIFY2(f.boxes.shown[0].contains(QStringLiteral("graph")), qPrintable(f.boxes.shown[0]));

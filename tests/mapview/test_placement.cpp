@@ -230,7 +230,8 @@ private Q_SLOTS:
         QCOMPARE(f.run.PlacementX, 1475);
 
         // Cancel shows the map again, still placing; the next pick opens an emptied dialog.
-        QTest::mouseClick(f.view.dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        QTest::mouseClick(f.view.dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")),
+                          Qt::LeftButton);
         QVERIFY(f.view.map.isVisible());
         QCOMPARE(f.run.PlacementMode, 1);
         QCOMPARE(f.view.cfg.table.LocationCount(), 1);
