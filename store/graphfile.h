@@ -37,8 +37,9 @@ QString GraphTwinPath(const QString &folder); // folder/graphtmp.txt
 struct LoadResult {
     bool fileExisted = false;
     QStringList warnings; // lines whose values could not be used, one text each; shown once at start-up
-    // Set when the file exists but could not be read (or read to its end). The model then holds what
-    // was read before the failure, with the settings of a present file (zeros) otherwise. Writers never
+    // Set when the file exists but could not be read (or read to its end), or when a twin holding the
+    // only copy could not be renamed back (it is then loaded from the twin). The model holds what was
+    // read before the failure, with the settings of a present file (zeros) otherwise. Writers never
     // write the model wholesale: they copy the file through a line rule and fail while it cannot be
     // read, so an unreadable file is never replaced by what the model holds.
     QString error;
@@ -47,7 +48,8 @@ struct LoadResult {
 // Fills cfg (settings and table, bumps cfg.generation) from folder/graph.txt. When graph.txt is missing
 // but graphtmp.txt is there, an update was interrupted and the twin is the only copy: it is renamed to
 // graph.txt and loaded, with a warning.
-LoadResult LoadConfiguration(const QString &folder, Configuration &cfg);
+// ops: the file primitives to use; null means the system's.
+LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps *ops = nullptr);
 
 // A line rule sees each line without its line end and returns the line to write, or nothing to drop it.
 using LineRule = std::function<std::optional<QByteArray>(const QByteArray &line)>;

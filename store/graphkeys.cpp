@@ -7,10 +7,10 @@ namespace qos {
 namespace {
 
 constexpr std::array<QByteArrayView, 12> KeyTexts = {
-    QByteArrayView("SITEID="),      QByteArrayView("SITEIP="),      QByteArrayView("SITELEFT="),
-    QByteArrayView("DISABLED="),    QByteArrayView("IGNORE="),      QByteArrayView("PINGTIMEOUT="),
+    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),      QByteArrayView("SITELEFT="),
+    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),      QByteArrayView("PINGTIMEOUT="),
     QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="), QByteArrayView("ALERTWAV="),
-    QByteArrayView("ONLINEWAV="),   QByteArrayView("ICONTEXT="),    QByteArrayView("SITETOP="),
+    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),    QByteArrayView("SITETOP="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");
@@ -38,11 +38,21 @@ std::optional<KeyedLine> ReadKeyedLine(QByteArrayView line)
     const QByteArrayView text = TrimSpaces(line);
     if (text.contains(SeparatorMark))
         return std::nullopt;
-    for (size_t k = 0; k < KeyTexts.size(); ++k) {
-        if (text.contains(KeyTexts[k]))
-            return KeyedLine{Key(k), text.sliced(KeyTexts[k].size())};
+    // Every key ends with "=", so a key can only end at an "=" of the line: test there, keeping the
+    // earliest key of the order that occurs anywhere.
+    size_t best = KeyTexts.size();
+    for (qsizetype eq = text.indexOf('='); eq >= 0 && best > 0; eq = text.indexOf('=', eq + 1)) {
+        const QByteArrayView before = text.first(eq + 1);
+        for (size_t k = 0; k < best; ++k) {
+            if (before.endsWith(KeyTexts[k])) {
+                best = k;
+                break;
+            }
+        }
     }
-    return std::nullopt;
+    if (best == KeyTexts.size())
+        return std::nullopt;
+    return KeyedLine{Key(best), text.sliced(KeyTexts[best].size())};
 }
 
 } // namespace qos

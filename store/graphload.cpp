@@ -103,7 +103,8 @@ private:
             field = *number;
             return;
         }
-        warnValue(QStringLiteral("not a number from -32768 to 32767; %1 stays %2.").arg(KeyName(key)).arg(field));
+        warnValue(
+            QStringLiteral("not a number from -32768 to 32767; %1 stays %2.").arg(KeyName(key)).arg(field));
     }
 
     void readPosition(Key key, QByteArrayView value, float &pending)
@@ -120,8 +121,9 @@ private:
     {
         if (m_cfg.table.LocationCount() >= MaxLocations) {
             if (!m_full)
-                warnValue(QStringLiteral("more than %1 locations; this one and any later ones are not loaded.")
-                              .arg(MaxLocations));
+                warnValue(
+                    QStringLiteral("more than %1 locations; this one and any later ones are not loaded.")
+                        .arg(MaxLocations));
             m_full = true;
             return;
         }
@@ -152,20 +154,19 @@ private:
     bool m_full = false;
 };
 
-void ReadFile(const QString &path, Configuration &cfg, LoadResult &result)
+void ReadFile(const QString &path, Configuration &cfg, LoadResult &result, FileOps &ops)
 {
-    FileOps system;
     QFile file(path);
     const QString name = QFileInfo(path).fileName();
     QString error;
-    if (!system.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, error)) {
+    if (!ops.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, error)) {
         result.error = QStringLiteral("Cannot read %1: %2. No locations were loaded; the file is left as "
                                       "it is and changes cannot be saved until it can be read.")
                            .arg(QDir::toNativeSeparators(path), error);
         return;
     }
     Loader loader(cfg, result, name);
-    LineReader reader(file, system);
+    LineReader reader(file, ops);
     for (;;) {
         switch (reader.next()) {
         case LineReader::Outcome::Line:
@@ -190,8 +191,10 @@ void ReadFile(const QString &path, Configuration &cfg, LoadResult &result)
 
 } // namespace
 
-LoadResult LoadConfiguration(const QString &folder, Configuration &cfg)
+LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps *ops)
 {
+    FileOps system;
+    FileOps &files = ops ? *ops : system;
     LoadResult result;
     cfg.settings = MainSettings{};
     cfg.table.clear();
@@ -207,9 +210,8 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg)
             return result;
         }
         // An update stopped between removing graph.txt and putting its twin in place.
-        FileOps system;
         QString error;
-        if (system.rename(twin, path, false, error)) {
+        if (files.rename(twin, path, false, error)) {
             result.warnings << QStringLiteral("%1 was missing. The configuration was recovered from %2, "
                                               "left by an update that did not finish.")
                                    .arg(QLatin1String(GraphFileName), QLatin1String(GraphTwinName));
@@ -222,7 +224,7 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg)
         }
     }
     result.fileExisted = true;
-    ReadFile(path, cfg, result);
+    ReadFile(path, cfg, result, files);
     return result;
 }
 

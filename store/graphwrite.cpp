@@ -51,10 +51,14 @@ Status Rewrite(const QString &source, const QString &target, const QString &twin
     if (!source.isEmpty() && !ops.open(in, QIODevice::ReadOnly | QIODevice::Unbuffered, error))
         return Status::failure(QStringLiteral("Cannot read %1: %2.").arg(Shown(source), error) + unchanged);
 
-    ops.remove(twinPath); // a leftover of an earlier interrupted update; the original is complete
+    // With a source, a twin already there is a leftover of an interrupted update and the source is
+    // complete. Without one, a twin there may be the only copy: creating the twin then fails instead.
+    if (!source.isEmpty())
+        ops.remove(twinPath);
     QFile out(twinPath);
     if (!ops.open(out, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, error))
-        return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twinPath), error) + unchanged);
+        return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twinPath), error) +
+                               unchanged);
     const auto fail = [&](const QString &text) {
         out.close();
         ops.remove(twinPath);
@@ -120,43 +124,74 @@ Status Rewrite(const QString &source, const QString &target, const QString &twin
     out.close();
     const bool replace = !source.isEmpty();
     if (!ops.rename(twinPath, target, replace, error)) {
-        return fail(QStringLiteral("Cannot replace %1 with %2: %3.").arg(Shown(target), Shown(twinPath), error) +
-                    unchanged);
+        return fail(
+            QStringLiteral("Cannot replace %1 with %2: %3.").arg(Shown(target), Shown(twinPath), error) +
+            unchanged);
     }
     return Status::success();
 }
 
+// Collects the lines of a block; the first value that cannot be stored decides the outcome.
+class BlockLines {
+public:
+    BlockLines &fixed(const char *line)
+    {
+        m_lines << QByteArray(line);
+        return *this;
+    }
+    BlockLines &plain(Key key, const QByteArray &value)
+    {
+        m_lines << KeyText(key).toByteArray() + value;
+        return *this;
+    }
+    BlockLines &text(Key key, const QString &value)
+    {
+        QByteArray line;
+        if (m_status.ok())
+            m_status = KeyLine(key, value, line);
+        m_lines << line;
+        return *this;
+    }
+    Status takeInto(QList<QByteArray> &lines)
+    {
+        if (m_status.ok())
+            lines += std::exchange(m_lines, {});
+        return m_status;
+    }
+
+private:
+    QList<QByteArray> m_lines;
+    Status m_status;
+};
+
 Status MainSettingsBlock(const MainSettings &settings, QList<QByteArray> &lines)
 {
-    QByteArray alert;
-    QByteArray online;
-    if (Status s = KeyLine(Key::AlertWav, settings.ALERTWAV, alert); !s)
-        return s;
-    if (Status s = KeyLine(Key::OnlineWav, settings.ONLINEWAV, online); !s)
-        return s;
-    lines << QByteArray(MainSettingsLine)
-          << KeyText(Key::PingTimeout).toByteArray() + QByteArray::number(settings.PINGTIMEOUT)
-          << KeyText(Key::PingInterval).toByteArray() + QByteArray::number(settings.PINGINTERVAL)
-          << KeyText(Key::PingPackets).toByteArray() + QByteArray::number(settings.PINGPACKETS) << alert
-          << online << QByteArray(MainSettingsLine);
-    return Status::success();
+    return BlockLines()
+        .fixed(MainSettingsLine)
+        .plain(Key::PingTimeout, QByteArray::number(settings.PINGTIMEOUT))
+        .plain(Key::PingInterval, QByteArray::number(settings.PINGINTERVAL))
+        .plain(Key::PingPackets, QByteArray::number(settings.PINGPACKETS))
+        .text(Key::AlertWav, settings.ALERTWAV)
+        .text(Key::OnlineWav, settings.ONLINEWAV)
+        .fixed(MainSettingsLine)
+        .takeInto(lines);
 }
 
+// The block a new location gets: no ignored addresses, enabled.
 Status LocationBlock(const LocationRecord &rec, QList<QByteArray> &lines)
 {
     if (!std::isfinite(rec.left) || !std::isfinite(rec.top))
         return Status::failure(QStringLiteral("The position of location %1 is not a number.").arg(rec.site));
-    QByteArray site;
-    QByteArray addresses;
-    if (Status s = KeyLine(Key::SiteId, rec.site, site); !s)
-        return s;
-    if (Status s = KeyLine(Key::SiteIp, rec.siteip, addresses); !s)
-        return s;
-    lines << QByteArray(LocationBeginLine) << site << KeyText(Key::Ignore).toByteArray() << addresses
-          << KeyText(Key::Disabled).toByteArray() + '0'
-          << KeyText(Key::SiteLeft).toByteArray() + PositionText(rec.left)
-          << KeyText(Key::SiteTop).toByteArray() + PositionText(rec.top) << QByteArray(LocationEndLine);
-    return Status::success();
+    return BlockLines()
+        .fixed(LocationBeginLine)
+        .text(Key::SiteId, rec.site)
+        .plain(Key::Ignore, {})
+        .text(Key::SiteIp, rec.siteip)
+        .plain(Key::Disabled, "0")
+        .plain(Key::SiteLeft, PositionText(rec.left))
+        .plain(Key::SiteTop, PositionText(rec.top))
+        .fixed(LocationEndLine)
+        .takeInto(lines);
 }
 
 } // namespace
@@ -175,8 +210,8 @@ Status KeyLine(Key key, const QString &value, QByteArray &line)
 {
     const QString keyText = QString::fromLatin1(KeyText(key));
     const auto refuse = [&](const QString &why) {
-        return Status::failure(
-            QStringLiteral("The value \"%1\" cannot be stored as %2 in graph.txt: %3.").arg(value, keyText, why));
+        return Status::failure(QStringLiteral("The value \"%1\" cannot be stored as %2 in graph.txt: %3.")
+                                   .arg(value, keyText, why));
     };
     if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
         return refuse(QStringLiteral("it contains a line break"));
@@ -215,9 +250,10 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
         return RewriteViaTemporary(path, twin, {}, block, pleaseWait, ops);
 
     if (QFileInfo::exists(twin)) {
-        return Status::failure(QStringLiteral("%1 is missing and %2 holds the only copy of the configuration. "
-                                              "Nothing was written; restart the program to recover it.")
-                                   .arg(Shown(path), Shown(twin)));
+        return Status::failure(
+            QStringLiteral("%1 is missing and %2 holds the only copy of the configuration. "
+                           "Nothing was written; restart the program to recover it.")
+                .arg(Shown(path), Shown(twin)));
     }
     QList<QByteArray> lines;
     if (Status s = MainSettingsBlock(settings, lines); !s)

@@ -26,7 +26,7 @@ public:
     LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength = MaxLineLength);
 
     Outcome next();
-    const QByteArray &line() const { return m_line; } // after Line: the line without its end
+    const QByteArray &line() const { return m_line; }  // after Line: the line without its end
     qint64 lineNumber() const { return m_lineNumber; } // 1-based number of the line last returned
     const QString &error() const { return m_error; }   // after Failed: the system's error text
 

@@ -8,8 +8,7 @@ namespace qos {
 
 namespace {
 
-template <typename T>
-std::optional<T> ParseFinite(QByteArrayView text)
+template <typename T> std::optional<T> ParseFinite(QByteArrayView text)
 {
     const char *first = text.data();
     const char *last = first + text.size();

@@ -1,0 +1,325 @@
+#include "graphfiles.h"
+#include "store/graphfile.h"
+#include "store/linereader.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+// One location as a compact text: site|siteip|ignore|disabled|left|top|colour.
+QString Describe(const LocationRecord &r)
+{
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        .arg(r.site, r.siteip, r.ignore, r.sitedisabled, QString::fromLatin1(PositionText(r.left)),
+             QString::fromLatin1(PositionText(r.top)),
+             r.center == Indicator::Black ? QStringLiteral("B") : QStringLiteral("W"));
+}
+
+QByteArray Block(const char *site, const char *ip, const char *left = "10", const char *top = "20")
+{
+    return QByteArray("------------LOCATION BEGIN-----------\r\nSITEID=") + site +
+           "\r\nIGNORE=\r\nSITEIP=" + ip + "\r\nDISABLED=0\r\nSITELEFT=" + left + "\r\nSITETOP=" + top +
+           "\r\n------------LOCATION END-----------\r\n";
+}
+
+// Loads file as graph.txt of a fresh folder.
+LoadResult LoadBytes(const QByteArray &file, Configuration &cfg)
+{
+    QTemporaryDir dir;
+    if (!WriteBytes(GraphFilePath(dir.path()), file))
+        return {true, {}, QStringLiteral("test file not written")};
+    return LoadConfiguration(dir.path(), cfg);
+}
+
+long PeakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+class TestGraphLoad : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void absentFileGivesDefaults()
+    {
+        QTemporaryDir dir;
+        Configuration cfg;
+        cfg.settings.ALERTWAV = QStringLiteral("old.wav");
+        cfg.table.records.append(LocationRecord{});
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(!r.fileExisted);
+        QVERIFY(r.error.isEmpty() && r.warnings.isEmpty());
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(2000));
+        QCOMPARE(cfg.settings.PINGINTERVAL, qint16(3));
+        QCOMPARE(cfg.settings.PINGPACKETS, qint16(4));
+        QVERIFY(cfg.settings.ALERTWAV.isEmpty() && cfg.settings.ONLINEWAV.isEmpty());
+        QCOMPARE(cfg.settings.ICONTEXT, QStringLiteral("QOR Online Status"));
+        QCOMPARE(cfg.table.LocationCount(), 0);
+        QCOMPARE(cfg.generation, quint64(1));
+        LoadConfiguration(dir.path(), cfg);
+        QCOMPARE(cfg.generation, quint64(2));
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<int>>("numbers"); // timeout, interval, packets
+        QTest::addColumn<QStringList>("texts");  // alert, online, icon text
+        QTest::addColumn<int>("warnings");
+        const QString tray = QStringLiteral("QOR Online Status");
+        QTest::newRow("present but empty")
+            << QByteArray() << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
+        QTest::newRow("blocks but no settings")
+            << Block("a", "h") << QList<int>{0, 0, 0} << QStringList{{}, {}, tray} << 0;
+        QTest::newRow("main block")
+            << QByteArray("------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=1500\r\nPINGINTERVAL=5\r\n"
+                          "PINGPACKETS=2\r\nALERTWAV=a.wav\r\nONLINEWAV=b.wav\r\n"
+                          "------------MAIN SETTINGS-----------\r\n")
+            << QList<int>{1500, 5, 2} << QStringList{QStringLiteral("a.wav"), QStringLiteral("b.wav"), tray}
+            << 0;
+        QTest::newRow("LF only, no final line end")
+            << QByteArray("PINGTIMEOUT=7\nPINGINTERVAL=8\nICONTEXT=Head office") << QList<int>{7, 8, 0}
+            << QStringList{{}, {}, QStringLiteral("Head office")} << 0;
+        QTest::newRow("spaces trimmed, tabs kept")
+            << QByteArray("   PINGPACKETS=3   \r\nALERTWAV=x.wav\t \r\n") << QList<int>{0, 0, 3}
+            << QStringList{QStringLiteral("x.wav\t"), {}, tray} << 0;
+        QTest::newRow("empty icon text")
+            << QByteArray("ICONTEXT=\r\n") << QList<int>{0, 0, 0} << QStringList{{}, {}, {}} << 0;
+        QTest::newRow("earlier key wins, value after its length")
+            << QByteArray("ONLINEWAV=ALERTWAV=a.wav\r\n") << QList<int>{0, 0, 0}
+            << QStringList{QStringLiteral("=ALERTWAV=a.wav"), {}, tray} << 0;
+        QTest::newRow("separator anywhere skips the line")
+            << QByteArray("PINGTIMEOUT=5---------\r\n") << QList<int>{0, 0, 0} << QStringList{{}, {}, tray}
+            << 0;
+        QTest::newRow("halves to even")
+            << QByteArray("PINGTIMEOUT=2.5\r\nPINGINTERVAL=3.5\r\nPINGPACKETS=-2.5\r\n")
+            << QList<int>{2, 4, -2} << QStringList{{}, {}, tray} << 0;
+        QTest::newRow("range ends")
+            << QByteArray("PINGTIMEOUT=32767\r\nPINGINTERVAL=-32768.5\r\nPINGPACKETS=+1e1\r\n")
+            << QList<int>{32767, -32768, 10} << QStringList{{}, {}, tray} << 0;
+        QTest::newRow("unconvertible keeps previous value")
+            << QByteArray(
+                   "PINGTIMEOUT=700\r\nPINGTIMEOUT=abc\r\nPINGINTERVAL=99999\r\nPINGPACKETS=32767.5\r\n"
+                   "PINGPACKETS=\r\nPINGINTERVAL=nan\r\nPINGTIMEOUT=1 000\r\n")
+            << QList<int>{700, 0, 0} << QStringList{{}, {}, tray} << 6;
+    }
+    void settings()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<int>, numbers);
+        QFETCH(QStringList, texts);
+        QFETCH(int, warnings);
+        Configuration cfg;
+        const LoadResult r = LoadBytes(file, cfg);
+        QVERIFY(r.fileExisted);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.warnings.size(), warnings);
+        QCOMPARE((QList<int>{cfg.settings.PINGTIMEOUT, cfg.settings.PINGINTERVAL, cfg.settings.PINGPACKETS}),
+                 numbers);
+        QCOMPARE((QStringList{cfg.settings.ALERTWAV, cfg.settings.ONLINEWAV, cfg.settings.ICONTEXT}), texts);
+    }
+
+    void warningNamesLineAndText()
+    {
+        Configuration cfg;
+        const LoadResult r = LoadBytes("PINGTIMEOUT=900\r\n\r\nPINGTIMEOUT=abc\r\n", cfg);
+        QCOMPARE(r.warnings.size(), 1);
+        QVERIFY2(r.warnings[0].contains(QLatin1String("line 3")), qPrintable(r.warnings[0]));
+        QVERIFY(r.warnings[0].contains(QLatin1String("PINGTIMEOUT=abc")));
+        QVERIFY(r.warnings[0].contains(QLatin1String("900")));
+    }
+
+    void locations_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("locations");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("two blocks") << Block("abc", "10.0.0.1,host", "1475", "300.5") + Block("xyz", "h2")
+                                    << QStringList{QStringLiteral("abc|10.0.0.1,host||0|1475|300.5|W"),
+                                                   QStringLiteral("xyz|h2||0|10|20|W")}
+                                    << 0;
+        QTest::newRow("LF only") << Block("abc", "h").replace("\r\n", "\n")
+                                 << QStringList{QStringLiteral("abc|h||0|10|20|W")} << 0;
+        QTest::newRow("key anywhere, value after its length")
+            << QByteArray("X SITEID=ABC\r\nSITETOP=1\r\n") << QStringList{QStringLiteral("D=ABC||||0|1|W")}
+            << 0;
+        QTest::newRow("spaces around key and value") << QByteArray("  SITEID=ABC  \r\nSITETOP=1\r\n")
+                                                     << QStringList{QStringLiteral("ABC||||0|1|W")} << 0;
+        QTest::newRow("first key in table order") << QByteArray("SITEIP=SITEID=x\r\nSITETOP=5\r\n")
+                                                  << QStringList{QStringLiteral("SITEID=x||||0|5|W")} << 0;
+        QTest::newRow("values carry to the next block")
+            << QByteArray("SITEID=a\r\nIGNORE=h1\r\nSITEIP=h1,h2\r\nDISABLED=1\r\nSITELEFT=5\r\nSITETOP=6\r\n"
+                          "SITEID=b\r\nSITETOP=7\r\n")
+            << QStringList{QStringLiteral("a|h1,h2|h1|1|5|6|B"), QStringLiteral("b|h1,h2|h1|1|5|7|B")} << 0;
+        QTest::newRow("block without SITETOP creates nothing")
+            << QByteArray("SITEID=a\r\nSITEIP=h1\r\nSITEID=b\r\nSITETOP=2\r\n")
+            << QStringList{QStringLiteral("b|h1|||0|2|W")} << 0;
+        QTest::newRow("disabled texts")
+            << QByteArray("SITEID=a\r\nDISABLED=1.0\r\nSITETOP=1\r\nSITEID=b\r\nDISABLED=abc\r\nSITETOP=1\r\n"
+                          "SITEID=c\r\nDISABLED=0\r\nSITETOP=1\r\nSITEID=d\r\nDISABLED=1.4\r\nSITETOP=1\r\n")
+            << QStringList{QStringLiteral("a|||1.0|0|1|B"), QStringLiteral("b|||abc|0|1|W"),
+                           QStringLiteral("c|||0|0|1|W"), QStringLiteral("d|||1.4|0|1|W")}
+            << 0;
+        QTest::newRow("separator inside a value")
+            << QByteArray("SITEID=a\r\nSITETOP=1\r\nSITEID=b---------c\r\nSITETOP=2\r\n")
+            << QStringList{QStringLiteral("a||||0|1|W"), QStringLiteral("a||||0|2|W")} << 0;
+        QTest::newRow("bad positions keep previous")
+            << QByteArray("SITEID=a\r\nSITELEFT=5.25\r\nSITETOP=0.1\r\nSITEID=b\r\nSITELEFT=x\r\nSITETOP=\r\n"
+                          "SITEID=c\r\nSITELEFT=1e39\r\nSITETOP=-3\r\n")
+            << QStringList{QStringLiteral("a||||5.25|0.1|W"), QStringLiteral("b||||5.25|0.1|W"),
+                           QStringLiteral("c||||5.25|-3|W")}
+            << 3;
+        QTest::newRow("stray CR and NUL stay in values")
+            << QByteArray("SITEID=a\rb\r\r\nSITEIP=h\0x\r\nSITETOP=1", 34)
+            << QStringList{QStringLiteral("a\rb\r|h") + QChar(0) + QStringLiteral("x|||0|1|W")} << 0;
+        QTest::newRow("Latin-1 bytes") << QByteArray("SITEID=K\xf6ln\r\nSITETOP=1\r\n")
+                                       << QStringList{QStringLiteral("K\u00f6ln||||0|1|W")} << 0;
+        QTest::newRow("overlong line skipped")
+            << QByteArray("SITEID=a\r\nSITEID=") + QByteArray(MaxLineLength + 10, 'x') + "\r\nSITETOP=1\r\n"
+            << QStringList{QStringLiteral("a||||0|1|W")} << 1;
+    }
+    void locations()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, locations);
+        QFETCH(int, warnings);
+        Configuration cfg;
+        const LoadResult r = LoadBytes(file, cfg);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.warnings.size(), warnings);
+        QStringList got;
+        for (int k = 1; k <= cfg.table.LocationCount(); ++k) {
+            got << Describe(cfg.table[k]);
+            QCOMPARE(cfg.table[k].flash, QStringLiteral("0"));
+            QVERIFY(cfg.table[k].holdbad.isEmpty());
+        }
+        QCOMPARE(got, locations);
+    }
+
+    void atMostMaxLocations()
+    {
+        QByteArray file;
+        for (int k = 0; k <= MaxLocations; ++k)
+            file += "SITEID=n" + QByteArray::number(k) + "\r\nSITETOP=1\r\n";
+        file += "PINGTIMEOUT=9\r\n";
+        Configuration cfg;
+        const LoadResult r = LoadBytes(file, cfg);
+        QCOMPARE(cfg.table.LocationCount(), MaxLocations);
+        QCOMPARE(r.warnings.size(), 1);
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(9)); // loading went on after the last location
+    }
+
+    void leftoverTwinIsRecovered()
+    {
+        QTemporaryDir dir;
+        const QByteArray content = "PINGTIMEOUT=1234\r\n" + Block("abc", "h");
+        QVERIFY(WriteBytes(GraphTwinPath(dir.path()), content));
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(r.fileExisted);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.warnings.size(), 1);
+        QVERIFY(r.warnings[0].contains(QLatin1String("graphtmp.txt")));
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(1234));
+        QCOMPARE(cfg.table.LocationCount(), 1);
+        QCOMPARE(ReadBytes(GraphFilePath(dir.path())), content);
+        QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
+    }
+
+    void leftoverTwinBesideGraphIsIgnored()
+    {
+        QTemporaryDir dir;
+        QVERIFY(WriteBytes(GraphFilePath(dir.path()), "PINGTIMEOUT=1\r\n"));
+        QVERIFY(WriteBytes(GraphTwinPath(dir.path()), "PINGTIMEOUT=2\r\n"));
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(r.warnings.isEmpty());
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(1));
+    }
+
+    void readFailureKeepsWhatWasRead()
+    {
+        QTemporaryDir dir;
+        QByteArray file = "PINGTIMEOUT=5\r\n";
+        while (file.size() < 100 * 1024)
+            file += Block("a", "h");
+        QVERIFY(WriteBytes(GraphFilePath(dir.path()), file));
+        FailingOps ops;
+        ops.step = FailingOps::Read;
+        ops.onCall = 2;
+        ops.text = QStringLiteral("Input/output error");
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg, &ops);
+        QVERIFY2(r.error.contains(ops.text) && r.error.contains(QLatin1String("graph.txt")),
+                 qPrintable(r.error));
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(5));
+        QVERIFY(cfg.table.LocationCount() > 0);
+        QCOMPARE(ReadBytes(GraphFilePath(dir.path())), file);
+    }
+
+    void twinThatCannotBeRenamedIsLoadedAndKept()
+    {
+        QTemporaryDir dir;
+        const QByteArray content = "PINGTIMEOUT=1234\r\n" + Block("abc", "h");
+        QVERIFY(WriteBytes(GraphTwinPath(dir.path()), content));
+        FailingOps ops;
+        ops.step = FailingOps::Rename;
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg, &ops);
+        QVERIFY(r.error.contains(QLatin1String("graphtmp.txt")));
+        QCOMPARE(cfg.table.LocationCount(), 1);
+        // Nothing may now create a fresh graph.txt beside the only copy.
+        QVERIFY(!AppendLocation(dir.path(), cfg.settings, cfg.table[1], nullptr).ok());
+        QCOMPARE(ReadBytes(GraphTwinPath(dir.path())), content);
+        QVERIFY(!QFile::exists(GraphFilePath(dir.path())));
+    }
+
+    void unreadableFileIsAnErrorAndStaysUntouched()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QLatin1String(GraphFileName))); // exists, cannot be read as a file
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(r.fileExisted);
+        QVERIFY(r.error.contains(QLatin1String("graph.txt")));
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(0));
+        QCOMPARE(cfg.table.LocationCount(), 0);
+        // A later append must not replace it with a file made from memory.
+        LocationRecord rec;
+        rec.site = QStringLiteral("abc");
+        const Status s = AppendLocation(dir.path(), cfg.settings, rec, nullptr);
+        QVERIFY(!s.ok());
+        QVERIFY(QFileInfo(GraphFilePath(dir.path())).isDir());
+    }
+
+    void hugeSingleLineStreams()
+    {
+        QTemporaryDir dir;
+        {
+            QFile f(GraphFilePath(dir.path()));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.write("PINGTIMEOUT=5\r\n") == 15);
+            QVERIFY(f.resize(200LL * 1024 * 1024)); // sparse: one 200 MB line of NUL bytes, no line end
+        }
+        const long before = PeakKilobytes();
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.warnings.size(), 1);
+        QVERIFY(r.warnings[0].contains(QLatin1String("line 2")));
+        QCOMPARE(cfg.settings.PINGTIMEOUT, qint16(5));
+        QVERIFY2(PeakKilobytes() - before < 64 * 1024, "loading must not hold the file in memory");
+    }
+};
+
+QTEST_APPLESS_MAIN(TestGraphLoad)
+#include "test_graphload.moc"
