@@ -45,9 +45,6 @@ bool NameInUse(const LocationTable &table, const QString &name);
 // space removed, runs of "," collapsed, no leading or trailing ",".
 QString NormaliseAddressText(const QString &text);
 
-// Rounds to the nearest integer, halves to even.
-qint32 RoundHalfEven(double value);
-
 // The point stored for a press at (xTwips, yTwips): each axis to whole pixels with its own factor,
 // then x 14.75 and y 14.94, every rounding to the nearest integer with halves to even.
 QPoint PlacementPoint(double xTwips, double yTwips, double twipsPerPixelX, double twipsPerPixelY);
@@ -78,8 +75,8 @@ struct SubmitOutcome {
     // an empty name and the addresses as typed; for TableFull both as typed.
     QString name;
     QString addresses;
-    QString error;     // StoreFailed: the store's text
-    int index = 0;     // Added: the new location's index
+    QString error; // StoreFailed: the store's text
+    int index = 0; // Added: the new location's index
 
     // The message to show the operator; empty for Added.
     QString message() const;

@@ -172,7 +172,8 @@ private Q_SLOTS:
         // Once the cause is gone the same input goes through at the same index.
         if (how == QLatin1String("twin")) {
             QVERIFY(QDir(f.dir.filePath(QStringLiteral("graphtmp.txt"))).removeRecursively());
-            QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("submitButton")), Qt::LeftButton);
+            QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("submitButton")),
+                              Qt::LeftButton);
             QCOMPARE(f.bytes(), ExistingFile + Block("new", "10.0.0.1", "200", "0"));
             QCOMPARE(f.cfg.table.LocationCount(), 2);
             QVERIFY(!f.dialog->isVisible());
