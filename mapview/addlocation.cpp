@@ -1,0 +1,236 @@
+#include "mapview/addlocation.h"
+
+#include "store/graphfile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace qos {
+
+namespace {
+
+bool IsControl(QChar ch)
+{
+    switch (ch.category()) {
+    case QChar::Other_Control:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Leading and trailing space characters only; other white space stays.
+QString TrimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// n / d rounded to the nearest integer, halves to even; d > 0.
+qint64 DivideHalfEven(qint64 n, qint64 d)
+{
+    qint64 q = n / d;
+    qint64 r = n % d;
+    if (r < 0) { // floor division
+        --q;
+        r += d;
+    }
+    if (2 * r > d || (2 * r == d && (q & 1) != 0))
+        ++q;
+    return q;
+}
+
+qint32 ClampToInt32(qint64 v)
+{
+    return qint32(
+        std::clamp<qint64>(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+
+// The factor used when the display reports none that makes sense.
+constexpr double DefaultTwipsPerPixel = 15.0;
+
+double UsableFactor(double f)
+{
+    return (std::isfinite(f) && f > 0) ? f : DefaultTwipsPerPixel;
+}
+
+// Nearest integer, halves to even.
+qint32 RoundToEven(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double lower = std::floor(value);
+    const double fraction = value - lower;
+    double r = lower;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(lower, 2.0) != 0))
+        r = lower + 1;
+    if (r <= double(std::numeric_limits<qint32>::min()))
+        return std::numeric_limits<qint32>::min();
+    if (r >= double(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    return qint32(r);
+}
+
+} // namespace
+
+QString RemoveControlCharacters(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar ch : text)
+        if (!IsControl(ch))
+            out.append(ch);
+    return out;
+}
+
+QString ToFileCharacters(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() <= 0xff) {
+            out.append(ch);
+            continue;
+        }
+        out.append(QLatin1Char('?'));
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i; // one character, one "?"
+    }
+    return out;
+}
+
+QString CleanName(const QString &text)
+{
+    return TrimSpaces(ToFileCharacters(RemoveControlCharacters(text))).left(MaxNameLength);
+}
+
+bool NameInUse(const LocationTable &table, const QString &name)
+{
+    const QString wanted = TrimSpaces(name);
+    for (int i = 1; i <= table.LocationCount(); ++i)
+        if (TrimSpaces(table[i].site) == wanted)
+            return true;
+    return false;
+}
+
+QString NormaliseAddressText(const QString &text)
+{
+    QString out = text;
+    out.remove(QStringLiteral("\r\n"));
+    // Host names never hold white space or control characters; any left would break graph.txt.
+    QString kept;
+    kept.reserve(out.size());
+    for (QChar ch : std::as_const(out))
+        if (!IsControl(ch) && !ch.isSpace())
+            kept.append(ch);
+    out = ToFileCharacters(kept);
+    while (out.contains(QStringLiteral(",,")))
+        out.replace(QStringLiteral(",,"), QStringLiteral(","));
+    if (out.startsWith(QLatin1Char(',')))
+        out.remove(0, 1);
+    if (out.endsWith(QLatin1Char(',')))
+        out.chop(1);
+    return out;
+}
+
+QPoint PlacementPoint(double xTwips, double yTwips, double twipsPerPixelX, double twipsPerPixelY)
+{
+    const qint64 px = RoundToEven(xTwips / UsableFactor(twipsPerPixelX));
+    const qint64 py = RoundToEven(yTwips / UsableFactor(twipsPerPixelY));
+    // 14.75 and 14.94 in hundredths, so the halves are exact.
+    return {ClampToInt32(DivideHalfEven(px * 1475, 100)), ClampToInt32(DivideHalfEven(py * 1494, 100))};
+}
+
+QString SubmitOutcome::message() const
+{
+    switch (kind) {
+    case Kind::Added:
+        return {};
+    case Kind::NameInUse:
+        return QStringLiteral("Site name already in use.") + QStringLiteral("\r\n\r\n") +
+               QStringLiteral("Please enter unique name.");
+    case Kind::TableFull:
+        return QStringLiteral("No more locations can be added: the map already holds %1 locations.")
+            .arg(MaxLocations);
+    case Kind::StoreFailed:
+        return QStringLiteral("The location could not be added to graph.txt.") + QStringLiteral("\r\n\r\n") +
+               error;
+    }
+    return {};
+}
+
+LocationAppender GraphFileAppender(const QString &folder, const Configuration &cfg, PleaseWait *pleaseWait)
+{
+    return [folder, &cfg, pleaseWait](const LocationRecord &rec) {
+        return AppendLocation(folder, cfg.settings, rec, pleaseWait);
+    };
+}
+
+SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QString &nameText,
+                             const QString &addressText, const AddLocationSeams &seams)
+{
+    SubmitOutcome out;
+    out.name = nameText;
+    out.addresses = addressText;
+    LocationTable &table = cfg.table;
+    if (table.LocationCount() >= MaxLocations) {
+        out.kind = SubmitOutcome::Kind::TableFull;
+        return out;
+    }
+
+    const QString name = CleanName(nameText);
+    out.name = name;
+    // Checked as typed and as it will be stored, so a case variant of an existing lower-case
+    // name cannot create a second location with the same marker text.
+    const QString storedName = name.toLower();
+    if (NameInUse(table, name) || NameInUse(table, storedName)) {
+        out.kind = SubmitOutcome::Kind::NameInUse;
+        out.name.clear();
+        return out;
+    }
+
+    out.addresses = NormaliseAddressText(addressText);
+
+    const int k = table.LocationCount() + 1;
+    LocationRecord rec;
+    rec.site = storedName;
+    rec.left = float(qint64(run.PlacementX) + 200);
+    rec.top = float(run.PlacementY);
+    rec.siteip = out.addresses.toLower();
+    rec.ignore.clear();
+    rec.sitedisabled = QStringLiteral("0");
+    rec.center = Indicator::White;
+    table.records.append(rec);
+    if (seams.createMarker)
+        seams.createMarker(k);
+
+    const Status written = seams.append
+                               ? seams.append(table[k])
+                               : Status::failure(QStringLiteral("No configuration file to write to."));
+    if (!written) {
+        if (seams.removeMarker)
+            seams.removeMarker(k);
+        table.records.removeLast();
+        out.kind = SubmitOutcome::Kind::StoreFailed;
+        out.error = written.error;
+        return out;
+    }
+
+    if (seams.addMenuItem)
+        seams.addMenuItem(k);
+    table[k].flash = QStringLiteral("0");
+    out.kind = SubmitOutcome::Kind::Added;
+    out.index = k;
+    return out;
+}
+
+} // namespace qos
