@@ -2,6 +2,7 @@
 #include "mapview/mapview.h"
 #include "monitor/runstate.h"
 #include "platform/qtmessageboxes.h"
+#include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
 #include "platform/qttray.h"
 #include "store/model.h"
@@ -28,6 +29,9 @@ int main(int argc, char **argv)
     env.sound = &sound;
     env.messages = &messages;
     env.quit = [] { QCoreApplication::exit(0); };
+
+    qos::QtPleaseWait pleaseWait;
+    env.pleaseWait = &pleaseWait;
 
     qos::MapView mapView(env);
     mapView.startUp();

@@ -1,5 +1,6 @@
 #include "mapview/addlocation.h"
 
+#include "platform/twips.h"
 #include "store/graphfile.h"
 
 #include <algorithm>
@@ -60,23 +61,6 @@ constexpr double DefaultTwipsPerPixel = 15.0;
 double UsableFactor(double f)
 {
     return (std::isfinite(f) && f > 0) ? f : DefaultTwipsPerPixel;
-}
-
-// Nearest integer, halves to even.
-qint32 RoundToEven(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    double r = lower;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(lower, 2.0) != 0))
-        r = lower + 1;
-    if (r <= double(std::numeric_limits<qint32>::min()))
-        return std::numeric_limits<qint32>::min();
-    if (r >= double(std::numeric_limits<qint32>::max()))
-        return std::numeric_limits<qint32>::max();
-    return qint32(r);
 }
 
 } // namespace
@@ -144,8 +128,8 @@ QString NormaliseAddressText(const QString &text)
 
 QPoint PlacementPoint(double xTwips, double yTwips, double twipsPerPixelX, double twipsPerPixelY)
 {
-    const qint64 px = RoundToEven(xTwips / UsableFactor(twipsPerPixelX));
-    const qint64 py = RoundToEven(yTwips / UsableFactor(twipsPerPixelY));
+    const qint64 px = RoundHalfEven(xTwips / UsableFactor(twipsPerPixelX));
+    const qint64 py = RoundHalfEven(yTwips / UsableFactor(twipsPerPixelY));
     // 14.75 and 14.94 in hundredths, so the halves are exact.
     return {ClampToInt32(DivideHalfEven(px * 1475, 100)), ClampToInt32(DivideHalfEven(py * 1494, 100))};
 }

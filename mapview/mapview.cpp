@@ -1,5 +1,7 @@
 #include "mapview/mapview.h"
 
+#include "mapview/mapplacementview.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -90,6 +92,8 @@ MapView::MapView(MapViewEnvironment env, QWidget *parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_env.tray, &Tray::activated, this, &MapView::RestoreFromTray);
+
+    m_placement = std::make_unique<MapPlacementView>(*this, m_env);
 }
 
 MapView::~MapView()

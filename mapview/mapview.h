@@ -29,6 +29,8 @@ class QTimer;
 
 namespace qos {
 
+class MapPlacementView;
+
 // Reads graph.txt of a folder into the configuration (LoadConfiguration in the program).
 using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
 
@@ -39,6 +41,7 @@ struct MapViewEnvironment {
     Tray *tray = nullptr;
     Sound *sound = nullptr;
     MessageBoxes *messages = nullptr;
+    PleaseWait *pleaseWait = nullptr; // shown while a location is appended to graph.txt
     ConfigurationLoader load;   // empty: LoadConfiguration
     std::function<void()> quit; // ends the program at once (EXIT)
 };
@@ -107,6 +110,9 @@ public:
     // The location whose marker text equals the caption, both trimmed; the lowest such index, 0 = none.
     int FindLocationByCaption(const QString &caption) const;
 
+    // Placement mode ("Add Location(s)", picks on the map, "Finished") and the add-location dialog.
+    MapPlacementView &placement() { return *m_placement; }
+
     // Window commands.
     void RunInBackground();
     void RestoreFromTray();
@@ -145,6 +151,8 @@ private:
     QList<CircleShape *> m_indicators; // [k] = center(k)
     QFont m_markerFont;
     bool m_toldNoTray = false;
+
+    std::unique_ptr<MapPlacementView> m_placement; // first to go: it points into the window
 };
 
 } // namespace qos

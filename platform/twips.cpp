@@ -4,13 +4,21 @@
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
+#include <limits>
 
 namespace qos {
 
 int RoundHalfEven(double value)
 {
+    if (std::isnan(value))
+        return 0;
     // The default floating-point rounding mode rounds to nearest with ties to even.
-    return int(std::nearbyint(value));
+    const double rounded = std::nearbyint(value);
+    if (rounded <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (rounded >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return int(rounded);
 }
 
 TwipsScale::TwipsScale(double perPixelX, double perPixelY)

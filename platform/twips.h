@@ -13,7 +13,8 @@ namespace qos {
 
 inline constexpr double TwipsPerInch = 1440.0;
 
-// Nearest integer, halves to even (the rounding of every twips and pixel conversion).
+// Nearest integer, halves to even (the rounding of every twips and pixel conversion). Values beyond
+// int's range give its nearest end, NaN gives 0.
 int RoundHalfEven(double value);
 
 class TwipsScale {

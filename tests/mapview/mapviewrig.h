@@ -24,16 +24,20 @@ struct GraphLocation {
     QByteArray top = "1500";
 };
 
+inline QByteArray LocationBlock(const GraphLocation &l)
+{
+    return "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
+           "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left +
+           "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
+}
+
 inline QByteArray GraphText(const QList<GraphLocation> &locations, const QByteArray &settingsExtra = {})
 {
     QByteArray text = "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\n"
                       "PINGPACKETS=4\r\nALERTWAV=\r\nONLINEWAV=\r\n" +
                       settingsExtra + "------------MAIN SETTINGS-----------\r\n";
-    for (const GraphLocation &l : locations) {
-        text += "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
-                "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left +
-                "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
-    }
+    for (const GraphLocation &l : locations)
+        text += LocationBlock(l);
     return text;
 }
 
