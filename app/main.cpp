@@ -4,6 +4,8 @@
 #include "platform/qtmessageboxes.h"
 #include "platform/qtsound.h"
 #include "platform/qttray.h"
+#include "probe/echoprober.h"
+#include "probe/startupnotice.h"
 #include "store/model.h"
 
 #include <QApplication>
@@ -19,6 +21,8 @@ int main(int argc, char **argv)
     qos::QtTray tray;
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
+    qos::StartupNotice notice(messages);
+    qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
 
     qos::MapViewEnvironment env;
     env.programFolder = QCoreApplication::applicationDirPath();
@@ -28,6 +32,8 @@ int main(int argc, char **argv)
     env.sound = &sound;
     env.messages = &messages;
     env.quit = [] { QCoreApplication::exit(0); };
+    env.prober = &prober;
+    env.notice = &notice;
 
     qos::MapView mapView(env);
     mapView.startUp();

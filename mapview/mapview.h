@@ -29,6 +29,10 @@ class QTimer;
 
 namespace qos {
 
+class MonitorCycle;
+class Prober;
+class StartupNotice;
+
 // Reads graph.txt of a folder into the configuration (LoadConfiguration in the program).
 using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
 
@@ -41,6 +45,9 @@ struct MapViewEnvironment {
     MessageBoxes *messages = nullptr;
     ConfigurationLoader load;   // empty: LoadConfiguration
     std::function<void()> quit; // ends the program at once (EXIT)
+    // The monitor cycle probes through these; without them the window monitors nothing.
+    Prober *prober = nullptr;
+    StartupNotice *notice = nullptr;
 };
 
 inline constexpr char MapFileName[] = "map.gif";
@@ -76,6 +83,8 @@ public:
 
     const Controls &controls() const { return m_c; }
     Alerts &alerts() { return *m_alerts; }
+    // The monitor cycle, created by startUp(); null before it and when the environment has no prober.
+    MonitorCycle *monitor() const { return m_monitor.get(); }
     SortList &sortList() { return *m_sortList; }
     MapCanvas *canvas() const { return m_canvas; }
     const TwipsScale &scale() const { return m_scale; }
@@ -140,6 +149,7 @@ private:
     Controls m_c{};
     MapCanvas *m_canvas = nullptr;
     std::unique_ptr<Alerts> m_alerts;
+    std::unique_ptr<MonitorCycle> m_monitor; // ends before the alerts it calls
     std::unique_ptr<SortList> m_sortList;
     QList<MarkerLabel *> m_markers;    // [k] = site(k); [0] unused
     QList<CircleShape *> m_indicators; // [k] = center(k)
