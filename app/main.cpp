@@ -5,6 +5,8 @@
 #include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
 #include "platform/qttray.h"
+#include "probe/echoprober.h"
+#include "probe/startupnotice.h"
 #include "store/model.h"
 
 #include <QApplication>
@@ -20,6 +22,8 @@ int main(int argc, char **argv)
     qos::QtTray tray;
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
+    qos::StartupNotice notice(messages);
+    qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
 
     qos::MapViewEnvironment env;
     env.programFolder = QCoreApplication::applicationDirPath();
@@ -29,6 +33,8 @@ int main(int argc, char **argv)
     env.sound = &sound;
     env.messages = &messages;
     env.quit = [] { QCoreApplication::exit(0); };
+    env.prober = &prober;
+    env.notice = &notice;
 
     qos::QtPleaseWait pleaseWait;
     env.pleaseWait = &pleaseWait;

@@ -1,6 +1,8 @@
 #include "mapview/mapview.h"
 
 #include "mapview/mapplacementview.h"
+#include "mapview/monitorbinding.h"
+#include "monitor/monitorcycle.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -249,6 +251,9 @@ void MapView::startUp()
             captions << m_markers[k]->text();
         MakeList(m_c.listview, captions, *m_sortList);
     }
+
+    // The cycle runs on Timer1 and Timer2 and drives Label3, Command3/Command4 and the indicators.
+    m_monitor = HostMonitorCycle(*this, m_env);
 
     show();
     m_alerts->AddTrayIcon();

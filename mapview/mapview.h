@@ -30,6 +30,9 @@ class QTimer;
 namespace qos {
 
 class MapPlacementView;
+class MonitorCycle;
+class Prober;
+class StartupNotice;
 
 // Reads graph.txt of a folder into the configuration (LoadConfiguration in the program).
 using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
@@ -44,6 +47,9 @@ struct MapViewEnvironment {
     PleaseWait *pleaseWait = nullptr; // shown while a location is appended to graph.txt
     ConfigurationLoader load;   // empty: LoadConfiguration
     std::function<void()> quit; // ends the program at once (EXIT)
+    // The monitor cycle probes through these; without them the window monitors nothing.
+    Prober *prober = nullptr;
+    StartupNotice *notice = nullptr;
 };
 
 inline constexpr char MapFileName[] = "map.gif";
@@ -79,6 +85,8 @@ public:
 
     const Controls &controls() const { return m_c; }
     Alerts &alerts() { return *m_alerts; }
+    // The monitor cycle, created by startUp(); null before it and when the environment has no prober.
+    MonitorCycle *monitor() const { return m_monitor.get(); }
     SortList &sortList() { return *m_sortList; }
     MapCanvas *canvas() const { return m_canvas; }
     const TwipsScale &scale() const { return m_scale; }
@@ -146,6 +154,7 @@ private:
     Controls m_c{};
     MapCanvas *m_canvas = nullptr;
     std::unique_ptr<Alerts> m_alerts;
+    std::unique_ptr<MonitorCycle> m_monitor; // ends before the alerts it calls
     std::unique_ptr<SortList> m_sortList;
     QList<MarkerLabel *> m_markers;    // [k] = site(k); [0] unused
     QList<CircleShape *> m_indicators; // [k] = center(k)

@@ -1,0 +1,113 @@
+// "Start Monitor" in the Map View with this machine's echo engine: test hosts in network namespaces of
+// the test's own, and the demo configuration's loopback addresses. Needs root; skips without.
+#include "tests/mapview/monitorrig.h"
+#include "tests/probe/netns.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+using namespace qos;
+using namespace qos::test;
+
+class TestMapViewEndToEnd : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void answeringAndSilentLocations();
+    void demoLoopbackLocations();
+};
+
+void TestMapViewEndToEnd::answeringAndSilentLocations()
+{
+    const QString reason = NetLab::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    NetLab lab;
+    QVERIFY2(lab.start(), qPrintable(lab.error()));
+    NetnsScope scope(lab.client()); // the engine's socket opens in the lab's client namespace
+    QVERIFY(scope.entered());
+
+    const QString answering = QStringLiteral("10.213.3.1");
+    const QString silent = QStringLiteral("10.213.2.3");
+    MonitoredMapView p;
+    GraphLocation a{"answering"}, s{"silent"};
+    a.siteip = answering.toLatin1();
+    s.siteip = silent.toLatin1();
+    QVERIFY(WriteGraph(p.folder(), {a, s}));
+    MapView &v = p.start(MonitoredMapView::Engine::Real);
+    p.cfg.settings.PINGTIMEOUT = 300;
+    p.cfg.settings.PINGPACKETS = 2;
+    p.cfg.settings.PINGINTERVAL = 1;
+    p.cfg.settings.ALERTWAV = QStringLiteral("alert.wav");
+    p.cfg.settings.ONLINEWAV = QStringLiteral("online.wav");
+    const QDir folder(p.folder());
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().Command4));
+    QVERIFY(p.cycleEnds(10000));
+    QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
+    QCOMPARE(p.colour(1), Green);
+    QCOMPARE(p.colour(2), Red);
+    QCOMPARE(p.cfg.table[2].holdbad, QStringList{silent});
+    QVERIFY(clock.elapsed() >= 2 * 300); // both attempts at the silent host waited their timeout
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+    QCOMPARE(p.run.AttentionShown, 1);
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
+    QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
+    QCOMPARE(p.sound.played, QStringList{folder.filePath(QStringLiteral("alert.wav"))});
+
+    // The silent host comes back; the window's interval clock (made fast here) starts the next cycle,
+    // which finds it online, plays the back-online sound and lowers the attention picture.
+    QVERIFY2(lab.run(QStringLiteral("ip"),
+                     {QStringLiteral("-n"), lab.target(), QStringLiteral("addr"), QStringLiteral("add"),
+                      silent + QStringLiteral("/32"), QStringLiteral("dev"), QStringLiteral("lo")}),
+             qPrintable(lab.error()));
+    p.c().Timer1->setInterval(1);
+    QVERIFY(p.until([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
+    QCOMPARE(p.colour(1), Green);
+    QCOMPARE(p.run.AttentionShown, 0);
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
+    QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
+    QCOMPARE(p.sound.played, (QStringList{folder.filePath(QStringLiteral("alert.wav")),
+                                          folder.filePath(QStringLiteral("online.wav"))}));
+    QVERIFY(p.showsOnly(p.c().Command4));
+}
+
+// The bundled demo: every enabled location lists loopback addresses (and "localhost") only.
+void TestMapViewEndToEnd::demoLoopbackLocations()
+{
+    if (const auto engine = makeEchoEngine(); !engine->open())
+        QSKIP(qPrintable(QStringLiteral("no echo socket here: ") + engine->openFailureHint()));
+    MonitoredMapView p;
+    QVERIFY(QFile::copy(QStringLiteral(QOS_ASSETS_DIR "/demo/graph.txt"),
+                        QDir(p.folder()).filePath(QStringLiteral("graph.txt"))));
+    MapView &v = p.start(MonitoredMapView::Engine::Real);
+    QCOMPARE(v.highestMarkerIndex(), 8);
+    QCOMPARE(p.colour(6), QColor(Qt::black)); // WAR, loaded disabled
+
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QVERIFY(p.cycleEnds(20000));
+    QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
+    const QList<std::pair<QString, QColor>> expected = {{QStringLiteral("LON"), Green},
+                                                        {QStringLiteral("PAR"), Green},
+                                                        {QStringLiteral("BER"), Green},
+                                                        {QStringLiteral("MAD"), Green},
+                                                        {QStringLiteral("ROM"), Cyan}, // 127.0.0.6 is ignored
+                                                        {QStringLiteral("WAR"), QColor(Qt::black)},
+                                                        {QStringLiteral("STO"), Green},
+                                                        {QStringLiteral("VIE"), Green}};
+    for (int k = 1; k <= expected.size(); ++k) {
+        QCOMPARE(v.marker(k)->text(), expected[k - 1].first);
+        QCOMPARE(p.colour(k), expected[k - 1].second);
+    }
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
+    QCOMPARE(p.sound.beeps, 0);
+    QVERIFY(p.sound.played.isEmpty());
+}
+
+QTEST_MAIN(TestMapViewEndToEnd)
+#include "test_mapview_endtoend.moc"

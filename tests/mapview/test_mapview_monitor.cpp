@@ -1,0 +1,135 @@
+// The monitor cycle in the Map View: buttons, status line, indicators, attention and sounds, and the
+// window's interval clock, over a scripted prober.
+#include "tests/mapview/monitorrig.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+const QString Up = QStringLiteral("10.0.0.1");
+const QString Down = QStringLiteral("10.0.0.2");
+
+GraphLocation location(const QByteArray &name, const QString &siteip)
+{
+    GraphLocation l{name};
+    l.siteip = siteip.toLatin1();
+    return l;
+}
+
+} // namespace
+
+class TestMapViewMonitor : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startAndStop();
+    void intervalClockStartsNextCycle();
+    void stopWhilePlacingKeepsButtonsHidden();
+};
+
+void TestMapViewMonitor::startAndStop()
+{
+    MonitoredMapView p;
+    QVERIFY(WriteGraph(p.folder(), {location("up", Up), location("down", Down)}));
+    p.fake.manual = true;
+    p.fake.script[Down] = {StatusTimedOut};
+    MapView &v = p.start();
+    p.cfg.settings.ALERTWAV = QStringLiteral("alert.wav");
+    const qint64 normalIcon = v.windowIcon().cacheKey();
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("IDLE"));
+    QVERIFY(p.showsOnly(p.c().Command3));
+
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().Command4));
+    QVERIFY(!p.c().Timer1->isActive());
+    QVERIFY(p.c().Timer2->isActive());
+
+    QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Up);
+    QCOMPARE(p.colour(1), QColor(Qt::white));
+    p.fake.answerNext();
+    QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+    QCOMPARE(p.colour(1), Green);
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Down);
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
+    for (int attempt = 1; attempt < 4; ++attempt) { // PINGPACKETS 4
+        p.fake.answerNext();
+        QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+    }
+    p.fake.answerNext();
+    QVERIFY(p.cycleEnds());
+
+    QCOMPARE(p.colour(2), Red);
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+    QVERIFY(p.showsOnly(p.c().Command4));
+    QVERIFY(p.c().Timer1->isActive());
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
+    QVERIFY(p.tray.present);
+    QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
+    QVERIFY(v.windowIcon().cacheKey() != normalIcon);
+    QCOMPARE(p.sound.played, QStringList{QDir(p.folder()).filePath(QStringLiteral("alert.wav"))});
+    QVERIFY(p.boxes.shown.isEmpty());
+
+    QTest::mouseClick(p.c().Command4, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().Command3));
+    QCOMPARE(p.c().Label3->text(), QStringLiteral("IDLE"));
+    QCOMPARE(p.colour(1), QColor(Qt::white));
+    QCOMPARE(p.colour(2), QColor(Qt::white));
+    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
+    QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
+    QVERIFY(p.c().Timer1->isActive());
+}
+
+// Every PINGINTERVAL x 60 ticks of the window's Timer1 after a cycle ended, the next one begins.
+void TestMapViewMonitor::intervalClockStartsNextCycle()
+{
+    MonitoredMapView p;
+    QVERIFY(WriteGraph(p.folder(), {location("up", Up)}));
+    MapView &v = p.start();
+    p.cfg.settings.PINGINTERVAL = 1;
+    QSignalSpy ticks(p.c().Timer1, &QTimer::timeout);
+    QList<qsizetype> startedAt, finishedAt;
+    QStringList shown; // Label3 at each change of the status text
+    connect(&p.monitor(), &MonitorCycle::statusTextChanged, this, [&](const QString &text) {
+        shown << p.c().Label3->text();
+        if (text.startsWith(QLatin1String("Pinging ")))
+            startedAt << ticks.size();
+    });
+    connect(&p.monitor(), &MonitorCycle::cycleFinished, this, [&] { finishedAt << ticks.size(); });
+
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    p.c().Timer1->setInterval(1); // a fast clock: the cycle restarts it with this interval
+    QVERIFY(p.until([&] { return finishedAt.size() == 3; }));
+    v.controls().Command4->click();
+
+    QCOMPARE(startedAt.size(), 3);
+    QCOMPARE(startedAt[1] - finishedAt[0], 60);
+    QCOMPARE(startedAt[2] - finishedAt[1], 60);
+    QCOMPARE(startedAt[0], finishedAt[0]); // no tick while a cycle runs
+    QCOMPARE(p.fake.echoes, QStringList(3, Up));
+    const QString pinging = QStringLiteral("Pinging ") + Up, waiting = QStringLiteral("Monitoring...");
+    QCOMPARE(shown,
+             (QStringList{pinging, waiting, pinging, waiting, pinging, waiting, QStringLiteral("IDLE")}));
+}
+
+// Placement mode hides both buttons and shows the right one again from Command3's enabled state.
+void TestMapViewMonitor::stopWhilePlacingKeepsButtonsHidden()
+{
+    MonitoredMapView p;
+    p.start();
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QVERIFY(p.cycleEnds());
+    p.run.PlacementMode = 1;
+    p.c().Command4->hide();
+    p.monitor().StopMonitor();
+    QVERIFY(p.c().Command3->isHidden() && p.c().Command4->isHidden());
+    QVERIFY(p.c().Command3->isEnabled() && !p.c().Command4->isEnabled());
+}
+
+QTEST_MAIN(TestMapViewMonitor)
+#include "test_mapview_monitor.moc"
