@@ -24,6 +24,7 @@ int main(int argc, char **argv)
     qos::QtMessageBoxes messages;
     qos::StartupNotice notice(messages);
     qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
+    qos::QtPleaseWait pleaseWait;
 
     qos::MapViewEnvironment env;
     env.programFolder = QCoreApplication::applicationDirPath();
@@ -32,12 +33,10 @@ int main(int argc, char **argv)
     env.tray = &tray;
     env.sound = &sound;
     env.messages = &messages;
-    env.quit = [] { QCoreApplication::exit(0); };
+    env.pleaseWait = &pleaseWait;
     env.prober = &prober;
     env.notice = &notice;
-
-    qos::QtPleaseWait pleaseWait;
-    env.pleaseWait = &pleaseWait;
+    env.quit = [] { QCoreApplication::exit(0); };
 
     qos::MapView mapView(env);
     mapView.startUp();

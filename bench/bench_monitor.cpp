@@ -34,11 +34,13 @@ public:
     QString SocketsStartupFailureText() const override { return {}; }
     void SocketsCleanup() override {}
     void ResolveHostAddress(const QString &name, QObject *context,
-                            std::function<void(const QString &)> done) override {
+                            std::function<void(const QString &)> done) override
+    {
         QTimer::singleShot(0, context, [done = std::move(done), name] { done(name); });
     }
     void EchoProbe(const QString &, int timeoutMs, QObject *context,
-                   std::function<void(const EchoResult &)> done) override {
+                   std::function<void(const EchoResult &)> done) override
+    {
         EchoResult result;
         result.status = StatusTimedOut;
         QTimer::singleShot(answerAfterMs < 0 ? timeoutMs : answerAfterMs, Qt::PreciseTimer, context,
@@ -56,7 +58,8 @@ public:
 
 class NoBoxes : public MessageBoxes {
 public:
-    void show(const QString &, Icon, std::function<void()> done) override {
+    void show(const QString &, Icon, std::function<void()> done) override
+    {
         if (done)
             done();
     }
@@ -64,7 +67,8 @@ public:
 };
 
 // Longest delay of a 10 ms repeating timer over `ms` with nothing else running: the machine's own noise.
-qint64 idleTimerDelayUs(int ms) {
+qint64 idleTimerDelayUs(int ms)
+{
     qint64 longestUs = 0;
     QElapsedTimer sinceTick;
     QTimer frame;
@@ -87,7 +91,8 @@ struct Figures {
 };
 
 // Runs one cycle over `count` locations and returns its time and the worst delay of a 10 ms timer.
-Figures runCycle(Prober &prober, StartupNotice &notice, int count, int packets, int timeoutMs) {
+Figures runCycle(Prober &prober, StartupNotice &notice, int count, int packets, int timeoutMs)
+{
     Configuration cfg;
     cfg.settings.PINGPACKETS = qint16(packets);
     cfg.settings.PINGTIMEOUT = qint16(timeoutMs);
@@ -131,7 +136,8 @@ Figures runCycle(Prober &prober, StartupNotice &notice, int count, int packets, 
 }
 
 void silentHost(Prober &prober, StartupNotice &notice, const char *what, int addresses, int packets,
-                int timeoutMs) {
+                int timeoutMs)
+{
     const qint64 minimumMs = qint64(addresses) * packets * timeoutMs;
     // As long as the cycle will take, so that both see the same share of the machine's noise.
     const int baselineMs = int(qBound(qint64(1000), minimumMs, qint64(60000)));
@@ -148,7 +154,8 @@ void silentHost(Prober &prober, StartupNotice &notice, const char *what, int add
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int addresses = args.size() > 1 ? args.at(1).toInt() : 20;

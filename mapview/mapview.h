@@ -45,8 +45,8 @@ struct MapViewEnvironment {
     Sound *sound = nullptr;
     MessageBoxes *messages = nullptr;
     PleaseWait *pleaseWait = nullptr; // shown while a location is appended to graph.txt
-    ConfigurationLoader load;   // empty: LoadConfiguration
-    std::function<void()> quit; // ends the program at once (EXIT)
+    ConfigurationLoader load;         // empty: LoadConfiguration
+    std::function<void()> quit;       // ends the program at once (EXIT)
     // The monitor cycle probes through these; without them the window monitors nothing.
     Prober *prober = nullptr;
     StartupNotice *notice = nullptr;

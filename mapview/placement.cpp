@@ -14,8 +14,7 @@ PlacementController::PlacementController(RunState &run, PlacementView &view, Mes
     , m_run(run)
     , m_view(view)
     , m_boxes(boxes)
-{
-}
+{}
 
 bool PlacementController::placing() const
 {

@@ -6,7 +6,8 @@
 
 namespace qos {
 
-MonitorClocks MonitorClocks::Create(QObject *owner) {
+MonitorClocks MonitorClocks::Create(QObject *owner)
+{
     MonitorClocks clocks;
     clocks.interval = new QTimer(owner);
     clocks.interval->setObjectName(QStringLiteral("Timer1"));
@@ -20,20 +21,23 @@ MonitorClocks MonitorClocks::Create(QObject *owner) {
 MonitorCycle::MonitorCycle(const MonitorServices &services, const MonitorClocks &clocks, QObject *parent)
     : QObject(parent)
     , m_services(services)
-    , m_clocks(clocks) {
+    , m_clocks(clocks)
+{
     Q_ASSERT(clocks.interval && clocks.resume);
     connect(m_clocks.interval, &QTimer::timeout, this, &MonitorCycle::IntervalClockTick);
     connect(m_clocks.resume, &QTimer::timeout, this, &MonitorCycle::ResumeClockTick);
 }
 
-MonitorCycle::~MonitorCycle() {
+MonitorCycle::~MonitorCycle()
+{
     if (m_active)
         endRun();
 }
 
 // ---- Commands and clocks ----
 
-void MonitorCycle::StartMonitor() {
+void MonitorCycle::StartMonitor()
+{
     RunState &run = m_services.run;
     if (run.MonitorPaused == 1)
         return; // nothing changes, not even the buttons
@@ -51,7 +55,8 @@ void MonitorCycle::StartMonitor() {
     yieldTo(&MonitorCycle::beginLocations);
 }
 
-void MonitorCycle::StopMonitor() {
+void MonitorCycle::StopMonitor()
+{
     StopRequested = true; // a run in progress ends at its next step
     goIdle();
     LocationTable &table = m_services.cfg.table;
@@ -59,7 +64,8 @@ void MonitorCycle::StopMonitor() {
         setIndicator(k, Indicator::White);
 }
 
-void MonitorCycle::IntervalClockTick() {
+void MonitorCycle::IntervalClockTick()
+{
     RunState &run = m_services.run;
     run.SecondsCounter += 1;
     if (run.SecondsCounter >= IntervalTicks(m_services.cfg.settings.PINGINTERVAL)) {
@@ -69,18 +75,21 @@ void MonitorCycle::IntervalClockTick() {
     }
 }
 
-void MonitorCycle::ResumeClockTick() {
+void MonitorCycle::ResumeClockTick()
+{
     const RunState &run = m_services.run;
     if (run.MonitorPaused == 0 && run.ResumeIndex >= 1)
         StartMonitor();
 }
 
-void MonitorCycle::StartClocks() {
+void MonitorCycle::StartClocks()
+{
     m_clocks.interval->start();
     m_clocks.resume->start();
 }
 
-void MonitorCycle::ResetForStartup() {
+void MonitorCycle::ResetForStartup()
+{
     if (m_active)
         endRun();
     StopRequested = false;
@@ -90,31 +99,36 @@ void MonitorCycle::ResetForStartup() {
 
 // ---- What the window shows ----
 
-void MonitorCycle::setStatus(const QString &text) {
+void MonitorCycle::setStatus(const QString &text)
+{
     if (text == m_statusText)
         return;
     m_statusText = text;
     Q_EMIT statusTextChanged(text);
 }
 
-void MonitorCycle::setMonitoring(bool on) {
+void MonitorCycle::setMonitoring(bool on)
+{
     if (on == m_monitoring)
         return;
     m_monitoring = on;
     Q_EMIT monitoringChanged(on);
 }
 
-void MonitorCycle::setIndicator(int k, Indicator colour) {
+void MonitorCycle::setIndicator(int k, Indicator colour)
+{
     m_services.cfg.table[k].center = colour;
     Q_EMIT indicatorChanged(k);
 }
 
-void MonitorCycle::restartIntervalClock() {
+void MonitorCycle::restartIntervalClock()
+{
     if (!m_clocks.interval->isActive())
         m_clocks.interval->start();
 }
 
-void MonitorCycle::goIdle() {
+void MonitorCycle::goIdle()
+{
     RunState &run = m_services.run;
     run.LastCycleHadOffline = 0;
     m_services.alerts.ClearAttention();
@@ -127,14 +141,16 @@ void MonitorCycle::goIdle() {
 
 // ---- Runs ----
 
-void MonitorCycle::beginRun() {
+void MonitorCycle::beginRun()
+{
     m_active = true;
     ++m_epoch;
     m_generation = m_services.cfg.generation;
     m_walk = Walk{};
 }
 
-void MonitorCycle::endRun() {
+void MonitorCycle::endRun()
+{
     if (m_walk.socketsOpen) {
         m_walk.socketsOpen = false;
         m_services.prober.SocketsCleanup();
@@ -143,7 +159,8 @@ void MonitorCycle::endRun() {
     ++m_epoch;
 }
 
-void MonitorCycle::yieldTo(Step step) {
+void MonitorCycle::yieldTo(Step step)
+{
     const quint64 epoch = m_epoch;
     QTimer::singleShot(0, this, [this, epoch, step] {
         if (mayContinue(epoch))
@@ -151,7 +168,8 @@ void MonitorCycle::yieldTo(Step step) {
     });
 }
 
-bool MonitorCycle::mayContinue(quint64 epoch) {
+bool MonitorCycle::mayContinue(quint64 epoch)
+{
     if (epoch != m_epoch || !m_active)
         return false; // a late answer for a run that is over
     if (m_services.cfg.generation != m_generation) {
@@ -169,7 +187,8 @@ bool MonitorCycle::mayContinue(quint64 epoch) {
 
 // ---- The steps of one cycle ----
 
-void MonitorCycle::beginLocations() {
+void MonitorCycle::beginLocations()
+{
     RunState &run = m_services.run;
     int first = 1;
     if (run.ResumeIndex != 0) {
@@ -184,7 +203,8 @@ void MonitorCycle::beginLocations() {
     nextLocation();
 }
 
-void MonitorCycle::nextLocation() {
+void MonitorCycle::nextLocation()
+{
     RunState &run = m_services.run;
     const LocationTable &table = m_services.cfg.table;
     Walk &w = m_walk;
@@ -219,7 +239,8 @@ void MonitorCycle::nextLocation() {
     }
 }
 
-void MonitorCycle::nextEntry() {
+void MonitorCycle::nextEntry()
+{
     Walk &w = m_walk;
     if (w.entry >= w.entries.size()) {
         applyResult();
@@ -234,7 +255,8 @@ void MonitorCycle::nextEntry() {
     yieldTo(&MonitorCycle::afterIgnoreTest); // ignored entries yield too
 }
 
-void MonitorCycle::afterIgnoreTest() {
+void MonitorCycle::afterIgnoreTest()
+{
     Walk &w = m_walk;
     if (w.entryIgnored) {
         ++w.entry;
@@ -246,7 +268,8 @@ void MonitorCycle::afterIgnoreTest() {
     nextAttempt();
 }
 
-void MonitorCycle::nextAttempt() {
+void MonitorCycle::nextAttempt()
+{
     Walk &w = m_walk;
     while (w.attempt < w.attempts) {
         ++w.attempt;
@@ -264,7 +287,8 @@ void MonitorCycle::nextAttempt() {
     entryDone();
 }
 
-void MonitorCycle::afterStatusShown() {
+void MonitorCycle::afterStatusShown()
+{
     const QString &entry = currentEntry();
     if (entry.isEmpty()) {
         sendEcho(QStringLiteral("***")); // not an address: the probe answers "invalid host"
@@ -277,7 +301,8 @@ void MonitorCycle::afterStatusShown() {
     });
 }
 
-void MonitorCycle::sendEcho(const QString &target) {
+void MonitorCycle::sendEcho(const QString &target)
+{
     const quint64 epoch = m_epoch;
     m_services.prober.EchoProbe(target, m_services.cfg.settings.PINGTIMEOUT, this,
                                 [this, epoch](const EchoResult &result) {
@@ -286,7 +311,8 @@ void MonitorCycle::sendEcho(const QString &target) {
                                 });
 }
 
-void MonitorCycle::echoAnswered(ProbeStatus status) {
+void MonitorCycle::echoAnswered(ProbeStatus status)
+{
     Walk &w = m_walk;
     w.LastAttemptFailed = status != StatusReply;
     w.socketsOpen = false;
@@ -298,7 +324,8 @@ void MonitorCycle::echoAnswered(ProbeStatus status) {
     nextAttempt();
 }
 
-void MonitorCycle::entryDone() {
+void MonitorCycle::entryDone()
+{
     Walk &w = m_walk;
     if (w.LastAttemptFailed) {
         w.AnyBad = true;
@@ -314,7 +341,8 @@ void MonitorCycle::entryDone() {
     nextEntry();
 }
 
-void MonitorCycle::applyResult() {
+void MonitorCycle::applyResult()
+{
     const Walk &w = m_walk;
     Configuration &cfg = m_services.cfg;
     if (w.AnyBad)
@@ -324,7 +352,8 @@ void MonitorCycle::applyResult() {
     Q_EMIT indicatorChanged(w.k);
 }
 
-void MonitorCycle::finishCycle() {
+void MonitorCycle::finishCycle()
+{
     RunState &run = m_services.run;
     if (run.AnyOfflineThisCycle != 1) {
         run.LastCycleHadOffline = 0;

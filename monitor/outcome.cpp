@@ -2,13 +2,15 @@
 
 namespace qos {
 
-Indicator OutcomeIndicator(bool offline, bool partialIgnore) {
+Indicator OutcomeIndicator(bool offline, bool partialIgnore)
+{
     if (offline)
         return partialIgnore ? Indicator::DarkRed : Indicator::Red;
     return partialIgnore ? Indicator::Cyan : Indicator::Green;
 }
 
-bool AnyLocationFlagged(const LocationTable &table) {
+bool AnyLocationFlagged(const LocationTable &table)
+{
     for (int k = 1; k <= table.LocationCount(); ++k) {
         bool ok = false;
         if (table[k].flash.trimmed().toInt(&ok) == 1 && ok)
@@ -17,7 +19,8 @@ bool AnyLocationFlagged(const LocationTable &table) {
     return false;
 }
 
-void ApplyLocationOffline(LocationTable &table, RunState &run, AlertSink &alerts, int k, bool partialIgnore) {
+void ApplyLocationOffline(LocationTable &table, RunState &run, AlertSink &alerts, int k, bool partialIgnore)
+{
     LocationRecord &rec = table[k];
     rec.flash = QStringLiteral("1");
     run.AnyOfflineThisCycle = 1;
@@ -28,7 +31,8 @@ void ApplyLocationOffline(LocationTable &table, RunState &run, AlertSink &alerts
     rec.center = colour;
 }
 
-void ApplyLocationOnline(LocationTable &table, RunState &run, AlertSink &alerts, int k, bool partialIgnore) {
+void ApplyLocationOnline(LocationTable &table, RunState &run, AlertSink &alerts, int k, bool partialIgnore)
+{
     LocationRecord &rec = table[k];
     rec.flash = QStringLiteral("0");
     if (!AnyLocationFlagged(table) && run.LastCycleHadOffline == 1) {

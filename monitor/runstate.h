@@ -7,14 +7,14 @@
 namespace qos {
 
 struct RunState {
-    qint16 MonitorPaused = 0;       // a List View is open: a running cycle stops at its next location
-    int ResumeIndex = 0;            // where a paused cycle continues; 0 = none
-    qint32 SecondsCounter = 0;      // interval clock ticks
+    qint16 MonitorPaused = 0;  // a List View is open: a running cycle stops at its next location
+    int ResumeIndex = 0;       // where a paused cycle continues; 0 = none
+    qint32 SecondsCounter = 0; // interval clock ticks
     qint16 AnyOfflineThisCycle = 0;
     qint16 LastCycleHadOffline = 0;
-    qint16 AttentionShown = 0;      // the attention picture is up
-    qint16 FirstCycle = 1;          // 1 until a cycle has completed since start-up or Stop
-    qint16 PlacementMode = 0;       // 1 while locations are being placed on the map
+    qint16 AttentionShown = 0; // the attention picture is up
+    qint16 FirstCycle = 1;     // 1 until a cycle has completed since start-up or Stop
+    qint16 PlacementMode = 0;  // 1 while locations are being placed on the map
     qint32 PlacementX = 0;
     qint32 PlacementY = 0;
     int SelectedLocation = 0;

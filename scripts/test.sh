@@ -8,7 +8,6 @@ BUILD=${QOS_TEST_BUILD:-build/test}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOS_SANITIZE=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$BUILD"
 ctest --output-on-failure --timeout 600 "$@"

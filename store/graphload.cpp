@@ -30,8 +30,7 @@ public:
         : m_cfg(cfg)
         , m_result(result)
         , m_fileName(fileName)
-    {
-    }
+    {}
 
     void read(qint64 number, QByteArrayView line)
     {

@@ -13,8 +13,7 @@ LineReader::LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength)
     , m_ops(ops)
     , m_maxLineLength(maxLineLength)
     , m_chunk(ChunkSize, Qt::Uninitialized)
-{
-}
+{}
 
 bool LineReader::fill()
 {

@@ -34,7 +34,7 @@ struct LocationRecord {
     QString ignore;       // AddressList of ignored addresses
     QString sitedisabled; // "1" = disabled, any other text = enabled
     // Run-time state, never written to the file.
-    QStringList holdbad;  // whole addresses that failed in the latest failing evaluation, in order
+    QStringList holdbad; // whole addresses that failed in the latest failing evaluation, in order
     QString flash = QStringLiteral("0"); // "1" while the location is offline
     Indicator center = Indicator::White;
 };
@@ -61,7 +61,7 @@ struct Configuration {
 inline constexpr int MaxLocations = 9999;
 
 // AddressList helpers.
-QStringList SplitAddressList(const QString &list);     // split at every ",", no trimming; "" -> {}
-QString JoinAddressList(const QStringList &entries);   // canonical join with ","
+QStringList SplitAddressList(const QString &list);   // split at every ",", no trimming; "" -> {}
+QString JoinAddressList(const QStringList &entries); // canonical join with ","
 
 } // namespace qos

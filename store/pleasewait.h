@@ -14,8 +14,17 @@ public:
 // Shows the window for the lifetime of the guard; a null window is allowed.
 class PleaseWaitGuard {
 public:
-    explicit PleaseWaitGuard(PleaseWait *w) : m_w(w) { if (m_w) m_w->begin(); }
-    ~PleaseWaitGuard() { if (m_w) m_w->end(); }
+    explicit PleaseWaitGuard(PleaseWait *w)
+        : m_w(w)
+    {
+        if (m_w)
+            m_w->begin();
+    }
+    ~PleaseWaitGuard()
+    {
+        if (m_w)
+            m_w->end();
+    }
     PleaseWaitGuard(const PleaseWaitGuard &) = delete;
     PleaseWaitGuard &operator=(const PleaseWaitGuard &) = delete;
 

@@ -10,7 +10,10 @@ struct Status {
     bool ok() const { return error.isEmpty(); }
     explicit operator bool() const { return ok(); }
     static Status success() { return {}; }
-    static Status failure(const QString &text) { return {text.isEmpty() ? QStringLiteral("Unknown error") : text}; }
+    static Status failure(const QString &text)
+    {
+        return {text.isEmpty() ? QStringLiteral("Unknown error") : text};
+    }
 };
 
 } // namespace qos

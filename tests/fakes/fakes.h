@@ -13,10 +13,10 @@ namespace qos::test {
 
 class FakeMessageBoxes : public MessageBoxes {
 public:
-    QStringList shown;      // texts of OK boxes, in order
+    QStringList shown; // texts of OK boxes, in order
     QList<Icon> icons;
-    QStringList asked;      // texts of Yes/No boxes
-    bool answer = true;     // what the "operator" answers to ask()
+    QStringList asked;         // texts of Yes/No boxes
+    bool answer = true;        // what the "operator" answers to ask()
     bool confirmAtOnce = true; // false: OK boxes stay open until confirmAll()
     QList<std::function<void()>> open;
 
@@ -72,8 +72,8 @@ public:
 
 class FakeSound : public Sound {
 public:
-    QStringList played;   // files asked for
-    QStringList missing;  // files that "cannot be played"
+    QStringList played;  // files asked for
+    QStringList missing; // files that "cannot be played"
     int beeps = 0;
 
     bool play(const QString &path) override

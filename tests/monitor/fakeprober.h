@@ -36,7 +36,8 @@ public:
     };
     QList<Pending> pending;
 
-    bool SocketsStartup() override {
+    bool SocketsStartup() override
+    {
         if (startups >= startupsThatWork) {
             ++failedStartups;
             return false;
@@ -48,13 +49,15 @@ public:
     void SocketsCleanup() override { ++cleanups; }
 
     void ResolveHostAddress(const QString &name, QObject *context,
-                            std::function<void(const QString &)> done) override {
+                            std::function<void(const QString &)> done) override
+    {
         const QString dotted = isDotted(name) ? name : names.value(name);
         QTimer::singleShot(0, context, [done = std::move(done), dotted] { done(dotted); });
     }
 
     void EchoProbe(const QString &address, int timeoutMs, QObject *context,
-                   std::function<void(const EchoResult &)> done) override {
+                   std::function<void(const EchoResult &)> done) override
+    {
         echoes << address;
         timeouts << timeoutMs;
         EchoResult result;
@@ -68,20 +71,23 @@ public:
     }
 
     // Delivers the oldest waiting answer (dropped when its context is gone).
-    void answerNext() {
+    void answerNext()
+    {
         Q_ASSERT(!pending.isEmpty());
         Pending p = pending.takeFirst();
         if (p.context)
             p.done(p.result);
     }
 
-    static bool isDotted(const QString &text) {
+    static bool isDotted(const QString &text)
+    {
         static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
         return dotted.match(text).hasMatch();
     }
 
 private:
-    ProbeStatus nextStatus(const QString &address) {
+    ProbeStatus nextStatus(const QString &address)
+    {
         auto it = script.find(address);
         if (it == script.end() || it->isEmpty())
             return fallback;

@@ -16,11 +16,13 @@ namespace qos::test {
 class AttentionAlerts : public FakeAlerts {
 public:
     bool up = false;
-    void ShowAttention() override {
+    void ShowAttention() override
+    {
         FakeAlerts::ShowAttention();
         up = true;
     }
-    void ClearAttention() override {
+    void ClearAttention() override
+    {
         FakeAlerts::ClearAttention();
         up = false;
     }
@@ -39,7 +41,8 @@ struct Rig {
     std::unique_ptr<MonitorCycle> cycle;
     QStringList statuses; // every status line text shown, in order
 
-    Rig() {
+    Rig()
+    {
         cfg.settings.PINGTIMEOUT = 2000;
         cfg.settings.PINGINTERVAL = 3;
         cfg.settings.PINGPACKETS = 4;
@@ -52,7 +55,8 @@ struct Rig {
                          [this](const QString &text) { statuses << text; });
     }
 
-    int add(const QString &siteip, const QString &ignore = {}, const QString &disabled = {}) {
+    int add(const QString &siteip, const QString &ignore = {}, const QString &disabled = {})
+    {
         LocationRecord rec;
         rec.site = QStringLiteral("L%1").arg(cfg.table.LocationCount() + 1);
         rec.siteip = siteip;
@@ -64,7 +68,8 @@ struct Rig {
     LocationRecord &at(int k) { return cfg.table[k]; }
 
     // Runs the event loop until pred holds; false when it does not within 5 s.
-    template <class Pred> bool until(Pred pred) {
+    template <class Pred> bool until(Pred pred)
+    {
         QDeadlineTimer deadline(5000);
         while (!pred()) {
             if (deadline.hasExpired())
@@ -73,18 +78,22 @@ struct Rig {
         }
         return true;
     }
-    bool finishRun() {
+    bool finishRun()
+    {
         return until([this] { return !cycle->running(); });
     }
-    bool cycleOnce() {
+    bool cycleOnce()
+    {
         cycle->StartMonitor();
         return finishRun();
     }
     // With prober.manual: runs until n echoes wait for an answer.
-    bool waitingEchoes(int n) {
+    bool waitingEchoes(int n)
+    {
         return until([this, n] { return prober.pending.size() >= n; });
     }
-    void tick(qint64 times) {
+    void tick(qint64 times)
+    {
         for (qint64 i = 0; i < times; ++i)
             cycle->IntervalClockTick();
     }

@@ -15,7 +15,8 @@ const QString B = QStringLiteral("10.0.0.2");
 const QString C = QStringLiteral("10.0.0.3");
 const QString A10 = QStringLiteral("10.0.0.10");
 
-QList<ProbeStatus> statuses(std::initializer_list<ProbeStatus> list) {
+QList<ProbeStatus> statuses(std::initializer_list<ProbeStatus> list)
+{
     return QList<ProbeStatus>(list);
 }
 
@@ -43,7 +44,8 @@ private Q_SLOTS:
 };
 
 // One cycle over one location: colour, echoes sent, `holdbad`.
-void TestMonitorCycle::oneLocation_data() {
+void TestMonitorCycle::oneLocation_data()
+{
     QTest::addColumn<QString>("siteip");
     QTest::addColumn<QString>("ignore");
     QTest::addColumn<QString>("disabled");
@@ -98,7 +100,8 @@ void TestMonitorCycle::oneLocation_data() {
         << QStringList{A} << QStringList{B};
 }
 
-void TestMonitorCycle::oneLocation() {
+void TestMonitorCycle::oneLocation()
+{
     QFETCH(QString, siteip);
     QFETCH(QString, ignore);
     QFETCH(QString, disabled);
@@ -131,7 +134,8 @@ void TestMonitorCycle::oneLocation() {
     QCOMPARE(rig.cycle->statusText(), QStringLiteral("Monitoring..."));
 }
 
-void TestMonitorCycle::statusLineAndButtons() {
+void TestMonitorCycle::statusLineAndButtons()
+{
     Rig rig;
     rig.cfg.settings.PINGPACKETS = 1;
     rig.add(A + QStringLiteral(",,") + B);
@@ -166,7 +170,8 @@ void TestMonitorCycle::statusLineAndButtons() {
 }
 
 // Two cycles over one location of A and B (B always answers): sounds of each cycle.
-void TestMonitorCycle::soundsAcrossCycles_data() {
+void TestMonitorCycle::soundsAcrossCycles_data()
+{
     QTest::addColumn<bool>("firstAnswers");
     QTest::addColumn<QString>("firstIgnore");
     QTest::addColumn<bool>("secondAnswers");
@@ -192,7 +197,8 @@ void TestMonitorCycle::soundsAcrossCycles_data() {
         << true << QString() << true << B << none << online << Indicator::Cyan;
 }
 
-void TestMonitorCycle::soundsAcrossCycles() {
+void TestMonitorCycle::soundsAcrossCycles()
+{
     QFETCH(bool, firstAnswers);
     QFETCH(QString, firstIgnore);
     QFETCH(bool, secondAnswers);
@@ -219,7 +225,8 @@ void TestMonitorCycle::soundsAcrossCycles() {
     QCOMPARE(rig.at(k).holdbad, (firstAnswers && secondAnswers) ? QStringList{} : QStringList{A});
 }
 
-void TestMonitorCycle::stopResetsFirstCycle() {
+void TestMonitorCycle::stopResetsFirstCycle()
+{
     Rig rig;
     rig.add(A);
     rig.prober.script.insert(
@@ -233,7 +240,8 @@ void TestMonitorCycle::stopResetsFirstCycle() {
     QCOMPARE(rig.alerts.count("PlayOnlineSound"), 0);
 }
 
-void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention() {
+void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention()
+{
     Rig rig;
     const int offline = rig.add(A);
     const int other = rig.add(B);
@@ -255,7 +263,8 @@ void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention() {
     QVERIFY(!rig.alerts.up);   // the cycle finished without an offline location
 }
 
-void TestMonitorCycle::pauseAndResume() {
+void TestMonitorCycle::pauseAndResume()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -299,7 +308,8 @@ void TestMonitorCycle::pauseAndResume() {
     QVERIFY(rig.clocks.interval->isActive());
 }
 
-void TestMonitorCycle::resumedCycleKeepsEarlierOffline() {
+void TestMonitorCycle::resumedCycleKeepsEarlierOffline()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -324,7 +334,8 @@ void TestMonitorCycle::resumedCycleKeepsEarlierOffline() {
     QCOMPARE(rig.run.LastCycleHadOffline, qint16(1));
 }
 
-void TestMonitorCycle::stopDuringEcho() {
+void TestMonitorCycle::stopDuringEcho()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -345,7 +356,8 @@ void TestMonitorCycle::stopDuringEcho() {
     QCOMPARE(rig.prober.cleanups, rig.prober.startups);
 }
 
-void TestMonitorCycle::stopDuringYieldColoursNothing() {
+void TestMonitorCycle::stopDuringYieldColoursNothing()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -363,7 +375,8 @@ void TestMonitorCycle::stopDuringYieldColoursNothing() {
     QVERIFY(!rig.cycle->monitoring());
 }
 
-void TestMonitorCycle::lateAnswerOfStoppedRunIgnored() {
+void TestMonitorCycle::lateAnswerOfStoppedRunIgnored()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -383,7 +396,8 @@ void TestMonitorCycle::lateAnswerOfStoppedRunIgnored() {
     QVERIFY(rig.alerts.sounds().isEmpty());
 }
 
-void TestMonitorCycle::tableReloadedEndsRun() {
+void TestMonitorCycle::tableReloadedEndsRun()
+{
     Rig rig;
     rig.prober.manual = true;
     rig.add(A);
@@ -416,7 +430,8 @@ void TestMonitorCycle::tableReloadedEndsRun() {
     QCOMPARE(rig.run.ResumeIndex, 0);
 }
 
-void TestMonitorCycle::socketsFailureShowsOneBox() {
+void TestMonitorCycle::socketsFailureShowsOneBox()
+{
     Rig rig;
     rig.boxes.confirmAtOnce = false;
     rig.prober.startupsThatWork = 0;
@@ -435,7 +450,8 @@ void TestMonitorCycle::socketsFailureShowsOneBox() {
     QCOMPARE(rig.boxes.shown.size(), 2);
 }
 
-void TestMonitorCycle::intervalClock_data() {
+void TestMonitorCycle::intervalClock_data()
+{
     QTest::addColumn<int>("minutes");
     QTest::addColumn<bool>("monitoring");
     QTest::addColumn<int>("placementMode");
@@ -446,7 +462,8 @@ void TestMonitorCycle::intervalClock_data() {
     QTest::newRow("idle counts, starts nothing") << 1 << false << 0 << false;
 }
 
-void TestMonitorCycle::intervalClock() {
+void TestMonitorCycle::intervalClock()
+{
     QFETCH(int, minutes);
     QFETCH(bool, monitoring);
     QFETCH(int, placementMode);

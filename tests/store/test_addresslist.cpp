@@ -13,8 +13,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("empty") << QString() << QStringList{};
         QTest::newRow("one") << QStringLiteral("a") << QStringList{QStringLiteral("a")};
-        QTest::newRow("no trimming") << QStringLiteral(" a ,b") << QStringList{QStringLiteral(" a "), QStringLiteral("b")};
-        QTest::newRow("trailing comma") << QStringLiteral("a,") << QStringList{QStringLiteral("a"), QString()};
+        QTest::newRow("no trimming") << QStringLiteral(" a ,b")
+                                     << QStringList{QStringLiteral(" a "), QStringLiteral("b")};
+        QTest::newRow("trailing comma")
+            << QStringLiteral("a,") << QStringList{QStringLiteral("a"), QString()};
         QTest::newRow("only comma") << QStringLiteral(",") << QStringList{QString(), QString()};
     }
     void split()
