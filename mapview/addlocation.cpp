@@ -23,18 +23,6 @@ bool IsControl(QChar ch)
     }
 }
 
-// Leading and trailing space characters only; other white space stays.
-QString TrimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // n / d rounded to the nearest integer, halves to even; d > 0.
 qint64 DivideHalfEven(qint64 n, qint64 d)
 {
@@ -99,11 +87,7 @@ QString CleanName(const QString &text)
 
 bool NameInUse(const LocationTable &table, const QString &name)
 {
-    const QString wanted = TrimSpaces(name);
-    for (int i = 1; i <= table.LocationCount(); ++i)
-        if (TrimSpaces(table[i].site) == wanted)
-            return true;
-    return false;
+    return FindLocationByName(table, name) != 0;
 }
 
 QString NormaliseAddressText(const QString &text)

@@ -408,13 +408,7 @@ void MapView::addMenuItem(int k)
 
 int MapView::FindLocationByCaption(const QString &caption) const
 {
-    const QString wanted = caption.trimmed();
-    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
-        const MarkerLabel *site = marker(k);
-        if (site && site->text().trimmed() == wanted)
-            return k;
-    }
-    return 0;
+    return FindLocationByName(m_cfg.table, caption);
 }
 
 void MapView::RunInBackground()
