@@ -2,6 +2,7 @@
 
 #include "platform/twips.h"
 #include "store/graphfile.h"
+#include "store/text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,18 +11,6 @@
 namespace qos {
 
 namespace {
-
-bool IsControl(QChar ch)
-{
-    switch (ch.category()) {
-    case QChar::Other_Control:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // n / d rounded to the nearest integer, halves to even; d > 0.
 qint64 DivideHalfEven(qint64 n, qint64 d)
@@ -53,33 +42,6 @@ double UsableFactor(double f)
 
 } // namespace
 
-QString RemoveControlCharacters(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar ch : text)
-        if (!IsControl(ch))
-            out.append(ch);
-    return out;
-}
-
-QString ToFileCharacters(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch.unicode() <= 0xff) {
-            out.append(ch);
-            continue;
-        }
-        out.append(QLatin1Char('?'));
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i; // one character, one "?"
-    }
-    return out;
-}
-
 QString CleanName(const QString &text)
 {
     return TrimSpaces(ToFileCharacters(RemoveControlCharacters(text))).left(MaxNameLength);
@@ -88,26 +50,6 @@ QString CleanName(const QString &text)
 bool NameInUse(const LocationTable &table, const QString &name)
 {
     return FindLocationByName(table, name) != 0;
-}
-
-QString NormaliseAddressText(const QString &text)
-{
-    QString out = text;
-    out.remove(QStringLiteral("\r\n"));
-    // Host names never hold white space or control characters; any left would break graph.txt.
-    QString kept;
-    kept.reserve(out.size());
-    for (QChar ch : std::as_const(out))
-        if (!IsControl(ch) && !ch.isSpace())
-            kept.append(ch);
-    out = ToFileCharacters(kept);
-    while (out.contains(QStringLiteral(",,")))
-        out.replace(QStringLiteral(",,"), QStringLiteral(","));
-    if (out.startsWith(QLatin1Char(',')))
-        out.remove(0, 1);
-    if (out.endsWith(QLatin1Char(',')))
-        out.chop(1);
-    return out;
 }
 
 QPoint PlacementPoint(double xTwips, double yTwips, double twipsPerPixelX, double twipsPerPixelY)

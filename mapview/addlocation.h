@@ -14,6 +14,7 @@
 #include "monitor/runstate.h"
 #include "store/model.h"
 #include "store/status.h"
+#include "store/text.h"
 
 #include <QPoint>
 #include <QString>
@@ -26,13 +27,6 @@ class PleaseWait;
 // Longest display name the dialog accepts.
 inline constexpr int MaxNameLength = 3;
 
-// Removes control characters (CR, LF, tab, DEL, C1 controls) and line/paragraph separators.
-QString RemoveControlCharacters(const QString &text);
-
-// Replaces every character the file's single-byte text cannot hold by "?", so what memory holds is
-// exactly what graph.txt will read back.
-QString ToFileCharacters(const QString &text);
-
 // The display name as typed, cleaned: control characters removed, leading and trailing spaces
 // removed, cut to MaxNameLength characters.
 QString CleanName(const QString &text);
@@ -40,10 +34,6 @@ QString CleanName(const QString &text);
 // True when a location 1..LocationCount() has the marker text name, both with leading and trailing
 // spaces removed, compared exactly and case-sensitively.
 bool NameInUse(const LocationTable &table, const QString &name);
-
-// The canonical AddressList of an address text: CR LF pairs, control characters and all white
-// space removed, runs of "," collapsed, no leading or trailing ",".
-QString NormaliseAddressText(const QString &text);
 
 // The point stored for a press at (xTwips, yTwips): each axis to whole pixels with its own factor,
 // then x 14.75 and y 14.94, every rounding to the nearest integer with halves to even.

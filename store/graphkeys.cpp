@@ -1,5 +1,7 @@
 #include "store/graphkeys.h"
 
+#include "store/text.h"
+
 #include <array>
 
 namespace qos {
@@ -20,17 +22,6 @@ constexpr QByteArrayView SeparatorMark("---------");
 QByteArrayView KeyText(Key key)
 {
     return KeyTexts[size_t(key)];
-}
-
-QByteArrayView TrimSpaces(QByteArrayView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == ' ')
-        ++begin;
-    while (end > begin && text[end - 1] == ' ')
-        --end;
-    return text.sliced(begin, end - begin);
 }
 
 std::optional<KeyedLine> ReadKeyedLine(QByteArrayView line)

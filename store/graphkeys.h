@@ -34,9 +34,6 @@ struct KeyedLine {
     QByteArrayView value; // points into the line passed in
 };
 
-// Trims leading and trailing spaces (only the space character).
-QByteArrayView TrimSpaces(QByteArrayView text);
-
 // What the loader makes of one line (without its line end): nothing for separator lines and lines
 // without a key.
 std::optional<KeyedLine> ReadKeyedLine(QByteArrayView line);

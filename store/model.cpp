@@ -1,17 +1,8 @@
 #include "store/model.h"
 
-namespace qos {
+#include "store/text.h"
 
-QString TrimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
+namespace qos {
 
 int FindLocationByName(const LocationTable &table, const QString &name)
 {

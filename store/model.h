@@ -60,8 +60,6 @@ struct Configuration {
 // Highest number of locations: the sorted name table of the menu has 10000 slots, slot 0 unused.
 inline constexpr int MaxLocations = 9999;
 
-// Leading and trailing space characters removed; tabs and other white space stay.
-QString TrimSpaces(const QString &text);
 // Lowest index 1..LocationCount whose `site` equals name, both with spaces trimmed; 0 when none.
 int FindLocationByName(const LocationTable &table, const QString &name);
 

@@ -10,37 +10,6 @@ using namespace qos::test;
 class TestAddLocation : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void normaliseAddressText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("normalised");
-        QTest::newRow("spaces, empty entries, CR LF") << QStringLiteral(" 10.0.0.1 ,, host1,\r\n,10.0.0.2, ")
-                                                      << QStringLiteral("10.0.0.1,host1,10.0.0.2");
-        QTest::newRow("only commas") << QStringLiteral(",,,") << QString();
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("case kept") << QStringLiteral("Host1,HOST2") << QStringLiteral("Host1,HOST2");
-        QTest::newRow("lone CR and LF") << QStringLiteral("a\rb,\nc") << QStringLiteral("ab,c");
-        QTest::newRow("line breaks of the text box")
-            << QStringLiteral("10.0.0.1,\n10.0.0.2\n") << QStringLiteral("10.0.0.1,10.0.0.2");
-        QTest::newRow("tab, vertical tab, DEL, NUL")
-            << QStringLiteral("a\tb,c\vd,e") + QChar(0x7f) + QChar(0) + QStringLiteral("f")
-            << QStringLiteral("ab,cd,ef");
-        QTest::newRow("other white space") << QStringLiteral("a") + QChar(0xa0) + QStringLiteral("b,c") +
-                                                  QChar(0x2028) + QStringLiteral("d") + QChar(0x3000)
-                                           << QStringLiteral("ab,cd");
-        QTest::newRow("comma runs around removed characters")
-            << QStringLiteral(",\t, ,a,\r,b") << QStringLiteral("a,b");
-        QTest::newRow("characters graph.txt cannot hold")
-            << QStringLiteral("h\u00e9,x\u20acy,") + QString::fromUtf8("\xf0\x9f\x98\x80")
-            << QStringLiteral("h\u00e9,x?y,?");
-    }
-    void normaliseAddressText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, normalised);
-        QCOMPARE(NormaliseAddressText(text), normalised);
-    }
-
     void cleanName_data()
     {
         QTest::addColumn<QString>("text");

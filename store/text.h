@@ -1,0 +1,50 @@
+#pragma once
+// Text rules shared by every writer and window: trimming, the characters graph.txt and info.txt can
+// hold, and the canonical form of an address list.
+//
+// Invariants:
+//  - Trimming removes leading and trailing space characters (U+0020) only; tabs and other white
+//    space stay.
+//  - What ToFileCharacters returns holds only characters the files' single-byte text can hold, so
+//    memory holds exactly what the file will read back.
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+namespace qos {
+
+namespace detail {
+template <class View> View TrimSpacesView(View text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
+} // namespace detail
+
+// Leading and trailing space characters removed.
+inline QString TrimSpaces(const QString &text)
+{
+    return detail::TrimSpacesView(QStringView(text)).toString();
+}
+inline QByteArrayView TrimSpaces(QByteArrayView text)
+{
+    return detail::TrimSpacesView(text);
+}
+
+// True for control characters (CR, LF, tab, DEL, C0 and C1 controls) and line/paragraph separators.
+bool IsControlCharacter(QChar ch);
+// Removes every character IsControlCharacter names.
+QString RemoveControlCharacters(const QString &text);
+// Replaces every character the file's single-byte text cannot hold by "?" (a surrogate pair by one).
+QString ToFileCharacters(const QString &text);
+// The canonical AddressList of an address text: CR LF pairs, control characters and all white
+// space removed, characters the file cannot hold replaced, runs of "," collapsed, no leading or
+// trailing ",".
+QString NormaliseAddressText(const QString &text);
+
+} // namespace qos
