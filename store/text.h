@@ -14,13 +14,21 @@
 namespace qos {
 
 namespace detail {
+inline bool IsSpace(QChar ch)
+{
+    return ch.unicode() == u' ';
+}
+inline bool IsSpace(char ch)
+{
+    return ch == ' ';
+}
 template <class View> View TrimSpacesView(View text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text[begin] == ' ')
+    while (begin < end && IsSpace(text[begin]))
         ++begin;
-    while (end > begin && text[end - 1] == ' ')
+    while (end > begin && IsSpace(text[end - 1]))
         --end;
     return text.sliced(begin, end - begin);
 }
