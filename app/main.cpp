@@ -1,44 +1,30 @@
 // QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
-#include "mapview/mapview.h"
-#include "monitor/runstate.h"
+#include "app/program.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
 #include "platform/qttray.h"
 #include "probe/echoprober.h"
 #include "probe/startupnotice.h"
-#include "store/model.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // No display name: each window's caption is exactly its own text.
     QApplication::setApplicationName(QStringLiteral("QOR Online Status"));
-    QApplication::setApplicationDisplayName(QStringLiteral("QOR Online Status"));
 
-    qos::RunState run;
-    qos::Configuration config;
     qos::QtTray tray;
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
+    qos::QtPleaseWait pleaseWait;
     qos::StartupNotice notice(messages);
     qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
-    qos::QtPleaseWait pleaseWait;
 
-    qos::MapViewEnvironment env;
-    env.programFolder = QCoreApplication::applicationDirPath();
-    env.run = &run;
-    env.config = &config;
-    env.tray = &tray;
-    env.sound = &sound;
-    env.messages = &messages;
-    env.pleaseWait = &pleaseWait;
-    env.prober = &prober;
-    env.notice = &notice;
-    env.quit = [] { QCoreApplication::exit(0); };
-
-    qos::MapView mapView(env);
-    mapView.startUp();
+    qos::Program program(QCoreApplication::applicationDirPath(),
+                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
+    QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    program.startUp();
     return app.exec();
 }

@@ -9,14 +9,15 @@
 
 namespace qos {
 
-MapPlacementView::MapPlacementView(MapView &view, const MapViewEnvironment &env)
+MapPlacementView::MapPlacementView(MapView &view, const QString &folder, Configuration &cfg, RunState &run,
+                                   MessageBoxes &boxes, PleaseWait *pleaseWait)
     : m_view(view)
-    , m_folder(env.programFolder)
-    , m_cfg(*env.config)
-    , m_run(*env.run)
-    , m_boxes(*env.messages)
-    , m_pleaseWait(env.pleaseWait)
-    , m_controller(*env.run, *this, *env.messages)
+    , m_folder(folder)
+    , m_cfg(cfg)
+    , m_run(run)
+    , m_boxes(boxes)
+    , m_pleaseWait(pleaseWait)
+    , m_controller(run, *this, boxes)
 {
     const MapView::Controls &c = view.controls();
     QObject::connect(c.AddLocations, &QAction::triggered, &m_controller,
@@ -26,10 +27,12 @@ MapPlacementView::MapPlacementView(MapView &view, const MapViewEnvironment &env)
                      [this](Qt::MouseButton button, QPointF twips) {
                          m_controller.PickPoint(button, twips.x(), twips.y());
                      });
-    QObject::connect(&view, &MapView::closeAddLocationDialogRequested, &m_controller, [this] {
-        if (m_dialog)
-            m_dialog->close();
-    });
+}
+
+void MapPlacementView::closeDialog()
+{
+    if (m_dialog)
+        m_dialog->close();
 }
 
 MapPlacementView::~MapPlacementView()
@@ -79,20 +82,14 @@ void MapPlacementView::setStatusShown(bool shown)
     m_view.controls().Label3->setVisible(shown);
 }
 
-void MapPlacementView::hideMonitorButtons()
+void MapPlacementView::setMonitorButtonsShown(bool shown)
 {
+    if (shown) {
+        m_view.updateMonitorButtons();
+        return;
+    }
     m_view.controls().Command3->hide();
     m_view.controls().Command4->hide();
-}
-
-bool MapPlacementView::startMonitorEnabled() const
-{
-    return m_view.controls().Command3->isEnabled();
-}
-
-void MapPlacementView::showMonitorButton(MonitorButton button)
-{
-    (button == MonitorButton::Start ? m_view.controls().Command3 : m_view.controls().Command4)->show();
 }
 
 void MapPlacementView::setTitle(const QString &text, const QColor &colour)

@@ -20,25 +20,25 @@ class AddLocationDialog;
 class MapView;
 class PleaseWait;
 struct Configuration;
-struct MapViewEnvironment;
 
 class MapPlacementView : public PlacementView {
 public:
-    // Connects the window's "Add Location(s)", "Finished" and map presses to the controller. The
-    // environment must carry run, config and messages; pleaseWait may be null.
-    MapPlacementView(MapView &view, const MapViewEnvironment &env);
+    // Connects the window's "Add Location(s)", "Finished" and map presses to the controller;
+    // pleaseWait may be null.
+    MapPlacementView(MapView &view, const QString &folder, Configuration &cfg, RunState &run,
+                     MessageBoxes &boxes, PleaseWait *pleaseWait);
     ~MapPlacementView() override;
 
     PlacementController &controller() { return m_controller; }
     // The open add-location dialog; null when there is none.
     AddLocationDialog *dialog() const;
+    // Closes the add-location dialog, if one is open (it shows the Map View as it closes).
+    void closeDialog();
 
     void setMenuEnabled(Menu menu, bool enabled) override;
     void setFinishedShown(bool shown) override;
     void setStatusShown(bool shown) override;
-    void hideMonitorButtons() override;
-    bool startMonitorEnabled() const override;
-    void showMonitorButton(MonitorButton button) override;
+    void setMonitorButtonsShown(bool shown) override;
     void setTitle(const QString &text, const QColor &colour) override;
     void reloadMap() override;
     void hideMap() override;

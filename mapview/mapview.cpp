@@ -1,8 +1,6 @@
 #include "mapview/mapview.h"
 
 #include "mapview/mapplacementview.h"
-#include "mapview/monitorbinding.h"
-#include "monitor/monitorcycle.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -12,7 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 namespace qos {
 namespace {
@@ -61,11 +58,14 @@ QPixmap loadPicture(const QString &path)
 
 } // namespace
 
-MapView::MapView(MapViewEnvironment env, QWidget *parent)
+MapView::MapView(QString programFolder, Configuration &cfg, RunState &run, Tray &tray, MessageBoxes &messages,
+                 PleaseWait *pleaseWait, QWidget *parent)
     : QMainWindow(parent)
-    , m_env(std::move(env))
-    , m_run(*m_env.run)
-    , m_cfg(*m_env.config)
+    , m_folder(std::move(programFolder))
+    , m_cfg(cfg)
+    , m_run(run)
+    , m_tray(tray)
+    , m_messages(messages)
     , m_scale(TwipsScale::forWidget(this))
     , m_sortList(std::make_unique<SortList>())
 {
@@ -73,8 +73,6 @@ MapView::MapView(MapViewEnvironment env, QWidget *parent)
     setWindowTitle(QStringLiteral("QOR Online Status - Map View"));
     setFont(sansFont(8, false));
     m_markerFont = sansFont(8.25, true);
-    m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, *m_env.tray, *m_env.sound, m_env.programFolder,
-                                        [this](const QIcon &icon) { setWindowIcon(icon); });
     m_markers << nullptr;
     m_indicators << nullptr;
 
@@ -93,15 +91,10 @@ MapView::MapView(MapViewEnvironment env, QWidget *parent)
     // Elements keep their places: the window does not resize.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_env.tray, &Tray::activated, this, &MapView::RestoreFromTray);
-
-    m_placement = std::make_unique<MapPlacementView>(*this, m_env);
+    m_placement = std::make_unique<MapPlacementView>(*this, m_folder, m_cfg, m_run, m_messages, pleaseWait);
 }
 
-MapView::~MapView()
-{
-    m_alerts->RemoveTrayIcon();
-}
+MapView::~MapView() = default;
 
 FitLabel *MapView::label(const char *name, const QString &text, const QRectF &twips)
 {
@@ -187,13 +180,6 @@ void MapView::buildControls()
     m_c.Command4->setEnabled(false);
     m_c.Command1 = button("Command1", QStringLiteral("EXIT"), {8640, 7440, 855, 375});
     connect(m_c.Command1, &QPushButton::clicked, this, &MapView::Exit);
-
-    m_c.Timer1 = new QTimer(this);
-    m_c.Timer1->setObjectName(QStringLiteral("Timer1"));
-    m_c.Timer1->setInterval(1000);
-    m_c.Timer2 = new QTimer(this);
-    m_c.Timer2->setObjectName(QStringLiteral("Timer2"));
-    m_c.Timer2->setInterval(500);
 }
 
 void MapView::buildMenus()
@@ -205,13 +191,7 @@ void MapView::buildMenus()
     };
     m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
     m_c.listview->setObjectName(QStringLiteral("listview"));
-    AddListSiteItem(m_c.listview, 0, QStringLiteral("SELECT SITE"));
-    connect(m_c.listview, &QMenu::triggered, this, [this](QAction *item) {
-        if (ListSiteIndex(item) <= 0)
-            return;
-        if (const int k = FindLocationByCaption(ListSiteCaption(item)))
-            Q_EMIT locationChosen(k);
-    });
+    InstallSiteMenu(m_c.listview, m_cfg.table, this, [this](int k) { Q_EMIT locationChosen(k); });
 
     m_c.Default = menuBar()->addMenu(QStringLiteral("Settings"));
     m_c.Default->setObjectName(QStringLiteral("Default"));
@@ -230,40 +210,17 @@ void MapView::buildMenus()
     connect(m_c.bground, &QAction::triggered, this, &MapView::RunInBackground);
 }
 
-void MapView::startUp()
+void MapView::addMarkers(bool fillMenu)
 {
-    m_run.resetForStartup();
-    m_cfg.settings.ICONTEXT = QStringLiteral("QOR Online Status");
-    const bool mapRead = reloadMap();
-    setTitle(QStringLiteral("QOR ONLINE STATUS"), Qt::white);
-    m_alerts->LoadNormalIcon();
-    m_run.PlacementMode = 0;
-
-    const LoadResult loaded =
-        m_env.load ? m_env.load(m_env.programFolder, m_cfg) : LoadConfiguration(m_env.programFolder, m_cfg);
-    showDisplaySettings();
     // The loader gives each record its first colour: black when loaded disabled, else white.
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         addMarker(k);
-    if (loaded.fileExisted) {
-        QStringList captions;
-        for (int k = 1; k < m_markers.size(); ++k)
-            captions << m_markers[k]->text();
-        MakeList(m_c.listview, captions, *m_sortList);
-    }
-
-    // The cycle runs on Timer1 and Timer2 and drives Label3, Command3/Command4 and the indicators.
-    m_monitor = HostMonitorCycle(*this, m_env);
-
-    show();
-    m_alerts->AddTrayIcon();
-    m_c.Timer1->start();
-    m_c.Timer2->start();
-
-    QStringList unreadable = m_alerts->unreadableIconFiles();
-    if (!mapRead)
-        unreadable.prepend(QLatin1String(MapFileName));
-    showStartupProblems(loaded, unreadable);
+    if (!fillMenu)
+        return;
+    QStringList captions;
+    for (int k = 1; k < m_markers.size(); ++k)
+        captions << (m_markers[k] ? m_markers[k]->text() : m_cfg.table[k].site);
+    MakeList(m_c.listview, captions, *m_sortList);
 }
 
 void MapView::showDisplaySettings()
@@ -273,40 +230,31 @@ void MapView::showDisplaySettings()
     m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
 }
 
-void MapView::showStartupProblems(const LoadResult &load, const QStringList &unreadable)
+void MapView::setMonitoring(bool on)
 {
-    QStringList texts;
-    QList<MessageBoxes::Icon> icons;
-    if (!load.error.isEmpty()) {
-        texts << load.error;
-        icons << MessageBoxes::Icon::Critical;
-    }
-    if (!load.warnings.isEmpty()) {
-        texts << load.warnings.join(QLatin1Char('\n'));
-        icons << MessageBoxes::Icon::Exclamation;
-    }
-    if (!unreadable.isEmpty()) {
-        texts << QStringLiteral("These files in the program folder are missing or cannot be read: %1.\n"
-                                "QOR Online Status uses a plain background and its built-in icons instead.")
-                     .arg(unreadable.join(QStringLiteral(", ")));
-        icons << MessageBoxes::Icon::Exclamation;
-    }
-    showMessages(texts, icons);
+    m_monitoring = on;
+    updateMonitorButtons();
 }
 
-void MapView::showMessages(QStringList texts, QList<MessageBoxes::Icon> icons)
+void MapView::updateMonitorButtons()
 {
-    // One box at a time: the next opens when the operator has confirmed the previous one.
-    if (texts.isEmpty() || !m_env.messages)
+    // Shown before the other is hidden, so the place of the two buttons is never empty.
+    QPushButton *shown = m_monitoring ? m_c.Command4 : m_c.Command3;
+    QPushButton *hidden = m_monitoring ? m_c.Command3 : m_c.Command4;
+    shown->setEnabled(true);
+    hidden->setEnabled(false);
+    if (m_run.PlacementMode == 1) {
+        shown->hide();
+        hidden->hide();
         return;
-    const QString text = texts.takeFirst();
-    const MessageBoxes::Icon icon = icons.takeFirst();
-    m_env.messages->show(text, icon, [this, texts, icons] { showMessages(texts, icons); });
+    }
+    shown->show();
+    hidden->hide();
 }
 
 bool MapView::reloadMap()
 {
-    const QPixmap picture = loadPicture(QDir(m_env.programFolder).filePath(QLatin1String(MapFileName)));
+    const QPixmap picture = loadPicture(QDir(m_folder).filePath(QLatin1String(MapFileName)));
     m_canvas->setPicture(picture);
     return !picture.isNull();
 }
@@ -413,47 +361,42 @@ int MapView::FindLocationByCaption(const QString &caption) const
 
 void MapView::RunInBackground()
 {
-    if (m_env.tray->available()) {
+    if (m_tray.available()) {
         hide();
         return;
     }
     // Without a notification area a hidden window could never be brought back.
     showMinimized();
-    if (!m_toldNoTray && m_env.messages) {
+    if (!m_toldNoTray) {
         m_toldNoTray = true;
-        m_env.messages->show(
-            QStringLiteral("This desktop has no notification area, so the Map View cannot be "
-                           "hidden behind a tray icon. It has been minimised instead; "
-                           "monitoring goes on."),
-            MessageBoxes::Icon::Information);
+        m_messages.show(QStringLiteral("This desktop has no notification area, so the Map View cannot be "
+                                       "hidden behind a tray icon. It has been minimised instead; "
+                                       "monitoring goes on."),
+                        MessageBoxes::Icon::Information);
     }
 }
 
-void MapView::RestoreFromTray()
+void MapView::restore()
 {
     setWindowState(windowState() & ~Qt::WindowMinimized);
-    m_run.MonitorPaused = 0;
-    Q_EMIT closeListViewRequested();
     raise();
     activateWindow();
     show();
     // Once mapped, the window manager accepts the request to come to the front.
     raise();
     activateWindow();
-    Q_EMIT closeAddLocationDialogRequested();
 }
 
 void MapView::Exit()
 {
     close();
-    if (m_env.quit)
-        m_env.quit();
+    Q_EMIT exitRequested();
 }
 
 void MapView::closeEvent(QCloseEvent *event)
 {
-    m_alerts->RemoveTrayIcon();
     event->accept();
+    Q_EMIT closed();
 }
 
 } // namespace qos

@@ -8,49 +8,30 @@
 //  - Marker site(k) and indicator center(k) exist for k = 1..LocationCount of the shared table;
 //    the indicator sits 200 twips left of its marker at the same top, and shows the colour held in
 //    the record's `center` field once refreshIndicator(k) has run.
-//  - The tray icon exists from the end of startUp() until the window is closed.
+//  - Of "Start Monitor" and "Stop Monitor" at most one shows, decided in updateMonitorButtons() alone:
+//    the enabled one, unless placement mode hides both.
+//  - The window owns no service: the program hands it the configuration, the run state, the tray (to
+//    know whether it may hide) and the message boxes, and wires the monitor cycle to its controls.
 #include "mapview/mapwidgets.h"
 #include "mapview/sortlist.h"
-#include "monitor/alerts.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
+#include "platform/tray.h"
 #include "platform/twips.h"
 #include "store/graphfile.h"
+#include "store/pleasewait.h"
 
 #include <QList>
 #include <QMainWindow>
-#include <functional>
 #include <memory>
 
 class QAction;
 class QMenu;
 class QPushButton;
-class QTimer;
 
 namespace qos {
 
 class MapPlacementView;
-class MonitorCycle;
-class Prober;
-class StartupNotice;
-
-// Reads graph.txt of a folder into the configuration (LoadConfiguration in the program).
-using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
-
-struct MapViewEnvironment {
-    QString programFolder;
-    RunState *run = nullptr;
-    Configuration *config = nullptr;
-    Tray *tray = nullptr;
-    Sound *sound = nullptr;
-    MessageBoxes *messages = nullptr;
-    PleaseWait *pleaseWait = nullptr; // shown while a location is appended to graph.txt
-    ConfigurationLoader load;         // empty: LoadConfiguration
-    std::function<void()> quit;       // ends the program at once (EXIT)
-    // The monitor cycle probes through these; without them the window monitors nothing.
-    Prober *prober = nullptr;
-    StartupNotice *notice = nullptr;
-};
 
 inline constexpr char MapFileName[] = "map.gif";
 
@@ -67,8 +48,6 @@ public:
         QPushButton *Command2;                                            // "Finished"
         QPushButton *Command3;                                            // "Start Monitor"
         QPushButton *Command4;                                            // "Stop Monitor"
-        QTimer *Timer1;                                                   // interval clock, 1000 ms
-        QTimer *Timer2;                                                   // resume clock, 500 ms
         QMenu *listview;                                                  // "List View"
         QMenu *Default;                                                   // "Settings"
         QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
@@ -76,18 +55,14 @@ public:
         QAction *bground;      // "Run in Background"
     };
 
-    explicit MapView(MapViewEnvironment env, QWidget *parent = nullptr);
+    // pleaseWait is shown while a location is appended to graph.txt; it may be null.
+    MapView(QString programFolder, Configuration &cfg, RunState &run, Tray &tray, MessageBoxes &messages,
+            PleaseWait *pleaseWait, QWidget *parent = nullptr);
     ~MapView() override;
 
-    // The start-up sequence: reset of the run-time state, map, title, icon, configuration with its
-    // markers and menu, show, tray icon, timers. Start-up problems are then shown once.
-    void startUp();
-
     const Controls &controls() const { return m_c; }
-    Alerts &alerts() { return *m_alerts; }
-    // The monitor cycle, created by startUp(); null before it and when the environment has no prober.
-    MonitorCycle *monitor() const { return m_monitor.get(); }
     SortList &sortList() { return *m_sortList; }
+    const QString &programFolder() const { return m_folder; }
     MapCanvas *canvas() const { return m_canvas; }
     const TwipsScale &scale() const { return m_scale; }
 
@@ -96,6 +71,8 @@ public:
     CircleShape *indicator(int k) const;
     int highestMarkerIndex() const;
 
+    // Creates every marker and indicator of the table, and the SELECT SITE menu when fillMenu is set.
+    void addMarkers(bool fillMenu);
     // Creates site(k) and center(k) from record k of the table (start-up, and a location just added).
     void addMarker(int k);
     // Removes site(k) and center(k) (a location that could not be written).
@@ -107,6 +84,14 @@ public:
     // Status line Label3.
     void setStatusText(const QString &text);
     QString statusText() const;
+    // The probe settings shown at the bottom left, from the configuration.
+    void showDisplaySettings();
+
+    // The monitor's state: on shows "Stop Monitor", off "Start Monitor".
+    void setMonitoring(bool on);
+    bool monitoring() const { return m_monitoring; }
+    // Shows the enabled one of "Start Monitor" and "Stop Monitor", or neither in placement mode.
+    void updateMonitorButtons();
 
     // Title Label4 ("QOR ONLINE STATUS" in white, "Applying Locations" in red while placing).
     void setTitle(const QString &text, const QColor &colour);
@@ -123,16 +108,16 @@ public:
 
     // Window commands.
     void RunInBackground();
-    void RestoreFromTray();
+    // Brings the window back from the background (or from minimised) to the front.
+    void restore();
     void Exit();
 
 Q_SIGNALS:
     void markerClicked(int k);                                     // a click on site(k)
     void locationChosen(int k);                                    // a SELECT SITE item naming location k
     void backgroundPressed(Qt::MouseButton button, QPointF twips); // a press on the map background
-    // Tray restore, in this order around showing the window.
-    void closeListViewRequested();
-    void closeAddLocationDialogRequested();
+    void exitRequested();                                          // "EXIT", after the window closed
+    void closed();                                                 // the window has closed
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -143,19 +128,17 @@ private:
     FitLabel *label(const char *name, const QString &text, const QRectF &twips);
     CircleShape *shape(const char *name, Indicator colour, const QRectF &twips);
     QPushButton *button(const char *name, const QString &text, const QRectF &twips);
-    void showDisplaySettings();
-    void showStartupProblems(const LoadResult &load, const QStringList &unreadable);
-    void showMessages(QStringList texts, QList<MessageBoxes::Icon> icons);
 
-    MapViewEnvironment m_env;
-    RunState &m_run;
+    QString m_folder;
     Configuration &m_cfg;
+    RunState &m_run;
+    Tray &m_tray;
+    MessageBoxes &m_messages;
     TwipsScale m_scale;
     Controls m_c{};
     MapCanvas *m_canvas = nullptr;
-    std::unique_ptr<Alerts> m_alerts;
-    std::unique_ptr<MonitorCycle> m_monitor; // ends before the alerts it calls
     std::unique_ptr<SortList> m_sortList;
+    bool m_monitoring = false;
     QList<MarkerLabel *> m_markers;    // [k] = site(k); [0] unused
     QList<CircleShape *> m_indicators; // [k] = center(k)
     QFont m_markerFont;

@@ -29,7 +29,7 @@ void PlacementController::StartPlacement()
     m_view.setMenuEnabled(PlacementView::Menu::RunInBackground, false);
     m_view.setFinishedShown(true);
     m_view.setStatusShown(false);
-    m_view.hideMonitorButtons();
+    m_view.setMonitorButtonsShown(false);
     m_view.setMenuEnabled(PlacementView::Menu::ListView, false);
     m_view.setMenuEnabled(PlacementView::Menu::Settings, false);
     m_view.setMenuEnabled(PlacementView::Menu::AddLocations, false);
@@ -56,8 +56,7 @@ void PlacementController::FinishPlacement()
     m_view.setMenuEnabled(PlacementView::Menu::Settings, true);
     m_view.setFinishedShown(false);
     m_view.setStatusShown(true);
-    m_view.showMonitorButton(m_view.startMonitorEnabled() ? PlacementView::MonitorButton::Start
-                                                          : PlacementView::MonitorButton::Stop);
+    m_view.setMonitorButtonsShown(true);
     m_view.reloadMap();
     m_view.setTitle(QLatin1String(NormalTitle), QColor(255, 255, 255));
 }

@@ -23,7 +23,6 @@ class PlacementView {
 public:
     // The menus bground, listview, Default and AddLocations.
     enum class Menu { RunInBackground, ListView, Settings, AddLocations };
-    enum class MonitorButton { Start, Stop }; // Command3 and Command4
 
     virtual ~PlacementView() = default;
     virtual void setMenuEnabled(Menu menu, bool enabled) = 0;
@@ -31,11 +30,9 @@ public:
     virtual void setFinishedShown(bool shown) = 0;
     // The label "Status:" (Label2) and the status text (Label3).
     virtual void setStatusShown(bool shown) = 0;
-    // Hides both "Start Monitor" and "Stop Monitor" without changing whether they are enabled.
-    virtual void hideMonitorButtons() = 0;
-    // True when "Start Monitor" is enabled, i.e. the monitor is stopped.
-    virtual bool startMonitorEnabled() const = 0;
-    virtual void showMonitorButton(MonitorButton button) = 0;
+    // "Start Monitor" and "Stop Monitor" (Command3, Command4): hidden, or shown as the monitor's
+    // state says (the one of the two that is enabled), without changing whether they are enabled.
+    virtual void setMonitorButtonsShown(bool shown) = 0;
     // The title label (Label4).
     virtual void setTitle(const QString &text, const QColor &colour) = 0;
     // Loads map.gif from the program folder again as the window background.

@@ -1,5 +1,7 @@
 #include "mapview/sortlist.h"
 
+#include "store/model.h"
+
 #include <QAction>
 #include <QMenu>
 #include <algorithm>
@@ -167,6 +169,18 @@ void SortLocationItems(QMenu *menu, SortList &sortList)
     sortList.Sort(0, qint16(highest));
     for (QAction *item : items)
         SetListSiteCaption(item, sortList[ListSiteIndex(item)].Name);
+}
+
+void InstallSiteMenu(QMenu *menu, const LocationTable &table, QObject *context,
+                     std::function<void(int k)> chosen)
+{
+    AddListSiteItem(menu, 0, QStringLiteral("SELECT SITE"));
+    QObject::connect(menu, &QMenu::triggered, context, [&table, chosen = std::move(chosen)](QAction *item) {
+        if (ListSiteIndex(item) <= 0)
+            return;
+        if (const int k = FindLocationByName(table, ListSiteCaption(item)))
+            chosen(k);
+    });
 }
 
 } // namespace qos

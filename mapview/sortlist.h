@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,8 @@ class QAction;
 class QMenu;
 
 namespace qos {
+
+struct LocationTable;
 
 inline constexpr int SortListSize = 10000;
 inline constexpr int SortNameLength = 20;
@@ -82,5 +85,11 @@ QList<QAction *> LocationItems(const QMenu *menu);
 void MakeList(QMenu *menu, const QStringList &markerCaptions, SortList &sortList);
 // The fill, sort and write-back steps of MakeList, also run after one item has been appended.
 void SortLocationItems(QMenu *menu, SortList &sortList);
+
+// Gives the menu its heading ListSite(0) "SELECT SITE" and calls chosen(k) for an item whose caption
+// names location k of table (the lowest such index, both trimmed). The heading and items that name
+// no location do nothing. context ends the connection.
+void InstallSiteMenu(QMenu *menu, const LocationTable &table, QObject *context,
+                     std::function<void(int k)> chosen);
 
 } // namespace qos

@@ -22,8 +22,12 @@ MonitorCycle::MonitorCycle(const MonitorServices &services, const MonitorClocks 
     : QObject(parent)
     , m_services(services)
     , m_clocks(clocks)
+    , m_probe(new AddressProbe(services.prober, services.notice, this))
 {
     Q_ASSERT(clocks.interval && clocks.resume);
+    connect(m_probe, &AddressProbe::attemptStarted, this,
+            [this] { setStatus(QStringLiteral("Pinging ") + currentEntry()); });
+    connect(m_probe, &AddressProbe::finished, this, &MonitorCycle::onAddressProbed);
     connect(m_clocks.interval, &QTimer::timeout, this, &MonitorCycle::IntervalClockTick);
     connect(m_clocks.resume, &QTimer::timeout, this, &MonitorCycle::ResumeClockTick);
 }
@@ -151,10 +155,7 @@ void MonitorCycle::beginRun()
 
 void MonitorCycle::endRun()
 {
-    if (m_walk.socketsOpen) {
-        m_walk.socketsOpen = false;
-        m_services.prober.SocketsCleanup();
-    }
+    m_probe->cancel();
     m_active = false;
     ++m_epoch;
 }
@@ -263,65 +264,18 @@ void MonitorCycle::afterIgnoreTest()
         nextEntry();
         return;
     }
-    w.attempt = 0;
-    w.attempts = m_services.cfg.settings.PINGPACKETS;
-    nextAttempt();
+    const quint64 epoch = m_epoch;
+    m_probe->setContinueIf([this, epoch] { return mayContinue(epoch); });
+    m_probe->start(currentEntry(), m_services.cfg.settings.PINGPACKETS, m_services.cfg.settings.PINGTIMEOUT);
 }
 
-void MonitorCycle::nextAttempt()
+void MonitorCycle::onAddressProbed(const AddressOutcome &outcome)
 {
-    Walk &w = m_walk;
-    while (w.attempt < w.attempts) {
-        ++w.attempt;
-        if (!m_services.notice.startup(m_services.prober)) {
-            // The notice shows the failure box unless one is open already; the cycle goes on meanwhile.
-            // No echo went out: the attempt counts as unanswered rather than keeping an older result.
-            w.LastAttemptFailed = true;
-            continue;
-        }
-        w.socketsOpen = true;
-        setStatus(QStringLiteral("Pinging ") + currentEntry());
-        yieldTo(&MonitorCycle::afterStatusShown);
-        return;
-    }
+    // With no attempt at all the previous entry's outcome stands, as it always has.
+    if (outcome.attempts > 0)
+        m_walk.LastAttemptFailed = !outcome.answered;
+    Q_EMIT addressProbed(m_walk.k, currentEntry(), outcome);
     entryDone();
-}
-
-void MonitorCycle::afterStatusShown()
-{
-    const QString &entry = currentEntry();
-    if (entry.isEmpty()) {
-        sendEcho(QStringLiteral("***")); // not an address: the probe answers "invalid host"
-        return;
-    }
-    const quint64 epoch = m_epoch;
-    m_services.prober.ResolveHostAddress(entry, this, [this, epoch](const QString &dotted) {
-        if (mayContinue(epoch))
-            sendEcho(dotted);
-    });
-}
-
-void MonitorCycle::sendEcho(const QString &target)
-{
-    const quint64 epoch = m_epoch;
-    m_services.prober.EchoProbe(target, m_services.cfg.settings.PINGTIMEOUT, this,
-                                [this, epoch](const EchoResult &result) {
-                                    if (mayContinue(epoch))
-                                        echoAnswered(result.status);
-                                });
-}
-
-void MonitorCycle::echoAnswered(ProbeStatus status)
-{
-    Walk &w = m_walk;
-    w.LastAttemptFailed = status != StatusReply;
-    w.socketsOpen = false;
-    m_services.prober.SocketsCleanup();
-    if (!w.LastAttemptFailed) {
-        entryDone(); // the first reply ends the attempts
-        return;
-    }
-    nextAttempt();
 }
 
 void MonitorCycle::entryDone()

@@ -11,9 +11,11 @@
 //  - At most one run is current. Starting a run drops whatever an older run was waiting for.
 //  - The interval clock is stopped from the start of a run until it finishes or monitoring stops,
 //    so cycles never overlap; a paused run keeps it stopped.
-//  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup.
+//  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup (the address
+//    probe's own invariant; ending a run cancels the probe).
 //  - The cycle owns no widget. The window shows statusText() in `Label3`, shows and enables `Command4`
 //    while monitoring() is true and `Command3` otherwise, and repaints `center`(k) on indicatorChanged.
+#include "monitor/addressprobe.h"
 #include "monitor/alertsink.h"
 #include "monitor/runstate.h"
 #include "probe/prober.h"
@@ -88,6 +90,8 @@ Q_SIGNALS:
     void indicatorChanged(int k);
     // A cycle went past its last location ("Monitoring...").
     void cycleFinished();
+    // The attempts for entry of location k have ended.
+    void addressProbed(int k, const QString &entry, const qos::AddressOutcome &outcome);
 
 private:
     using Step = void (MonitorCycle::*)();
@@ -100,9 +104,6 @@ private:
         QStringList ignores;
         int entry = 0; // index into entries
         bool entryIgnored = false;
-        int attempt = 0;
-        int attempts = 0;
-        bool socketsOpen = false;
         // Per location:
         bool AnyBad = false;
         bool BadListStarted = false;
@@ -128,10 +129,7 @@ private:
     void nextLocation();
     void nextEntry();
     void afterIgnoreTest();
-    void nextAttempt();
-    void afterStatusShown();
-    void sendEcho(const QString &target);
-    void echoAnswered(ProbeStatus status);
+    void onAddressProbed(const AddressOutcome &outcome);
     void entryDone();
     void applyResult();
     void finishCycle();
@@ -140,6 +138,7 @@ private:
 
     MonitorServices m_services;
     MonitorClocks m_clocks;
+    AddressProbe *m_probe; // a child: ends with us
     QString m_statusText = QStringLiteral("IDLE");
     bool m_monitoring = false;
     bool StopRequested = false;

@@ -18,7 +18,6 @@ namespace {
 class FakePlacementView : public PlacementView {
 public:
     QStringList calls;
-    bool startEnabled = true;
     QPointF factors{15, 15};
     QWidget map;
     Configuration cfg = ConfigWithSites({QStringLiteral("abc")});
@@ -54,12 +53,9 @@ public:
     {
         calls << (shown ? QStringLiteral("status shown") : QStringLiteral("status hidden"));
     }
-    void hideMonitorButtons() override { calls << QStringLiteral("monitor buttons hidden"); }
-    bool startMonitorEnabled() const override { return startEnabled; }
-    void showMonitorButton(MonitorButton b) override
+    void setMonitorButtonsShown(bool shown) override
     {
-        calls << (b == MonitorButton::Start ? QStringLiteral("Start Monitor shown")
-                                            : QStringLiteral("Stop Monitor shown"));
+        calls << (shown ? QStringLiteral("monitor buttons shown") : QStringLiteral("monitor buttons hidden"));
     }
     void setTitle(const QString &text, const QColor &colour) override
     {
@@ -159,19 +155,11 @@ private Q_SLOTS:
         QVERIFY(!f.controller.awaitingConfirmation());
     }
 
-    void finishPlacement_data()
-    {
-        QTest::addColumn<bool>("startEnabled");
-        QTest::addColumn<QString>("button");
-        QTest::newRow("monitor stopped") << true << QStringLiteral("Start Monitor shown");
-        QTest::newRow("monitor running") << false << QStringLiteral("Stop Monitor shown");
-    }
+    // Which of the two monitor buttons shows is the Map View's decision (test_mapplacement).
     void finishPlacement()
     {
-        QFETCH(bool, startEnabled);
-        QFETCH(QString, button);
+        const QString button = QStringLiteral("monitor buttons shown");
         Fixture f;
-        f.view.startEnabled = startEnabled;
         f.start();
         f.controller.FinishPlacement();
         QCOMPARE(f.run.PlacementMode, 0);

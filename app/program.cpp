@@ -1,0 +1,182 @@
+#include "app/program.h"
+
+#include "listview/listview.h"
+#include "mapview/mapplacementview.h"
+#include "mapview/mapview.h"
+
+#include <QPushButton>
+
+namespace qos {
+namespace {
+
+// Warnings beyond this many are counted, not listed, so the box stays on the screen.
+constexpr int kWarningsShown = 20;
+
+} // namespace
+
+Program::Program(QString programFolder, const DesktopServices &services, QObject *parent)
+    : QObject(parent)
+    , m_folder(std::move(programFolder))
+    , m_services(services)
+{
+    m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, services.tray, services.sound, m_folder,
+                                        [this](const QIcon &icon) { setWindowIcons(icon); });
+    m_clocks = MonitorClocks::Create(&m_clockOwner);
+    m_cycle = std::make_unique<MonitorCycle>(
+        MonitorServices{m_cfg, m_run, services.prober, *m_alerts, services.notice}, m_clocks);
+    m_mapView = std::make_unique<MapView>(m_folder, m_cfg, m_run, services.tray, services.messages,
+                                          services.pleaseWait);
+    wireMonitor();
+
+    MapView *map = m_mapView.get();
+    connect(map, &MapView::markerClicked, this, &Program::OpenLocationFromMarker);
+    connect(map, &MapView::locationChosen, this, &Program::OpenLocationFromMenu);
+    connect(map, &MapView::closed, this, [this] { m_alerts->RemoveTrayIcon(); });
+    connect(map, &MapView::exitRequested, this, &Program::quitRequested);
+    connect(&services.tray, &Tray::activated, this, &Program::RestoreFromTray);
+}
+
+Program::~Program()
+{
+    delete m_listView.data(); // its pings end before the services they use
+    m_mapView.reset();
+    m_cycle.reset();
+    m_alerts->RemoveTrayIcon();
+}
+
+void Program::wireMonitor()
+{
+    MonitorCycle *cycle = m_cycle.get();
+    MapView *map = m_mapView.get();
+    const MapView::Controls &c = map->controls();
+    connect(c.Command3, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
+    connect(c.Command4, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
+    connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
+    connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
+    // Stop paints every location white through this one signal per location.
+    connect(cycle, &MonitorCycle::indicatorChanged, map, &MapView::refreshIndicator);
+    map->setStatusText(cycle->statusText());
+    map->setMonitoring(cycle->monitoring());
+}
+
+void Program::setWindowIcons(const QIcon &icon)
+{
+    if (m_mapView)
+        m_mapView->setWindowIcon(icon);
+    if (m_listView)
+        m_listView->setWindowIcon(icon);
+}
+
+void Program::startUp()
+{
+    MapView &map = *m_mapView;
+    m_run.resetForStartup();
+    m_cfg.settings.ICONTEXT = QStringLiteral("QOR Online Status");
+    const bool mapRead = map.reloadMap();
+    map.setTitle(QStringLiteral("QOR ONLINE STATUS"), Qt::white);
+    m_alerts->LoadNormalIcon();
+    m_run.PlacementMode = 0;
+
+    const LoadResult loaded = m_load ? m_load(m_folder, m_cfg) : LoadConfiguration(m_folder, m_cfg);
+    map.showDisplaySettings();
+    map.addMarkers(loaded.fileExisted);
+
+    map.show();
+    m_alerts->AddTrayIcon();
+    m_cycle->StartClocks();
+
+    QStringList unreadable = m_alerts->unreadableIconFiles();
+    if (!mapRead)
+        unreadable.prepend(QLatin1String(MapFileName));
+    showStartupProblems(loaded, unreadable);
+}
+
+void Program::showStartupProblems(const LoadResult &load, QStringList unreadable)
+{
+    QStringList texts;
+    QList<MessageBoxes::Icon> icons;
+    if (!load.error.isEmpty()) {
+        texts << load.error;
+        icons << MessageBoxes::Icon::Critical;
+    }
+    if (!load.warnings.isEmpty()) {
+        QStringList shown = load.warnings.mid(0, kWarningsShown);
+        if (load.warnings.size() > kWarningsShown)
+            shown << QStringLiteral("... and %1 more").arg(load.warnings.size() - kWarningsShown);
+        texts << shown.join(QLatin1Char('\n'));
+        icons << MessageBoxes::Icon::Exclamation;
+    }
+    if (!unreadable.isEmpty()) {
+        texts << QStringLiteral("These files in the program folder are missing or cannot be read: %1.\n"
+                                "QOR Online Status uses a plain background and its built-in icons instead.")
+                     .arg(unreadable.join(QStringLiteral(", ")));
+        icons << MessageBoxes::Icon::Exclamation;
+    }
+    showMessages(texts, icons);
+}
+
+void Program::showMessages(QStringList texts, QList<MessageBoxes::Icon> icons)
+{
+    // One box at a time: the next opens when the operator has confirmed the previous one.
+    if (texts.isEmpty())
+        return;
+    const QString text = texts.takeFirst();
+    const MessageBoxes::Icon icon = icons.takeFirst();
+    m_services.messages.show(text, icon, [this, texts, icons] { showMessages(texts, icons); });
+}
+
+void Program::OpenLocationFromMarker(int k)
+{
+    if (m_run.PlacementMode == 1)
+        return;
+    OpenLocation(k);
+}
+
+void Program::OpenLocationFromMenu(int k)
+{
+    // The menu is disabled while placing; a caption that names no location never gets here.
+    OpenLocation(k);
+}
+
+void Program::OpenLocation(int k)
+{
+    if (k < 1 || k > m_cfg.table.LocationCount())
+        return;
+    m_run.MonitorPaused = 1;
+    m_run.SelectedLocation = k;
+    m_run.SelectedIgnoreList = SplitAddressList(m_cfg.table[k].ignore);
+    m_mapView->hide();
+    if (!m_listView) {
+        m_listView = new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
+                                                     m_services.notice, *m_alerts, *m_cycle});
+        m_listView->setWindowIcon(m_alerts->currentIcon());
+        connect(m_listView.data(), &ListView::indicatorChanged, m_mapView.get(), &MapView::refreshIndicator);
+        connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
+    }
+    m_listView->LoadListView();
+    m_listView->show();
+    m_listView->raise();
+    m_listView->activateWindow();
+}
+
+void Program::listViewClosing(bool towardsMap)
+{
+    if (!towardsMap)
+        return;
+    m_run.MonitorPaused = 0;
+    m_mapView->show();
+    m_mapView->raise();
+    m_mapView->activateWindow();
+}
+
+void Program::RestoreFromTray()
+{
+    m_mapView->setWindowState(m_mapView->windowState() & ~Qt::WindowMinimized);
+    m_run.MonitorPaused = 0;
+    if (m_listView)
+        m_listView->close();
+    m_mapView->restore();
+    m_mapView->placement().closeDialog();
+}
+
+} // namespace qos

@@ -1,0 +1,100 @@
+#pragma once
+// The program: creates and owns the shared state (configuration, run state), the alerts, the monitor
+// cycle with its two clocks, and the windows, and wires them together. The desktop services it runs
+// on (tray, sound, message boxes, please-wait window, the prober and its start-up notice) are handed
+// in: the real ones by main(), recording ones by the tests.
+//
+// Invariants:
+//  - The Map View lives as long as the program. At most one List View exists; it exists exactly
+//    while a location is open, and MonitorPaused is 1 while it does.
+//  - The windows own no service and never create one; what two windows need lives here or below.
+//  - Teardown order: List View (its pings end), Map View, cycle (its probe ends), alerts.
+#include "listview/listview.h"
+#include "monitor/alerts.h"
+#include "monitor/monitorcycle.h"
+#include "monitor/runstate.h"
+#include "platform/messagebox.h"
+#include "platform/sound.h"
+#include "platform/tray.h"
+#include "probe/prober.h"
+#include "probe/startupnotice.h"
+#include "store/graphfile.h"
+#include "store/model.h"
+#include "store/pleasewait.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+namespace qos {
+
+class ListView;
+class MapView;
+
+// Reads graph.txt of a folder into the configuration (LoadConfiguration unless a test says otherwise).
+using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
+
+struct DesktopServices {
+    Tray &tray;
+    Sound &sound;
+    MessageBoxes &messages;
+    PleaseWait *pleaseWait; // may be null
+    Prober &prober;
+    StartupNotice &notice; // the one sockets start-up failure box, shared by every prober user
+};
+
+class Program : public QObject {
+    Q_OBJECT
+public:
+    Program(QString programFolder, const DesktopServices &services, QObject *parent = nullptr);
+    ~Program() override;
+
+    void setLoader(ConfigurationLoader load) { m_load = std::move(load); }
+
+    // The start-up sequence: run-time state reset, map and icon, graph.txt with its markers and menu,
+    // the window, the tray icon, the clocks; then the start-up problems, one box at a time.
+    void startUp();
+
+    // Opens location k in the List View: monitoring pauses, the Map View hides.
+    void OpenLocation(int k);
+    // Marker clicks (ignored while placing) and SELECT SITE items of the Map View.
+    void OpenLocationFromMarker(int k);
+    void OpenLocationFromMenu(int k);
+    // The tray icon's click: closes the List View and the add-location dialog, shows the Map View.
+    void RestoreFromTray();
+
+    const QString &programFolder() const { return m_folder; }
+    RunState &run() { return m_run; }
+    Configuration &config() { return m_cfg; }
+    Alerts &alerts() { return *m_alerts; }
+    MonitorCycle &monitor() { return *m_cycle; }
+    const MonitorClocks &clocks() const { return m_clocks; }
+    MapView &mapView() { return *m_mapView; }
+    ListView *listView() const { return m_listView.data(); }
+
+Q_SIGNALS:
+    // "EXIT": the program should end now.
+    void quitRequested();
+
+private:
+    void wireMonitor();
+    void setWindowIcons(const QIcon &icon);
+    void listViewClosing(bool towardsMap);
+    void showStartupProblems(const LoadResult &load, QStringList unreadable);
+    void showMessages(QStringList texts, QList<MessageBoxes::Icon> icons);
+
+    QString m_folder;
+    DesktopServices m_services;
+    ConfigurationLoader m_load;
+    RunState m_run;
+    Configuration m_cfg;
+    std::unique_ptr<Alerts> m_alerts;
+    QObject m_clockOwner;
+    MonitorClocks m_clocks;
+    std::unique_ptr<MonitorCycle> m_cycle;
+    std::unique_ptr<MapView> m_mapView;
+    QPointer<ListView> m_listView;
+};
+
+} // namespace qos

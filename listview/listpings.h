@@ -1,0 +1,77 @@
+#pragma once
+// "Ping IP", "Ping All" and "Stop Ping" of the List View, on the address probe the monitor cycle uses.
+//
+// Invariants:
+//  - At most one probe runs; the window stays responsive throughout (every wait is a return to the
+//    event loop).
+//  - Outcomes are written into the location they were started for, and only while the window still
+//    shows it: reset() (a reload, a close) drops a run and every answer still on its way.
+//  - holdbad, flash, the indicator and the attention picture change as the monitor cycle changes
+//    them; the role column only ever reads "MONITORED" or "IGNORED".
+#include "listview/listview.h"
+#include "monitor/addressprobe.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace qos {
+
+class ListPings : public QObject {
+    Q_OBJECT
+public:
+    ListPings(ListView &view, const ListView::Services &services);
+
+    // SelectedAddressList: the location's address list split at ",", as stored.
+    const QStringList &addresses() const { return m_addresses; }
+    void setAddresses(const QStringList &addresses) { m_addresses = addresses; }
+
+    void PingSelected();
+    void PingAll();
+    void StopPing();
+    // Ends any run without writing anything more; the buttons return to rest.
+    void reset();
+
+    bool pingAllRunning() const { return PingAllRunning == 1; }
+    bool pingSelectedRunning() const { return m_mode == Mode::Selected; }
+    // "Ping IP" may be enabled: no probe of its own and no Ping All in progress.
+    bool pingSelectedAllowed() const { return m_mode == Mode::Idle; }
+
+    qint16 PingAllRunning = 0;
+    qint16 AllReplied = 0;
+
+Q_SIGNALS:
+    // A Ping All run or a Ping IP has ended and written its outcome.
+    void pingAllFinished();
+    void pingSelectedFinished();
+
+private:
+    enum class Mode { Idle, All, Selected };
+
+    void startProbe(const QString &address);
+    void probed(const AddressOutcome &outcome);
+    void nextAddress();
+    void PingOneAddress(const QString &entry);
+    void onePinged(const AddressOutcome &outcome);
+    void finishPingAll();
+    void selectedPinged(const AddressOutcome &outcome);
+    void closingStep(const QString &address);
+    void setBusy(bool busy);
+    void yieldThen(void (ListPings::*step)());
+    LocationRecord &record();
+    bool locationEnabled() const;
+
+    ListView &m_view;
+    Configuration &m_cfg;
+    RunState &m_run;
+    MessageBoxes &m_messages;
+    AlertSink &m_alerts;
+    const MonitorCycle &m_monitor;
+    AddressProbe m_probe;
+    QStringList m_addresses;
+    Mode m_mode = Mode::Idle;
+    int m_next = 0;       // Ping All: the next element of m_addresses
+    QString m_pending;    // the address the probe is about to run for
+    quint64 m_serial = 0; // bumped by reset(): yields of an older run do nothing
+};
+
+} // namespace qos

@@ -1,0 +1,483 @@
+#include "listview/listview.h"
+
+#include "listview/listpings.h"
+#include "listview/rows.h"
+#include "store/text.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace qos {
+namespace {
+
+constexpr double ClientWidth = 10605;
+constexpr double ClientHeight = 6420;
+
+// Left, top, width, height of List1 .. List6.
+const std::array<QRectF, 6> ListRects{QRectF(4680, 600, 2895, 2370),  QRectF(7320, 600, 1695, 2370),
+                                      QRectF(8640, 600, 1455, 2370),  QRectF(4680, 3000, 2895, 2175),
+                                      QRectF(7320, 3000, 1695, 2175), QRectF(8640, 3000, 1455, 2175)};
+
+const QColor Green(0, 255, 0);
+const QColor Red(255, 0, 0);
+
+ListView::Group groupOf(int list)
+{
+    return list <= 3 ? ListView::First : ListView::Second;
+}
+
+// The address, status and role lists of a group.
+std::array<int, 3> columnsOf(ListView::Group g)
+{
+    return g == ListView::First ? std::array<int, 3>{1, 2, 3} : std::array<int, 3>{4, 5, 6};
+}
+
+} // namespace
+
+ListView::ListView(const Services &services, QWidget *parent)
+    : QMainWindow(parent)
+    , m_cfg(services.cfg)
+    , m_run(services.run)
+    , m_scale(TwipsScale::forWidget(this))
+{
+    setObjectName(QStringLiteral("ListView"));
+    setWindowTitle(QStringLiteral("QOR Online Status - List View"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ListViewClient"));
+    client->setFixedSize(m_scale.toPixelsX(ClientWidth), m_scale.toPixelsY(ClientHeight));
+    setCentralWidget(client);
+    buildControls();
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    m_pings = std::make_unique<ListPings>(*this, services);
+}
+
+ListView::~ListView() = default;
+
+QLabel *ListView::label(QWidget *parent, const char *name, const QString &text, const QRectF &twips)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(m_scale.toPixels(twips));
+    return l;
+}
+
+QPushButton *ListView::button(QWidget *parent, const char *name, const QString &text, const QRectF &twips)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(m_scale.toPixels(twips));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QRadioButton *ListView::option(QWidget *parent, const char *name, const QString &text, const QRectF &twips)
+{
+    auto *o = new QRadioButton(text, parent);
+    o->setObjectName(QLatin1String(name));
+    o->setGeometry(m_scale.toPixels(twips));
+    return o;
+}
+
+void ListView::buildControls()
+{
+    QWidget *w = centralWidget();
+    m_c.Label1 = label(w, "Label1", QStringLiteral("Address"), {4680, 360, 1215, 255});
+    m_c.Label3 = label(w, "Label3", QStringLiteral("Result"), {7320, 360, 855, 255});
+    m_c.Label6 = label(w, "Label6", QStringLiteral("Monitored"), {8640, 360, 735, 255});
+    buildLists();
+    m_c.Label2 = label(w, "Label2", QStringLiteral("Total Addresses:"), {4680, 5280, 1455, 255});
+    m_c.total = label(w, "total", QString(), {6120, 5280, 495, 255});
+    m_c.label4 = label(w, "label4", QStringLiteral("Ignored:"), {6840, 5280, 735, 255});
+    m_c.ilabel = label(w, "ilabel", QString(), {7560, 5280, 495, 255});
+    m_c.Label7 = label(w, "Label7", QStringLiteral("Monitored:"), {8280, 5280, 975, 255});
+    m_c.mlabel = label(w, "mlabel", QString(), {9240, 5280, 495, 255});
+    m_c.Command1 = button(w, "Command1", QStringLiteral("Ping All"), {960, 3720, 1095, 375});
+    m_c.Run_Ping = button(w, "Run_Ping", QStringLiteral("Ping IP"), {2280, 3720, 1095, 375});
+    m_c.Run_Ping->setEnabled(false);
+    m_c.Label11 = label(w, "Label11", QStringLiteral("Additional IP Info:"), {2280, 5880, 1575, 255});
+    m_c.addinfo = new QLineEdit(w);
+    m_c.addinfo->setObjectName(QStringLiteral("addinfo"));
+    m_c.addinfo->setGeometry(m_scale.toPixels(QRectF(3960, 5880, 3855, 285)));
+    m_c.Command2 = button(w, "Command2", QStringLiteral("Save"), {8040, 5820, 735, 375});
+    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.Label11, m_c.addinfo, m_c.Command2})
+        hidden->hide();
+    buildFrame();
+    // "Ping All" and "Ping IP" lie over the frame's lower part; they stay on top of it.
+    m_c.Command1->raise();
+    m_c.Run_Ping->raise();
+}
+
+void ListView::buildLists()
+{
+    for (int n = 1; n <= 6; ++n) {
+        auto *l = new QListWidget(centralWidget());
+        l->setObjectName(QStringLiteral("List%1").arg(n));
+        l->setGeometry(m_scale.toPixels(ListRects[size_t(n - 1)]));
+        l->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        l->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_c.lists[size_t(n - 1)] = l;
+        connect(l, &QListWidget::currentRowChanged, this, [this, n](int r) { rowClicked(n, r); });
+        connect(l, &QListWidget::clicked, this,
+                [this, n](const QModelIndex &index) { rowClicked(n, index.row()); });
+        connect(l, &QListWidget::pressed, this, [this, n] {
+            setGroupFlags(groupOf(n));
+            syncTopRow(n);
+        });
+        connect(l->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, n] {
+            setGroupFlags(groupOf(n));
+            syncTopRow(n);
+        });
+    }
+}
+
+void ListView::buildFrame()
+{
+    m_c.Frame1 = new QGroupBox(centralWidget());
+    m_c.Frame1->setObjectName(QStringLiteral("Frame1"));
+    m_c.Frame1->setGeometry(m_scale.toPixels(QRectF(600, 480, 3495, 4935)));
+    QWidget *f = m_c.Frame1;
+    m_c.Frame2 = new QGroupBox(QStringLiteral("LOCATION ENABLED"), f);
+    m_c.Frame2->setObjectName(QStringLiteral("Frame2"));
+    m_c.Frame2->setGeometry(m_scale.toPixels(QRectF(480, 360, 2535, 735)));
+    m_c.Option1 = option(m_c.Frame2, "Option1", QStringLiteral("yes"), {360, 240, 735, 270});
+    m_c.Option2 = option(m_c.Frame2, "Option2", QStringLiteral("no"), {1200, 240, 615, 255});
+    m_c.Label8 = label(f, "Label8", QStringLiteral("Hostname/IP:"), {120, 1200, 1215, 255});
+    m_c.Address = label(f, "Address", QString(), {1440, 1200, 1695, 255});
+    m_c.Label10 = label(f, "Label10", QStringLiteral("Status:"), {360, 1560, 975, 255});
+    m_c.Result = label(f, "Result", QString(), {1440, 1560, 1335, 255});
+    m_c.ignorelabel = label(f, "ignorelabel", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
+    m_c.ignorelabel2 = label(f, "ignorelabel2", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
+    // Each pair is exclusive on its own, not with the other pair nor the location's pair.
+    auto *pair1 = new QWidget(f);
+    auto *pair2 = new QWidget(f);
+    for (QWidget *pair : {pair1, pair2})
+        pair->setGeometry(m_scale.toPixels(QRectF(1440, 1920, 1215, 255)));
+    m_c.ignoreyes = option(pair1, "ignoreyes", QStringLiteral("yes"), {0, 0, 615, 255});
+    m_c.ignoreno = option(pair1, "ignoreno", QStringLiteral("no"), {600, 0, 615, 255});
+    m_c.ignoreyes2 = option(pair2, "ignoreyes2", QStringLiteral("yes"), {0, 0, 615, 255});
+    m_c.ignoreno2 = option(pair2, "ignoreno2", QStringLiteral("no"), {600, 0, 615, 255});
+    connect(m_c.ignoreyes, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ignoreOptionToggled(First, true);
+    });
+    connect(m_c.ignoreno, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ignoreOptionToggled(First, false);
+    });
+    connect(m_c.ignoreyes2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ignoreOptionToggled(Second, true);
+    });
+    connect(m_c.ignoreno2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ignoreOptionToggled(Second, false);
+    });
+    m_c.removeip = button(f, "removeip", QStringLiteral("Remove IP"), {1080, 2280, 975, 375});
+    m_c.addip = button(f, "addip", QStringLiteral("Add IP(s)"), {1080, 2760, 975, 375});
+    m_c.Command4 = button(f, "Command4", QStringLiteral("Stop Ping"), {360, 3240, 1095, 375});
+    m_c.Command3 = button(f, "Command3", QStringLiteral("Map View"), {960, 3720, 1215, 375});
+    m_c.IPAddress = label(f, "IPAddress", QString(), {120, 3960, 1455, 255});
+    m_c.Label5 = label(f, "Label5", QStringLiteral("Ping Timeout:"), {600, 4200, 1215, 255});
+    m_c.displaytimeout = label(f, "displaytimeout", QString(), {1800, 4200, 615, 255});
+    m_c.Label9 = label(f, "Label9", QStringLiteral("Ping Packets:"), {600, 4440, 1260, 255});
+    m_c.packetlabel = label(f, "packetlabel", QString(), {1800, 4440, 375, 255});
+    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.removeip, m_c.Command4, m_c.IPAddress})
+        hidden->hide();
+    m_c.Command4->setEnabled(false);
+    hideSelectionPanel();
+    connect(m_c.Command3, &QPushButton::clicked, this, [this] {
+        m_run.MonitorPaused = 0;
+        close(); // the close handling shows the Map View
+    });
+}
+
+void ListView::buildMenus()
+{
+    auto action = [this](const char *name, const QString &text) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
+    m_c.listview->setObjectName(QStringLiteral("listview"));
+    InstallSiteMenu(m_c.listview, m_cfg.table, this, [this](int k) { chooseLocation(k); });
+    m_c.Default = menuBar()->addMenu(QStringLiteral("Settings"));
+    m_c.Default->setObjectName(QStringLiteral("Default"));
+    m_c.AlertWav = action("AlertWav", QStringLiteral("Alert Wav"));
+    m_c.onlinewav = action("onlinewav", QStringLiteral("Online Wav"));
+    m_c.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
+    m_c.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
+    m_c.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
+    m_c.Default->addActions(
+        {m_c.AlertWav, m_c.onlinewav, m_c.ChangeTimeout, m_c.ChangePing, m_c.PingPackets});
+    m_c.RemoveLocation = action("RemoveLocation", QStringLiteral("Remove Location"));
+    menuBar()->addAction(m_c.RemoveLocation);
+}
+
+void ListView::LoadListView()
+{
+    AddressDialogOpen = 0;
+    m_pings->reset();
+    if (LocationItems(m_c.listview).isEmpty()) {
+        QStringList captions;
+        for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
+            captions << m_cfg.table[k].site;
+        MakeList(m_c.listview, captions, m_sortList);
+    }
+    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
+    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
+    const LocationRecord &rec = m_cfg.table[location()];
+    m_pings->setAddresses(SplitAddressList(rec.siteip));
+    hideSelectionPanel();
+    m_c.Frame1->setTitle(QStringLiteral("location: ") + rec.site);
+    (rec.sitedisabled != QLatin1String("1") ? m_c.Option1 : m_c.Option2)->setChecked(true);
+    setResult(QStringLiteral("Parsing List"));
+    m_c.Result->repaint(); // painted now: the fill runs without returning to the event loop
+    FillLists();
+}
+
+void ListView::FillLists()
+{
+    clearLists();
+    showPingAll(false);
+    const LocationRecord &rec = m_cfg.table[location()];
+    const FilledGroups groups = FillGroups(m_pings->addresses(), m_run.SelectedIgnoreList, rec.holdbad);
+    for (const AddressRow &r : groups.first)
+        appendRow(First, r);
+    for (const AddressRow &r : groups.second)
+        appendRow(Second, r);
+    MonitoredCount = qint16(groups.monitored);
+    IgnoredCount = qint16(groups.ignored);
+    showCounters(MonitoredCount, IgnoredCount);
+    setAddress(QString());
+    setIPAddress(QString());
+    setResult(QStringLiteral("Ready"));
+    showPingAll(true);
+}
+
+void ListView::chooseLocation(int k)
+{
+    if (m_pings->pingAllRunning())
+        return;
+    m_run.MonitorPaused = 1;
+    m_run.SelectedLocation = k;
+    m_run.SelectedIgnoreList = SplitAddressList(m_cfg.table[k].ignore);
+    LoadListView();
+}
+
+// ---- Rows ----
+
+int ListView::rowCount(Group g) const
+{
+    return list(columnsOf(g)[0])->count();
+}
+
+AddressRow ListView::row(Group g, int r) const
+{
+    const auto cols = columnsOf(g);
+    return {list(cols[0])->item(r)->text(), list(cols[1])->item(r)->text(), list(cols[2])->item(r)->text()};
+}
+
+void ListView::appendRow(Group g, const AddressRow &row)
+{
+    const auto cols = columnsOf(g);
+    list(cols[0])->addItem(row.address);
+    list(cols[1])->addItem(row.status);
+    list(cols[2])->addItem(row.role);
+}
+
+void ListView::removeRow(Group g, int r)
+{
+    if (r < 0 || r >= rowCount(g))
+        return;
+    for (int n : columnsOf(g))
+        delete list(n)->takeItem(r);
+}
+
+void ListView::setRowStatus(Group g, int r, const QString &status)
+{
+    if (QListWidgetItem *item = list(columnsOf(g)[1])->item(r))
+        item->setText(status);
+}
+
+void ListView::clearLists()
+{
+    for (QListWidget *l : m_c.lists)
+        l->clear();
+}
+
+bool ListView::anyIgnoredRow() const
+{
+    return !list(6)
+                ->findItems(QLatin1String(RoleIgnored), Qt::MatchExactly | Qt::MatchCaseSensitive)
+                .isEmpty();
+}
+
+// ---- Selection and scrolling ----
+
+void ListView::setGroupFlags(Group g)
+{
+    FirstGroupSelected = g == First ? 1 : 0;
+    SecondGroupSelected = g == Second ? 1 : 0;
+}
+
+void ListView::selectRow(int n, int r)
+{
+    QListWidget *l = list(n);
+    if (r < l->count() && l->currentRow() != r)
+        l->setCurrentRow(r); // runs that list's handler
+}
+
+void ListView::rowClicked(int n, int r)
+{
+    if (r < 0 || r >= list(n)->count())
+        return;
+    const Group g = groupOf(n);
+    const auto cols = columnsOf(g);
+    setGroupFlags(g);
+    // The clicked list's partners, in the order the role list's option pair ends up set.
+    if (n == cols[0]) {
+        selectRow(cols[2], r);
+        selectRow(cols[1], r);
+    } else {
+        selectRow(cols[0], r);
+        selectRow(n == cols[1] ? cols[2] : cols[1], r);
+    }
+    const QListWidgetItem *role = list(cols[2])->item(r);
+    const QString roleWord = role ? role->text() : QString();
+    if (n == cols[2]) {
+        for (int other : columnsOf(g == First ? Second : First)) {
+            list(other)->setCurrentRow(-1);
+            list(other)->clearSelection();
+        }
+        setOptionPair(g, roleWord);
+    }
+    if (g == First && n == 2)
+        return; // the address and status come through List1's handler
+    if (g == First && n == 3) {
+        setResult(QLatin1String(RoleMonitored), Green);
+        return;
+    }
+    if (const QListWidgetItem *address = list(cols[0])->item(r))
+        setAddress(address->text());
+    setResult(roleWord, g == First ? Green : Red);
+}
+
+void ListView::setOptionPair(Group g, const QString &role)
+{
+    QRadioButton *yes = g == First ? m_c.ignoreyes : m_c.ignoreyes2;
+    QRadioButton *no = g == First ? m_c.ignoreno : m_c.ignoreno2;
+    IgnoreClickGuard[g] = 1;
+    yes->setAutoExclusive(false);
+    no->setAutoExclusive(false);
+    yes->setChecked(false);
+    no->setChecked(false);
+    yes->setAutoExclusive(true);
+    no->setAutoExclusive(true);
+    (role == QLatin1String(RoleMonitored) ? no : yes)->setChecked(true); // the guard takes this one
+}
+
+void ListView::ignoreOptionToggled(Group g, bool ignore)
+{
+    if (IgnoreClickGuard[g] == 1) {
+        IgnoreClickGuard[g] = 0;
+        return;
+    }
+    Q_EMIT ignoreOptionChosen(g, ignore);
+}
+
+void ListView::syncTopRow(int n)
+{
+    const int top = list(n)->verticalScrollBar()->value();
+    for (int other : columnsOf(groupOf(n)))
+        if (other != n)
+            list(other)->verticalScrollBar()->setValue(top);
+}
+
+// ---- Panel ----
+
+QString ListView::address() const
+{
+    return m_c.Address->text();
+}
+
+void ListView::setAddress(const QString &text)
+{
+    const bool changed = text != m_c.Address->text();
+    m_c.Address->setText(text);
+    if (changed)
+        addressChanged();
+}
+
+void ListView::addressChanged()
+{
+    // Which ignore pair, "Remove IP" and the notes panel show follows with the ignore commands.
+    m_c.Run_Ping->setEnabled(!TrimSpaces(address()).isEmpty() && m_pings->pingSelectedAllowed());
+}
+
+void ListView::setResult(const QString &text, const QColor &colour)
+{
+    const bool blank = TrimSpaces(text).isEmpty();
+    m_c.Result->setText(blank ? QStringLiteral("Ready") : text);
+    QPalette pal = m_c.Result->palette();
+    pal.setColor(QPalette::WindowText, blank ? QColor(Qt::black) : colour);
+    m_c.Result->setPalette(pal);
+}
+
+QString ListView::result() const
+{
+    return m_c.Result->text();
+}
+
+void ListView::setIPAddress(const QString &text)
+{
+    m_c.IPAddress->setText(text);
+}
+
+void ListView::showCounters(int monitored, int ignored)
+{
+    m_c.mlabel->setText(QString::number(monitored));
+    m_c.ilabel->setText(QString::number(ignored));
+    m_c.total->setText(QString::number(monitored + ignored));
+}
+
+void ListView::showPingAll(bool shown)
+{
+    QPushButton *on = shown ? m_c.Command1 : m_c.Command4;
+    QPushButton *off = shown ? m_c.Command4 : m_c.Command1;
+    off->setEnabled(false);
+    off->hide();
+    on->setEnabled(true);
+    on->show();
+}
+
+void ListView::hideSelectionPanel()
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_c.ignorelabel, m_c.ignoreyes, m_c.ignoreno, m_c.ignorelabel2,
+                                          m_c.ignoreyes2, m_c.ignoreno2, m_c.removeip})
+        w->hide();
+}
+
+void ListView::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_pings->reset(); // answers still on their way are dropped
+    if (!m_closed) {
+        m_closed = true;
+        Q_EMIT closing(AddressDialogOpen == 0);
+    }
+}
+
+} // namespace qos

@@ -1,0 +1,158 @@
+#pragma once
+// The List View: one location's addresses in two groups of three row-aligned lists (address, status
+// word, role word), the location's panel, the counters and the on-demand pings.
+//
+// Invariants:
+//  - The three lists of a group always hold the same number of rows; row r of each describes one
+//    address. Rows are appended at the end and removed from all three lists together.
+//  - A selection or a scroll in one list of a group is mirrored in the other two; selecting a row in
+//    one group deselects the other group.
+//  - The window owns no service. It is created for one opening and destroyed when it closes; closing
+//    reports closing(towardsMap) once, and pings still in flight end with it.
+#include "mapview/sortlist.h"
+#include "monitor/alertsink.h"
+#include "monitor/monitorcycle.h"
+#include "monitor/runstate.h"
+#include "platform/messagebox.h"
+#include "platform/twips.h"
+#include "probe/prober.h"
+#include "probe/startupnotice.h"
+#include "store/model.h"
+
+#include <QColor>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace qos {
+
+struct AddressRow;
+class ListPings;
+
+class ListView : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Services {
+        Configuration &cfg;
+        RunState &run;
+        MessageBoxes &messages;
+        Prober &prober;
+        StartupNotice &notice;
+        AlertSink &alerts;
+        const MonitorCycle &monitor; // whether monitoring has been started
+    };
+    enum Group { First, Second };
+
+    struct Controls {
+        QLabel *Label1, *Label3, *Label6, *Label2, *total, *label4, *ilabel, *Label7, *mlabel;
+        std::array<QListWidget *, 6> lists; // List1 .. List6
+        QPushButton *Command1;              // "Ping All"
+        QPushButton *Run_Ping;              // "Ping IP"
+        QLabel *Label11;                    // "Additional IP Info:"
+        QLineEdit *addinfo;
+        QPushButton *Command2; // "Save"
+        QGroupBox *Frame1, *Frame2;
+        QRadioButton *Option1, *Option2;
+        QLabel *Label8, *Address, *Label10, *Result;
+        QLabel *ignorelabel, *ignorelabel2;
+        QRadioButton *ignoreyes, *ignoreno, *ignoreyes2, *ignoreno2;
+        QPushButton *removeip, *addip;
+        QPushButton *Command4; // "Stop Ping"
+        QPushButton *Command3; // "Map View"
+        QLabel *IPAddress;
+        QLabel *Label5, *displaytimeout, *Label9, *packetlabel;
+        QMenu *listview; // "List View" with the SELECT SITE items
+        QMenu *Default;  // "Settings"
+        QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
+        QAction *RemoveLocation;
+    };
+
+    explicit ListView(const Services &services, QWidget *parent = nullptr);
+    ~ListView() override;
+
+    const Controls &controls() const { return m_c; }
+    QListWidget *list(int n) const { return m_c.lists[size_t(n - 1)]; } // List1 .. List6
+    ListPings &pings() { return *m_pings; }
+    int location() const { return m_run.SelectedLocation; }
+
+    // Shows the location SelectedLocation names and fills the lists.
+    void LoadListView();
+    void FillLists();
+
+    // The rows of a group.
+    int rowCount(Group g) const;
+    AddressRow row(Group g, int r) const;
+    void appendRow(Group g, const AddressRow &row);
+    void removeRow(Group g, int r);
+    void setRowStatus(Group g, int r, const QString &status);
+    void clearLists();
+    // True when some row of List6 reads "IGNORED".
+    bool anyIgnoredRow() const;
+
+    // The panel captions.
+    QString address() const;
+    void setAddress(const QString &text);
+    void setResult(const QString &text, const QColor &colour = Qt::black);
+    QString result() const;
+    void setIPAddress(const QString &text);
+    void showCounters(int monitored, int ignored);
+    // "Ping All" shown and enabled with "Stop Ping" hidden and disabled, or the other way round.
+    void showPingAll(bool shown);
+    // Hides both ignore option pairs and "Remove IP".
+    void hideSelectionPanel();
+
+    // Window fields.
+    qint16 MonitoredCount = 0;
+    qint16 IgnoredCount = 0;
+    qint16 FirstGroupSelected = 0;
+    qint16 SecondGroupSelected = 0;
+    std::array<qint16, 2> IgnoreClickGuard{0, 0};
+    qint16 AddressDialogOpen = 0;
+
+Q_SIGNALS:
+    // The indicator of location k has a new colour in the table.
+    void indicatorChanged(int k);
+    // The window is closing; towardsMap: the Map View should come back and monitoring resume.
+    void closing(bool towardsMap);
+    // The operator chose "yes" (ignore) or "no" (monitor) of group g's option pair.
+    void ignoreOptionChosen(qos::ListView::Group g, bool ignore);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildLists();
+    void buildFrame();
+    void buildMenus();
+    QLabel *label(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
+    QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
+    QRadioButton *option(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
+    void rowClicked(int list, int r);
+    void selectRow(int list, int r);
+    void setGroupFlags(Group g);
+    void setOptionPair(Group g, const QString &role);
+    void syncTopRow(int list);
+    void addressChanged();
+    void chooseLocation(int k);
+    void ignoreOptionToggled(Group g, bool ignore);
+
+    Configuration &m_cfg;
+    RunState &m_run;
+    TwipsScale m_scale;
+    Controls m_c{};
+    SortList m_sortList;
+    std::unique_ptr<ListPings> m_pings;
+    bool m_closed = false;
+};
+
+} // namespace qos

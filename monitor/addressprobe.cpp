@@ -1,0 +1,131 @@
+#include "monitor/addressprobe.h"
+
+#include <QTimer>
+
+namespace qos {
+
+QString AddressOutcome::statusText() const
+{
+    return probed() ? ProbeStatusText(status) : QLatin1String(NotProbedText);
+}
+
+AddressProbe::AddressProbe(Prober &prober, StartupNotice &notice, QObject *parent)
+    : QObject(parent)
+    , m_prober(prober)
+    , m_notice(notice)
+{}
+
+AddressProbe::~AddressProbe()
+{
+    cancel();
+}
+
+void AddressProbe::start(const QString &address, int attempts, int timeoutMs)
+{
+    cancel();
+    m_address = address;
+    m_attempts = attempts;
+    m_timeoutMs = timeoutMs;
+    m_running = true;
+    m_told = false;
+    m_outcome = AddressOutcome{};
+    const quint64 epoch = m_epoch;
+    // Even a probe with nothing to do answers from the event loop.
+    QTimer::singleShot(0, this, [this, epoch] {
+        if (mayGoOn(epoch))
+            nextAttempt();
+    });
+}
+
+void AddressProbe::cancel()
+{
+    ++m_epoch; // late answers of the old run are dropped
+    closeSockets();
+    m_running = false;
+}
+
+void AddressProbe::closeSockets()
+{
+    if (!m_socketsOpen)
+        return;
+    m_socketsOpen = false;
+    m_prober.SocketsCleanup();
+}
+
+bool AddressProbe::mayGoOn(quint64 epoch)
+{
+    if (epoch != m_epoch || !m_running)
+        return false;
+    if (m_continueIf && !m_continueIf()) {
+        if (epoch == m_epoch) // the caller may have cancelled us itself
+            cancel();
+        return false;
+    }
+    return epoch == m_epoch && m_running;
+}
+
+void AddressProbe::nextAttempt()
+{
+    while (m_outcome.attempts < m_attempts) {
+        ++m_outcome.attempts;
+        const bool started = m_told ? m_prober.SocketsStartup() : m_notice.startup(m_prober);
+        if (!started) {
+            m_told = true;
+            continue; // no echo went out: this attempt counts as unanswered
+        }
+        m_socketsOpen = true;
+        const quint64 epoch = m_epoch;
+        Q_EMIT attemptStarted(m_outcome.attempts);
+        QTimer::singleShot(0, this, [this, epoch] { afterYield(epoch); });
+        return;
+    }
+    finish();
+}
+
+void AddressProbe::afterYield(quint64 epoch)
+{
+    if (!mayGoOn(epoch))
+        return;
+    if (m_address.isEmpty()) {
+        sendEcho(QStringLiteral("***")); // not an address: the probe answers "invalid host"
+        return;
+    }
+    m_prober.ResolveHostAddress(m_address, this, [this, epoch](const QString &dotted) {
+        if (mayGoOn(epoch))
+            sendEcho(dotted);
+    });
+}
+
+void AddressProbe::sendEcho(const QString &target)
+{
+    m_outcome.resolved = target;
+    Q_EMIT resolved(target);
+    const quint64 epoch = m_epoch;
+    m_prober.EchoProbe(target, m_timeoutMs, this, [this, epoch](const EchoResult &result) {
+        if (mayGoOn(epoch))
+            echoAnswered(result);
+    });
+}
+
+void AddressProbe::echoAnswered(const EchoResult &result)
+{
+    ++m_outcome.echoes;
+    m_outcome.status = result.status;
+    closeSockets();
+    if (result.status == StatusReply) {
+        m_outcome.answered = true;
+        m_outcome.roundTripUs = result.roundTripUs;
+        finish(); // the first reply ends the attempts
+        return;
+    }
+    nextAttempt();
+}
+
+void AddressProbe::finish()
+{
+    m_running = false;
+    ++m_epoch;
+    Q_EMIT finished(m_outcome);
+}
+
+} // namespace qos
