@@ -2,7 +2,7 @@
 // (target: under 1 s), on the offscreen platform unless another is set.
 //
 //   build/<kind>/bin/bench_mapview [runs]
-#include "tests/mapview/mapviewrig.h"
+#include "tests/support/programrig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,17 +73,15 @@ struct Figures {
 
 Figures measure(const QString &folder)
 {
-    MapViewRig rig;
-    FakeTray tray;
-
     QElapsedTimer clock;
     PaintWatch watch;
     watch.clock = &clock;
     const double cpuStart = threadCpuMs();
     clock.start();
-    MapView view(rig.environment(folder, tray));
+    ProgramRig rig(ProgramRig::Engine::Scripted, false, folder);
+    MapView &view = *rig.view;
     view.canvas()->installEventFilter(&watch);
-    view.startUp();
+    rig.start();
     const qint64 startUp = clock.nsecsElapsed();
     QCoreApplication::exec();
     if (view.highestMarkerIndex() != rig.cfg.table.LocationCount())

@@ -16,7 +16,7 @@
 #include "monitor/monitorcycle.h"
 #include "platform/echoengine.h"
 #include "probe/echoprober.h"
-#include "tests/probe/netns.h"
+#include "tests/support/netns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

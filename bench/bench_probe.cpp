@@ -8,8 +8,8 @@
 #include "platform/icmpengine.h"
 #include "platform/icmpstatus.h"
 #include "probe/echoprober.h"
-#include "tests/fakes/fakes.h"
-#include "tests/probe/netns.h"
+#include "tests/support/fakes.h"
+#include "tests/support/netns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -50,6 +50,9 @@ ListView::ListView(const Services &services, QWidget *parent)
     , m_scale(TwipsScale::forWidget(this))
 {
     setObjectName(QStringLiteral("ListView"));
+    QFont font = this->font();
+    font.setPointSizeF(8);
+    setFont(font);
     setWindowTitle(QStringLiteral("QOR Online Status - List View"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto *client = new QWidget(this);
@@ -127,7 +130,8 @@ void ListView::buildLists()
         l->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         m_c.lists[size_t(n - 1)] = l;
-        connect(l, &QListWidget::currentRowChanged, this, [this, n](int r) { rowClicked(n, r); });
+        // Selection, not the current row: focus alone moves the current row without selecting it.
+        connect(l, &QListWidget::itemSelectionChanged, this, [this, n] { rowClicked(n, selectedRow(n)); });
         connect(l, &QListWidget::clicked, this,
                 [this, n](const QModelIndex &index) { rowClicked(n, index.row()); });
         connect(l, &QListWidget::pressed, this, [this, n] {
@@ -332,10 +336,16 @@ void ListView::setGroupFlags(Group g)
     SecondGroupSelected = g == Second ? 1 : 0;
 }
 
+int ListView::selectedRow(int n) const
+{
+    const QList<QListWidgetItem *> items = list(n)->selectedItems();
+    return items.isEmpty() ? -1 : list(n)->row(items.first());
+}
+
 void ListView::selectRow(int n, int r)
 {
     QListWidget *l = list(n);
-    if (r < l->count() && l->currentRow() != r)
+    if (r < l->count() && selectedRow(n) != r)
         l->setCurrentRow(r); // runs that list's handler
 }
 
@@ -358,7 +368,6 @@ void ListView::rowClicked(int n, int r)
     const QString roleWord = role ? role->text() : QString();
     if (n == cols[2]) {
         for (int other : columnsOf(g == First ? Second : First)) {
-            list(other)->setCurrentRow(-1);
             list(other)->clearSelection();
         }
         setOptionPair(g, roleWord);

@@ -139,6 +139,7 @@ private:
     QRadioButton *option(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     void rowClicked(int list, int r);
     void selectRow(int list, int r);
+    int selectedRow(int list) const;
     void setGroupFlags(Group g);
     void setOptionPair(Group g, const QString &role);
     void syncTopRow(int list);

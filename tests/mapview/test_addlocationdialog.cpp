@@ -1,6 +1,6 @@
 #include "mapview/addlocationdialog.h"
 #include "recordingseams.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QLabel>
 #include <QLineEdit>

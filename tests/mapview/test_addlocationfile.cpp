@@ -1,7 +1,7 @@
 // The add-location dialog against a real graph.txt in a temporary folder.
 #include "mapview/addlocationdialog.h"
 #include "store/graphfile.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // survives a restart.
 #include "mapview/addlocationdialog.h"
 #include "mapview/mapplacementview.h"
-#include "tests/mapview/mapviewrig.h"
+#include "tests/support/programrig.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -40,21 +40,15 @@ QByteArray ReadGraph(const QString &folder)
 const QPoint MapPixel(100, 40);
 
 // One run of the program over a folder; message boxes stay open until confirmed.
-struct Program : MapViewRig {
-    FakeTray tray;
-    FakePleaseWait pleaseWait;
-    std::unique_ptr<MapView> view;
-
-    MapView &start(const QString &folder)
+struct Rig : ProgramRig {
+    explicit Rig(const QString &folder)
+        : ProgramRig(Engine::Scripted, false, folder)
+    {}
+    MapView &start()
     {
         boxes.confirmAtOnce = false;
-        MapViewEnvironment env = environment(folder, tray);
-        env.pleaseWait = &pleaseWait;
-        view = std::make_unique<MapView>(env);
-        view->startUp();
-        return *view;
+        return ProgramRig::start();
     }
-    const MapView::Controls &c() const { return view->controls(); }
     AddLocationDialog *dialog() const { return view->placement().dialog(); }
     QStringList menuCaptions() const
     {
@@ -130,14 +124,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
         QVERIFY(WriteGraph(dir.path(), ExistingLocations()));
-        Program p;
-        MapView &v = p.start(dir.path());
+        Rig p(dir.path());
+        MapView &v = p.start();
         const MapView::Controls &c = p.c();
         if (monitorRunning) { // as "Start Monitor" leaves the buttons
-            c.Command3->setEnabled(false);
-            c.Command3->hide();
-            c.Command4->setEnabled(true);
-            c.Command4->show();
+            v.setMonitoring(true);
         }
         p.run.PlacementX = -7;
 
@@ -167,8 +158,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Enter Location Information"));
         QVERIFY(!v.isVisible());
 
-        Program::fill(dialog, QStringLiteral(" 10.0.0.1 ,, Host1"), QStringLiteral("ABC"));
-        Program::click(dialog, "submitButton");
+        Rig::fill(dialog, QStringLiteral(" 10.0.0.1 ,, Host1"), QStringLiteral("ABC"));
+        Rig::click(dialog, "submitButton");
         FlushDeletes();
         QVERIFY(!dialog);
         QVERIFY(v.isVisible());
@@ -213,10 +204,10 @@ private Q_SLOTS:
         QVERIFY(!v.canvas()->hasPicture());
 
         // The location is there after a restart.
-        p.view.reset();
+        p.program.reset();
         QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
-        Program again;
-        MapView &w = again.start(dir.path());
+        Rig again(dir.path());
+        MapView &w = again.start();
         QVERIFY(again.boxes.shown.isEmpty());
         QCOMPARE(again.cfg.table.LocationCount(), 3);
         QVERIFY(w.marker(3));
@@ -241,18 +232,18 @@ private Q_SLOTS:
         QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
         QVERIFY(WriteGraph(dir.path(), ExistingLocations()));
         const QByteArray before = ReadGraph(dir.path());
-        Program p;
-        MapView &v = p.start(dir.path());
+        Rig p(dir.path());
+        MapView &v = p.start();
         QPointer<AddLocationDialog> dialog = p.pick();
         QVERIFY(dialog && dialog->isVisible());
-        Program::fill(dialog, QStringLiteral("10.0.0.1"), QStringLiteral("new"));
+        Rig::fill(dialog, QStringLiteral("10.0.0.1"), QStringLiteral("new"));
 
         if (how == QLatin1String("tray")) {
             p.tray.click();
         } else {
             // A directory in the temporary twin's place fails for root too.
             QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("graphtmp.txt/keep")));
-            Program::click(dialog, "submitButton");
+            Rig::click(dialog, "submitButton");
             QCOMPARE(p.boxes.shown.size(), 2);
             QVERIFY2(p.boxes.shown[1].contains(QStringLiteral("graph.txt")), qPrintable(p.boxes.shown[1]));
             // The half-made location is gone from the map; the dialog keeps what was typed.
@@ -261,7 +252,7 @@ private Q_SLOTS:
             QCOMPARE(v.highestMarkerIndex(), 2);
             QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("nameBox"))->text(),
                      QStringLiteral("new"));
-            Program::click(dialog, "cancelButton");
+            Rig::click(dialog, "cancelButton");
         }
         FlushDeletes();
         QVERIFY(!dialog);

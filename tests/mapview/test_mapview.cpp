@@ -1,8 +1,9 @@
 // The Map View window: start-up, markers, the location menu and the window commands.
-#include "tests/mapview/mapviewrig.h"
+#include "tests/support/programrig.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,30 +15,10 @@ using namespace qos::test;
 
 namespace {
 
-struct Program : MapViewRig {
-    QTemporaryDir dir;
-    FakeTray tray;
-    std::unique_ptr<MapView> view;
-
-    explicit Program(bool withAssets = true)
-    {
-        if (withAssets)
-            CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path());
-    }
-    QString folder() const { return dir.path(); }
-    MapView &start()
-    {
-        view = std::make_unique<MapView>(environment(dir.path(), tray));
-        view->startUp();
-        return *view;
-    }
-    QStringList menuCaptions() const
-    {
-        QStringList captions;
-        for (const QAction *item : LocationItems(view->controls().listview))
-            captions << ListSiteCaption(item);
-        return captions;
-    }
+struct Rig : ProgramRig {
+    explicit Rig(bool withAssets = true)
+        : ProgramRig(Engine::Scripted, withAssets)
+    {}
 };
 
 QList<GraphLocation> named(const QList<QByteArray> &names)
@@ -71,7 +52,7 @@ private Q_SLOTS:
 
 void TestMapView::startUpWithoutGraphFile()
 {
-    Program p;
+    Rig p;
     p.run.MonitorPaused = 1;
     p.run.ResumeIndex = 3;
     p.run.AttentionShown = 1;
@@ -100,9 +81,10 @@ void TestMapView::startUpWithoutGraphFile()
     QVERIFY(c.Command2->isHidden());
     QCOMPARE(c.Command1->text(), QStringLiteral("EXIT"));
     QCOMPARE(c.Command4->geometry(), c.Command3->geometry());
-    QVERIFY(c.Timer1->isActive() && c.Timer2->isActive());
-    QCOMPARE(c.Timer1->interval(), 1000);
-    QCOMPARE(c.Timer2->interval(), 500);
+    const MonitorClocks &clocks = p.program->clocks();
+    QVERIFY(clocks.interval->isActive() && clocks.resume->isActive());
+    QCOMPARE(clocks.interval->interval(), 1000);
+    QCOMPARE(clocks.resume->interval(), 500);
 
     // Legend: each circle with its colour and its caption.
     const QList<std::pair<CircleShape *, FitLabel *>> legend = {{c.Shape1, c.Label6},  {c.Shape2, c.Label7},
@@ -155,7 +137,7 @@ void TestMapView::menuOrder()
 {
     QFETCH(QList<QByteArray>, names);
     QFETCH(QStringList, captions);
-    Program p;
+    Rig p;
     QVERIFY(WriteGraph(p.folder(), named(names)));
     MapView &v = p.start();
     QCOMPARE(p.menuCaptions(), captions);
@@ -187,7 +169,7 @@ void TestMapView::indicatorColours()
 {
     QFETCH(Indicator, state);
     QFETCH(QColor, colour);
-    Program p;
+    Rig p;
     QList<GraphLocation> locations = named({"on", "off", "two"});
     locations[1].disabled = "1";
     QVERIFY(WriteGraph(p.folder(), locations));
@@ -223,7 +205,7 @@ void TestMapView::markerPositions()
     QFETCH(QByteArray, top);
     QFETCH(QPoint, marker);
     QFETCH(QPoint, indicator);
-    Program p;
+    Rig p;
     GraphLocation l{"abc"};
     l.left = left;
     l.top = top;
@@ -241,7 +223,7 @@ void TestMapView::markerPositions()
 
 void TestMapView::clicksAndPresses()
 {
-    Program p;
+    Rig p;
     GraphLocation l{"abc"};
     l.left = "3000";
     l.top = "3000";
@@ -273,7 +255,7 @@ void TestMapView::clicksAndPresses()
 
 void TestMapView::menuOpensLocationByTrimmedName()
 {
-    Program p;
+    Rig p;
     QVERIFY(WriteGraph(p.folder(), named({"cob", "ab", "Ab", "ab"})));
     MapView &v = p.start();
     QSignalSpy chosen(&v, &MapView::locationChosen);
@@ -294,34 +276,34 @@ void TestMapView::menuOpensLocationByTrimmedName()
 
 void TestMapView::runInBackgroundAndTrayRestore()
 {
-    Program p;
+    Rig p;
+    QVERIFY(WriteGraph(p.folder(), named({"abc"})));
     MapView &v = p.start();
     v.controls().bground->trigger();
     QVERIFY(!v.isVisible());
     QVERIFY(p.tray.present);
     QCOMPARE(p.tray.removes, 0);
-    QVERIFY(v.controls().Timer1->isActive() && v.controls().Timer2->isActive());
+    QVERIFY(p.program->clocks().interval->isActive() && p.program->clocks().resume->isActive());
+    p.tray.click();
+    QVERIFY(v.isVisible());
 
-    p.run.MonitorPaused = 1;
-    QStringList steps;
-    connect(&v, &MapView::closeListViewRequested, this, [&] {
-        steps
-            << QStringLiteral("list view: visible=%1 paused=%2").arg(v.isVisible()).arg(p.run.MonitorPaused);
-    });
-    connect(&v, &MapView::closeAddLocationDialogRequested, this,
-            [&] { steps << QStringLiteral("add location: visible=%1").arg(v.isVisible()); });
+    // From the List View: the tray brings the map back, closes the List View and resumes monitoring.
+    p.program->OpenLocation(1);
+    QVERIFY(!v.isVisible());
+    QPointer<ListView> list = p.list();
+    QVERIFY(list && list->isVisible());
+    QCOMPARE(p.run.MonitorPaused, 1);
     p.tray.click();
     QVERIFY(v.isVisible());
     QVERIFY(!v.isMinimized());
     QCOMPARE(p.run.MonitorPaused, 0);
-    QCOMPARE(steps, (QStringList{QStringLiteral("list view: visible=0 paused=0"),
-                                 QStringLiteral("add location: visible=1")}));
+    QTRY_VERIFY(!list); // destroyed once closed
     QVERIFY(p.boxes.shown.isEmpty());
 }
 
 void TestMapView::runInBackgroundWithoutTray()
 {
-    Program p;
+    Rig p;
     p.tray.isAvailable = false;
     MapView &v = p.start();
     v.controls().bground->trigger();
@@ -336,7 +318,7 @@ void TestMapView::runInBackgroundWithoutTray()
 void TestMapView::exitAndFrameClose()
 {
     {
-        Program p;
+        Rig p;
         MapView &v = p.start();
         QTest::mouseClick(v.controls().Command1, Qt::LeftButton);
         QVERIFY(!v.isVisible());
@@ -345,7 +327,7 @@ void TestMapView::exitAndFrameClose()
         QCOMPARE(p.quits, 1);
     }
     {
-        Program p;
+        Rig p;
         MapView &v = p.start();
         QVERIFY(v.close());
         QVERIFY(!p.tray.present);
@@ -356,7 +338,7 @@ void TestMapView::exitAndFrameClose()
 
 void TestMapView::startUpProblemsShownOnce()
 {
-    Program p(false); // no map.gif, swag.ico or swar.ico
+    Rig p(false); // no map.gif, swag.ico or swar.ico
     p.boxes.confirmAtOnce = false;
     QVERIFY(WriteGraph(p.folder(), named({"abc"}), "PINGTIMEOUT=abc\r\n"));
     QVERIFY(WriteFile(QDir(p.folder()).filePath(QStringLiteral("swar.ico")), "not a picture"));

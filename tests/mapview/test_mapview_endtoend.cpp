@@ -1,7 +1,7 @@
 // "Start Monitor" in the Map View with this machine's echo engine: test hosts in network namespaces of
 // the test's own, and the demo configuration's loopback addresses. Needs root; skips without.
-#include "tests/mapview/monitorrig.h"
-#include "tests/probe/netns.h"
+#include "tests/support/netns.h"
+#include "tests/support/programrig.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,12 +30,12 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
 
     const QString answering = QStringLiteral("10.213.3.1");
     const QString silent = QStringLiteral("10.213.2.3");
-    MonitoredMapView p;
+    ProgramRig p(ProgramRig::Engine::Real);
     GraphLocation a{"answering"}, s{"silent"};
     a.siteip = answering.toLatin1();
     s.siteip = silent.toLatin1();
     QVERIFY(WriteGraph(p.folder(), {a, s}));
-    MapView &v = p.start(MonitoredMapView::Engine::Real);
+    MapView &v = p.start();
     p.cfg.settings.PINGTIMEOUT = 300;
     p.cfg.settings.PINGPACKETS = 2;
     p.cfg.settings.PINGINTERVAL = 1;
@@ -65,8 +65,8 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
                      {QStringLiteral("-n"), lab.target(), QStringLiteral("addr"), QStringLiteral("add"),
                       silent + QStringLiteral("/32"), QStringLiteral("dev"), QStringLiteral("lo")}),
              qPrintable(lab.error()));
-    p.c().Timer1->setInterval(1);
-    QVERIFY(p.until([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
+    p.program->clocks().interval->setInterval(1);
+    QVERIFY(QTest::qWaitFor([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
     QCOMPARE(p.colour(1), Green);
     QCOMPARE(p.run.AttentionShown, 0);
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
@@ -81,10 +81,10 @@ void TestMapViewEndToEnd::demoLoopbackLocations()
 {
     if (const auto engine = makeEchoEngine(); !engine->open())
         QSKIP(qPrintable(QStringLiteral("no echo socket here: ") + engine->openFailureHint()));
-    MonitoredMapView p;
+    ProgramRig p(ProgramRig::Engine::Real);
     QVERIFY(QFile::copy(QStringLiteral(QOS_ASSETS_DIR "/demo/graph.txt"),
                         QDir(p.folder()).filePath(QStringLiteral("graph.txt"))));
-    MapView &v = p.start(MonitoredMapView::Engine::Real);
+    MapView &v = p.start();
     QCOMPARE(v.highestMarkerIndex(), 8);
     QCOMPARE(p.colour(6), QColor(Qt::black)); // WAR, loaded disabled
 

@@ -1,6 +1,6 @@
 // The monitor cycle in the Map View: buttons, status line, indicators, attention and sounds, and the
 // window's interval clock, over a scripted prober.
-#include "tests/mapview/monitorrig.h"
+#include "tests/support/programrig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -34,7 +34,7 @@ private Q_SLOTS:
 
 void TestMapViewMonitor::startAndStop()
 {
-    MonitoredMapView p;
+    ProgramRig p;
     QVERIFY(WriteGraph(p.folder(), {location("up", Up), location("down", Down)}));
     p.fake.manual = true;
     p.fake.script[Down] = {StatusTimedOut};
@@ -46,20 +46,20 @@ void TestMapViewMonitor::startAndStop()
 
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
     QVERIFY(p.showsOnly(p.c().Command4));
-    QVERIFY(!p.c().Timer1->isActive());
-    QVERIFY(p.c().Timer2->isActive());
+    QVERIFY(!p.program->clocks().interval->isActive());
+    QVERIFY(p.program->clocks().resume->isActive());
 
-    QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Up);
     QCOMPARE(p.colour(1), QColor(Qt::white));
     p.fake.answerNext();
-    QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     QCOMPARE(p.colour(1), Green);
     QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Down);
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
     for (int attempt = 1; attempt < 4; ++attempt) { // PINGPACKETS 4
         p.fake.answerNext();
-        QVERIFY(p.until([&] { return p.fake.pending.size() == 1; }));
+        QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     }
     p.fake.answerNext();
     QVERIFY(p.cycleEnds());
@@ -67,7 +67,7 @@ void TestMapViewMonitor::startAndStop()
     QCOMPARE(p.colour(2), Red);
     QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
     QVERIFY(p.showsOnly(p.c().Command4));
-    QVERIFY(p.c().Timer1->isActive());
+    QVERIFY(p.program->clocks().interval->isActive());
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
     QVERIFY(p.tray.present);
     QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
@@ -82,17 +82,17 @@ void TestMapViewMonitor::startAndStop()
     QCOMPARE(p.colour(2), QColor(Qt::white));
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
     QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
-    QVERIFY(p.c().Timer1->isActive());
+    QVERIFY(p.program->clocks().interval->isActive());
 }
 
 // Every PINGINTERVAL x 60 ticks of the window's Timer1 after a cycle ended, the next one begins.
 void TestMapViewMonitor::intervalClockStartsNextCycle()
 {
-    MonitoredMapView p;
+    ProgramRig p;
     QVERIFY(WriteGraph(p.folder(), {location("up", Up)}));
     MapView &v = p.start();
     p.cfg.settings.PINGINTERVAL = 1;
-    QSignalSpy ticks(p.c().Timer1, &QTimer::timeout);
+    QSignalSpy ticks(p.program->clocks().interval, &QTimer::timeout);
     QList<qsizetype> startedAt, finishedAt;
     QStringList shown; // Label3 at each change of the status text
     connect(&p.monitor(), &MonitorCycle::statusTextChanged, this, [&](const QString &text) {
@@ -103,8 +103,8 @@ void TestMapViewMonitor::intervalClockStartsNextCycle()
     connect(&p.monitor(), &MonitorCycle::cycleFinished, this, [&] { finishedAt << ticks.size(); });
 
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
-    p.c().Timer1->setInterval(1); // a fast clock: the cycle restarts it with this interval
-    QVERIFY(p.until([&] { return finishedAt.size() == 3; }));
+    p.program->clocks().interval->setInterval(1); // a fast clock: the cycle restarts it with this interval
+    QVERIFY(QTest::qWaitFor([&] { return finishedAt.size() == 3; }));
     v.controls().Command4->click();
 
     QCOMPARE(startedAt.size(), 3);
@@ -120,7 +120,7 @@ void TestMapViewMonitor::intervalClockStartsNextCycle()
 // Placement mode hides both buttons and shows the right one again from Command3's enabled state.
 void TestMapViewMonitor::stopWhilePlacingKeepsButtonsHidden()
 {
-    MonitoredMapView p;
+    ProgramRig p;
     p.start();
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
     QVERIFY(p.cycleEnds());

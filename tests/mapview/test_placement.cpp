@@ -1,7 +1,7 @@
 #include "mapview/addlocationdialog.h"
 #include "mapview/placement.h"
 #include "recordingseams.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

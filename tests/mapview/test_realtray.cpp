@@ -1,7 +1,11 @@
 // The notification-area icon on a real X server: Xvfb with trayer as the tray host. The test starts
 // both itself on a free display and skips with a message where they cannot be started.
+#include "app/program.h"
+#include "mapview/mapview.h"
 #include "platform/qttray.h"
-#include "tests/mapview/mapviewrig.h"
+#include "tests/support/fakeprober.h"
+#include "tests/support/fakes.h"
+#include "tests/support/graphtext.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -105,10 +109,14 @@ void TestRealTray::iconTooltipAndClickRestore()
 
     QTemporaryDir dir;
     QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
-    MapViewRig rig;
     QtTray tray;
-    MapView view(rig.environment(dir.path(), tray));
-    view.startUp();
+    FakeSound sound;
+    FakeMessageBoxes boxes;
+    StartupNotice notice{boxes};
+    FakeProber prober;
+    Program program(dir.path(), DesktopServices{tray, sound, boxes, nullptr, prober, notice});
+    program.startUp();
+    MapView &view = program.mapView();
 
     QVERIFY(tray.icon());
     QCOMPARE(tray.icon()->toolTip(), QStringLiteral("QOR Online Status"));
@@ -136,10 +144,10 @@ void TestRealTray::iconTooltipAndClickRestore()
     QVERIFY(!view.isVisible());
     QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(view.isVisible(), 5000);
-    QCOMPARE(rig.run.MonitorPaused, 0);
+    QCOMPARE(program.run().MonitorPaused, 0);
 
     // The attention picture replaces the icon; the new one carries the attention tooltip.
-    view.alerts().ShowAttention();
+    program.alerts().ShowAttention();
     QVERIFY(tray.icon());
     QCOMPARE(tray.icon()->toolTip(), QStringLiteral("QOR Online Status - ATTENTION"));
     QTRY_VERIFY_WITH_TIMEOUT(tray.icon()->geometry().x() > 0, 10000);

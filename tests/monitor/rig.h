@@ -1,9 +1,9 @@
 #pragma once
 // A monitor cycle wired to fakes: scripted prober, recording alerts and message boxes, clocks that
 // the test ticks by hand.
-#include "fakeprober.h"
+#include "tests/support/fakeprober.h"
 #include "monitor/monitorcycle.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

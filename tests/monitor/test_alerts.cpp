@@ -1,6 +1,6 @@
 // Alerts: the tray icon's lifetime, the attention switch, tooltips, icons and sounds.
 #include "monitor/alerts.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QDir>
 #include <QFile>

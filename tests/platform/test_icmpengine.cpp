@@ -2,7 +2,7 @@
 #include "platform/icmpengine.h"
 #include "platform/icmppacket.h"
 #include "platform/icmpstatus.h"
-#include "tests/probe/netns.h"
+#include "tests/support/netns.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -6,7 +6,7 @@
 //                                     of a 10 ms timer while the look-up ran
 #include "platform/icmpengine.h"
 #include "probe/echoprober.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // resolution, and a real echo to 127.0.0.1.
 #include "platform/icmpstatus.h"
 #include "probe/echoprober.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QPointer>
 #include <QTest>

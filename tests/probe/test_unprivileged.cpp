@@ -1,6 +1,6 @@
 // Probing as an ordinary user, and name look-ups that fail or hang, each in a process of its own
 // (qos_probe_helper) inside a namespace test network.
-#include "tests/probe/netns.h"
+#include "tests/support/netns.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>

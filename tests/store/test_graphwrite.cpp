@@ -1,7 +1,7 @@
 #include "graphfiles.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
-#include "tests/fakes/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,9 +1,6 @@
 #pragma once
-// For the Map View tests and benchmark: graph.txt files in the program's own layout, program folders
-// with the bundled pictures, and the window's environment over recording doubles.
-#include "mapview/mapview.h"
-#include "tests/fakes/fakes.h"
-
+// graph.txt files in the program's own layout and program folders with the bundled pictures, for the
+// window tests and the benchmarks.
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -64,27 +61,5 @@ inline bool CopyAssets(const QString &assetsDir, const QString &folder)
     }
     return true;
 }
-
-// Shared state and doubles of a Map View; the tray is passed in (a fake one or the real one).
-struct MapViewRig {
-    RunState run;
-    Configuration cfg;
-    FakeSound sound;
-    FakeMessageBoxes boxes;
-    int quits = 0;
-
-    MapViewEnvironment environment(const QString &folder, Tray &tray)
-    {
-        MapViewEnvironment env;
-        env.programFolder = folder;
-        env.run = &run;
-        env.config = &cfg;
-        env.tray = &tray;
-        env.sound = &sound;
-        env.messages = &boxes;
-        env.quit = [this] { ++quits; };
-        return env;
-    }
-};
 
 } // namespace qos::test

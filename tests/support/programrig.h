@@ -1,0 +1,98 @@
+#pragma once
+// The program's windows started on recording doubles: a scripted prober (or this machine's echo
+// engine), message boxes, tray, sound and please-wait window, in a program folder of its own with
+// the bundled pictures. Tests that use it link qos_app.
+#include "app/program.h"
+#include "listview/listview.h"
+#include "mapview/mapview.h"
+#include "platform/echoengine.h"
+#include "probe/echoprober.h"
+#include "tests/support/fakeprober.h"
+#include "tests/support/fakes.h"
+#include "tests/support/graphtext.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace qos::test {
+
+inline const QColor Green(0, 255, 0);
+inline const QColor Cyan(0, 255, 255);
+inline const QColor Red(255, 0, 0);
+inline const QColor DarkRed(192, 0, 0);
+
+struct ProgramRig {
+    enum class Engine { Scripted, Real };
+
+    QTemporaryDir dir;
+    FakeTray tray;
+    FakeSound sound;
+    FakeMessageBoxes boxes;
+    FakePleaseWait pleaseWait;
+    StartupNotice notice{boxes};
+    FakeProber fake;
+    std::unique_ptr<EchoProber> echo; // the real engine, when asked for
+    std::unique_ptr<Program> program; // goes before the prober: its cycle and pings call it
+    RunState &run;
+    Configuration &cfg;
+    MapView *view;
+    int quits = 0;
+
+    // The program over a folder of its own (or over programFolder), created but not started.
+    explicit ProgramRig(Engine engine = Engine::Scripted, bool withAssets = true,
+                        const QString &programFolder = {})
+        : echo(engine == Engine::Real ? std::make_unique<EchoProber>(makeEchoEngine(), boxes, notice)
+                                      : nullptr)
+        , program(
+              std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
+                                        DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice}))
+        , run(program->run())
+        , cfg(program->config())
+        , view(&program->mapView())
+    {
+        if (withAssets)
+            CopyAssets(QStringLiteral(QOS_ASSETS_DIR), folder());
+        QObject::connect(program.get(), &Program::quitRequested, program.get(), [this] { ++quits; });
+    }
+    ~ProgramRig() { program.reset(); }
+    Prober &prober() { return echo ? static_cast<Prober &>(*echo) : fake; }
+    QString folder() const { return program->programFolder(); }
+
+    // The start-up sequence; the Map View it shows.
+    MapView &start()
+    {
+        program->startUp();
+        return *view;
+    }
+
+    const MapView::Controls &c() const { return view->controls(); }
+    MonitorCycle &monitor() const { return program->monitor(); }
+    ListView *list() const { return program->listView(); }
+    QColor colour(int k) const { return view->indicator(k)->fillColour(); }
+
+    // Exactly one of "Start Monitor" and "Stop Monitor" is shown, and it is the enabled one.
+    bool showsOnly(const QPushButton *button) const
+    {
+        const QPushButton *other = button == c().Command3 ? c().Command4 : c().Command3;
+        return button->isVisible() && button->isEnabled() && other->isHidden() && !other->isEnabled();
+    }
+    // The captions of the Map View's SELECT SITE items, in menu order.
+    QStringList menuCaptions() const
+    {
+        QStringList captions;
+        for (const QAction *item : LocationItems(c().listview))
+            captions << ListSiteCaption(item);
+        return captions;
+    }
+    // Waits (running the event loop) until the running cycle has ended.
+    bool cycleEnds(int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([this] { return !monitor().running(); }, timeoutMs);
+    }
+};
+
+} // namespace qos::test
