@@ -79,6 +79,14 @@ void TestQtPlatform::twips_data()
     QTest::newRow("96 dpi") << 96.0 << QRectF(6840, 7440, 1335, 375) << QRect(456, 496, 89, 25);
     QTest::newRow("halves to even") << 96.0 << QRectF(22.5, 37.5, 7.5, 52.5) << QRect(2, 2, 0, 4);
     QTest::newRow("120 dpi") << 120.0 << QRectF(9585, 8145, 0, 0) << QRect(799, 679, 0, 0);
+    QTest::newRow("huge clamps") << 96.0 << QRectF(1e12, 1e12, 1e12, 1335)
+                                 << QRect(MaxPixels, MaxPixels, MaxPixels, 89);
+    QTest::newRow("huge negative clamps")
+        << 96.0 << QRectF(-1e12, -3e300, 1335, -1e12) << QRect(-MaxPixels, -MaxPixels, 89, -MaxPixels);
+    QTest::newRow("just inside the clamp")
+        << 96.0 << QRectF(15.0 * MaxPixels, -15.0 * MaxPixels, 0, 0) << QRect(MaxPixels, -MaxPixels, 0, 0);
+    QTest::newRow("not a number") << 96.0 << QRectF(qQNaN(), qInf(), -qInf(), 375)
+                                  << QRect(0, MaxPixels, -MaxPixels, 25);
 }
 
 void TestQtPlatform::twips()
@@ -89,7 +97,7 @@ void TestQtPlatform::twips()
     const TwipsScale scale = TwipsScale::fromDpi(dpi, dpi);
     QCOMPARE(scale.toPixels(twips), pixels);
     QCOMPARE(scale.toTwips(QPointF(pixels.topLeft())),
-             QPointF(pixels.x() * 1440 / dpi, pixels.y() * 1440 / dpi));
+             QPointF(pixels.x() * 1440.0 / dpi, pixels.y() * 1440.0 / dpi));
     QCOMPARE(TwipsScale::forWidget(nullptr).perPixelY(), 15.0); // the offscreen screen: 96 DPI
 }
 
