@@ -241,4 +241,12 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps 
     return result;
 }
 
+QString StartupWarningsText(const QStringList &warnings)
+{
+    QString text = warnings.mid(0, MaxShownWarnings).join(QLatin1Char('\n'));
+    if (warnings.size() > MaxShownWarnings)
+        text += QStringLiteral("\n... and %1 more").arg(warnings.size() - MaxShownWarnings);
+    return text;
+}
+
 } // namespace qos

@@ -251,6 +251,33 @@ private Q_SLOTS:
                 QStringLiteral("graph.txt, line 6: \"SITETOP=%1\": %2; SITETOP stays 6.").arg(shown, why)}));
     }
 
+    void startupWarningsText_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("lines");    // lines of the text
+        QTest::addColumn<QString>("last"); // its last line
+        QTest::newRow("none") << 0 << 1 << QString();
+        QTest::newRow("one") << 1 << 1 << QStringLiteral("w1");
+        QTest::newRow("twenty") << 20 << 20 << QStringLiteral("w20");
+        QTest::newRow("twenty-one") << 21 << 21 << QStringLiteral("... and 1 more");
+        QTest::newRow("a hundred") << 100 << 21 << QStringLiteral("... and 80 more");
+    }
+    void startupWarningsText()
+    {
+        QFETCH(int, count);
+        QFETCH(int, lines);
+        QFETCH(QString, last);
+        QStringList warnings;
+        for (int k = 1; k <= count; ++k)
+            warnings << QStringLiteral("w%1").arg(k);
+        const QStringList got = StartupWarningsText(warnings).split(QLatin1Char('\n'));
+        QCOMPARE(got.size(), lines);
+        QCOMPARE(got.last(), last);
+        // The warnings shown are the first ones, in order.
+        const int shown = qMin(count, MaxShownWarnings);
+        QCOMPARE(got.mid(0, shown), warnings.mid(0, shown));
+    }
+
     void atMostMaxLocations()
     {
         QByteArray file;
