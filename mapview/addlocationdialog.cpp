@@ -102,10 +102,15 @@ void AddLocationDialog::showEmptied()
 
 void AddLocationDialog::submit()
 {
+    if (m_messagePending)
+        return; // the operator has not confirmed the last message yet
+    const QString typedName = m_name->text();
     const SubmitOutcome out =
-        qos::SubmitLocation(m_cfg, m_run, m_name->text(), m_addresses->toPlainText(), m_seams);
-    if (m_name->text() != out.name)
-        m_name->setText(out.name);
+        qos::SubmitLocation(m_cfg, m_run, typedName, m_addresses->toPlainText(), m_seams);
+    // A used name stays in the box, cleaned as it was checked, until its message is confirmed.
+    const QString name = out.kind == SubmitOutcome::Kind::NameInUse ? CleanName(typedName) : out.name;
+    if (m_name->text() != name)
+        m_name->setText(name);
     if (m_addresses->toPlainText() != out.addresses)
         m_addresses->setPlainText(out.addresses);
 
@@ -114,22 +119,34 @@ void AddLocationDialog::submit()
         Q_EMIT locationAdded(out.index);
         accept();
         return;
-    case SubmitOutcome::Kind::NameInUse: {
-        m_name->setFocus();
-        QPointer<QLineEdit> name = m_name;
-        m_boxes.show(out.message(), MessageBoxes::Icon::None, [name] {
-            if (name)
-                name->setFocus();
+    case SubmitOutcome::Kind::NameInUse:
+        showMessage(out.message(), MessageBoxes::Icon::None, [this] {
+            m_name->setFocus();
+            m_name->clear();
         });
         return;
-    }
     case SubmitOutcome::Kind::TableFull:
-        m_boxes.show(out.message(), MessageBoxes::Icon::Exclamation);
+        showMessage(out.message(), MessageBoxes::Icon::Exclamation, {});
         return;
     case SubmitOutcome::Kind::StoreFailed:
-        m_boxes.show(out.message(), MessageBoxes::Icon::Critical);
+        showMessage(out.message(), MessageBoxes::Icon::Critical, {});
         return;
     }
+}
+
+void AddLocationDialog::showMessage(const QString &text, MessageBoxes::Icon icon,
+                                    std::function<void()> confirmed)
+{
+    m_messagePending = true;
+    // The dialog may have been closed from outside (the tray) while the box was up.
+    QPointer<AddLocationDialog> self = this;
+    m_boxes.show(text, icon, [self, confirmed = std::move(confirmed)] {
+        if (!self)
+            return;
+        self->m_messagePending = false;
+        if (confirmed)
+            confirmed();
+    });
 }
 
 void AddLocationDialog::emitClosedOnce()

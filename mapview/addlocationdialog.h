@@ -5,15 +5,15 @@
 // Control objectNames: addressBox (multi-line, vertical scroll bar), nameBox (at most 3 characters),
 // addressLabel, nameLabel, hintLabel1..hintLabel5 (the static hint), submitButton, cancelButton.
 #include "mapview/addlocation.h"
+#include "platform/messagebox.h"
 
 #include <QDialog>
+#include <functional>
 
 class QLineEdit;
 class QPlainTextEdit;
 
 namespace qos {
-
-class MessageBoxes;
 
 class AddLocationDialog : public QDialog {
     Q_OBJECT
@@ -37,6 +37,8 @@ Q_SIGNALS:
 
 private:
     void emitClosedOnce();
+    // Shows a message; Submit does nothing until the operator has confirmed it, then confirmed runs.
+    void showMessage(const QString &text, MessageBoxes::Icon icon, std::function<void()> confirmed);
 
     Configuration &m_cfg;
     const RunState &m_run;
@@ -45,6 +47,7 @@ private:
     QPlainTextEdit *m_addresses;
     QLineEdit *m_name;
     bool m_closedSent = false;
+    bool m_messagePending = false;
 };
 
 } // namespace qos

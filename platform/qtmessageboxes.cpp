@@ -12,6 +12,9 @@ QMessageBox *makeBox(const QString &title, const QString &text, QMessageBox::Ico
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_QuitOnClose, false);
     box->setTextFormat(Qt::PlainText);
+    // The box blocks input to every window of the program until it is answered. open() would force
+    // window modality, which with no parent blocks nothing, so the box is shown application-modal.
+    box->setWindowModality(Qt::ApplicationModal);
     return box;
 }
 
@@ -43,17 +46,19 @@ void QtMessageBoxes::show(const QString &text, Icon icon, std::function<void()> 
         if (done)
             done();
     });
-    box->open();
+    box->show();
 }
 
 void QtMessageBoxes::ask(const QString &text, std::function<void(bool yes)> done)
 {
     QMessageBox *box = makeBox(m_title, text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    // Escape and the window's close button answer No.
+    box->setEscapeButton(QMessageBox::No);
     QObject::connect(box, &QMessageBox::finished, box, [box, done = std::move(done)](int) {
         if (done)
             done(box->clickedButton() == box->button(QMessageBox::Yes));
     });
-    box->open();
+    box->show();
 }
 
 } // namespace qos

@@ -3,8 +3,9 @@
 
 namespace qos {
 
-// Message boxes as QMessageBox opened with open(): the call returns at once, the answer arrives
-// from the event loop. The boxes carry the program's name as their title, and closing one never
+// Message boxes as application-modal QMessageBox shown without a nested event loop: the call returns
+// at once, every window of the program ignores input until the box is answered, and the answer
+// arrives from the event loop. The boxes carry the program's name as their title, and closing one never
 // ends the program (the Map View may be hidden in the background at that moment).
 class QtMessageBoxes : public MessageBoxes {
 public:

@@ -3,10 +3,20 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace qos {
+
+namespace {
+
+int ToPixels(double twips, double perPixel)
+{
+    return std::clamp(RoundHalfEven(twips / perPixel), -MaxPixels, MaxPixels);
+}
+
+} // namespace
 
 int RoundHalfEven(double value)
 {
@@ -39,6 +49,16 @@ TwipsScale TwipsScale::forWidget(const QWidget *widget)
     if (!screen)
         return {};
     return fromDpi(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+}
+
+int TwipsScale::toPixelsX(double twips) const
+{
+    return ToPixels(twips, m_x);
+}
+
+int TwipsScale::toPixelsY(double twips) const
+{
+    return ToPixels(twips, m_y);
 }
 
 QRect TwipsScale::toPixels(const QRectF &twips) const

@@ -17,6 +17,10 @@ inline constexpr double TwipsPerInch = 1440.0;
 // int's range give its nearest end, NaN gives 0.
 int RoundHalfEven(double value);
 
+// The largest pixel coordinate or size a conversion gives (Qt's largest widget size): any geometry
+// built from converted values, such as left + width, stays far inside int.
+inline constexpr int MaxPixels = 16777215;
+
 class TwipsScale {
 public:
     TwipsScale() = default; // 15 twips per pixel on both axes (96 DPI)
@@ -29,8 +33,9 @@ public:
     double perPixelX() const { return m_x; }
     double perPixelY() const { return m_y; }
 
-    int toPixelsX(double twips) const { return RoundHalfEven(twips / m_x); }
-    int toPixelsY(double twips) const { return RoundHalfEven(twips / m_y); }
+    // Whole pixels, at most MaxPixels from 0 either way (NaN gives 0).
+    int toPixelsX(double twips) const;
+    int toPixelsY(double twips) const;
     QPoint toPixels(const QPointF &twips) const { return {toPixelsX(twips.x()), toPixelsY(twips.y())}; }
     // Left, top, width and height are converted one by one, as a layout table gives them.
     QRect toPixels(const QRectF &twips) const;

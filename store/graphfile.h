@@ -51,6 +51,11 @@ struct LoadResult {
 // ops: the file primitives to use; null means the system's.
 LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps *ops = nullptr);
 
+// The start-up warnings as the text of one message box of bounded height: the first
+// MaxShownWarnings, one a line, and when there are more a last line "... and N more".
+inline constexpr int MaxShownWarnings = 20;
+QString StartupWarningsText(const QStringList &warnings);
+
 // A line rule sees each line without its line end and returns the line to write, or nothing to drop it.
 using LineRule = std::function<std::optional<QByteArray>(const QByteArray &line)>;
 

@@ -13,11 +13,18 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace qos {
 
 namespace {
 
 constexpr qsizetype ShownLineLength = 80;
+
+// Largest distance in twips of a position from the window's origin that is loaded. Far beyond the
+// client area (9585 x 8145 twips), yet small enough that every pixel geometry computed from it
+// stays well inside int.
+constexpr float MaxPositionTwips = 1e6f;
 
 QString KeyName(Key key)
 {
@@ -108,12 +115,19 @@ private:
 
     void readPosition(Key key, QByteArrayView value, float &pending)
     {
-        if (const auto number = ToPosition(value)) {
+        const auto number = ToPosition(value);
+        if (number && std::abs(*number) <= MaxPositionTwips) {
             pending = *number;
             return;
         }
-        warnValue(QStringLiteral("not a number; %1 stays %2.")
-                      .arg(KeyName(key), QString::fromLatin1(PositionText(pending))));
+        const QString kept = QString::fromLatin1(PositionText(pending));
+        if (!number) {
+            warnValue(QStringLiteral("not a number; %1 stays %2.").arg(KeyName(key), kept));
+            return;
+        }
+        const QString bound = QString::fromLatin1(PositionText(MaxPositionTwips));
+        warnValue(QStringLiteral("outside the window's reach (-%1 to %1); %2 stays %3.")
+                      .arg(bound, KeyName(key), kept));
     }
 
     void addLocation()
@@ -225,6 +239,14 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps 
     result.fileExisted = true;
     ReadFile(path, cfg, result, files);
     return result;
+}
+
+QString StartupWarningsText(const QStringList &warnings)
+{
+    QString text = warnings.mid(0, MaxShownWarnings).join(QLatin1Char('\n'));
+    if (warnings.size() > MaxShownWarnings)
+        text += QStringLiteral("\n... and %1 more").arg(warnings.size() - MaxShownWarnings);
+    return text;
 }
 
 } // namespace qos

@@ -119,6 +119,78 @@ private Q_SLOTS:
         QCOMPARE(f.boxes.shown.size(), 1);
     }
 
+    void usedNameMessageComesFirst_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown"); // the name box while the message is up
+        QTest::addColumn<QString>("again"); // how Submit is tried again meanwhile
+        QTest::newRow("Submit clicked again")
+            << QStringLiteral("abc") << QStringLiteral("abc") << QStringLiteral("click");
+        QTest::newRow("Return in the name box")
+            << QStringLiteral("abc") << QStringLiteral("abc") << QStringLiteral("return");
+        QTest::newRow("leading spaces, called again")
+            << QStringLiteral(" ab") << QStringLiteral("ab") << QStringLiteral("call");
+    }
+    void usedNameMessageComesFirst()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, again);
+        Fixture f;
+        f.cfg = ConfigWithSites({QStringLiteral("abc"), QStringLiteral("ab")});
+        f.boxes.confirmAtOnce = false;
+        QSignalSpy added(f.dialog.data(), &AddLocationDialog::locationAdded);
+        const QString addresses = QStringLiteral(" 10.0.0.1 ,, host1");
+        f.type(addresses, typed);
+        f.submit();
+        QCOMPARE(f.boxes.shown.size(), 1);
+        // The message is up: the name box still holds the name checked, the focus has not moved.
+        QCOMPARE(f.nameBox()->text(), shown);
+        QVERIFY(f.dialog->focusWidget() != f.nameBox());
+
+        // Submit does nothing while the message waits for its OK, even with a name not in use.
+        f.nameBox()->setText(QStringLiteral("new"));
+        if (again == QLatin1String("click")) {
+            f.submit();
+        } else if (again == QLatin1String("return")) {
+            f.nameBox()->setFocus();
+            QTest::keyClick(f.nameBox(), Qt::Key_Return);
+        } else {
+            f.dialog->submit();
+        }
+        QCOMPARE(f.boxes.shown.size(), 1);
+        QCOMPARE(added.count(), 0);
+        QCOMPARE(f.cfg.table.LocationCount(), 2);
+        QVERIFY(f.seams.calls.isEmpty());
+        QVERIFY(f.dialog->isVisible());
+
+        // Only its OK empties the name box and puts the focus there; the addresses stay as typed.
+        f.boxes.confirmAll();
+        QCOMPARE(f.nameBox()->text(), QString());
+        QCOMPARE(f.dialog->focusWidget(), f.nameBox());
+        QCOMPARE(f.addressBox()->toPlainText(), addresses);
+
+        // Then Submit works again.
+        f.nameBox()->setText(QStringLiteral("new"));
+        f.submit();
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(f.cfg.table.LocationCount(), 3);
+        QCOMPARE(f.boxes.shown.size(), 1);
+    }
+
+    void messageConfirmedAfterTheDialogIsGone()
+    {
+        Fixture f;
+        f.boxes.confirmAtOnce = false;
+        f.type(QStringLiteral("h"), QStringLiteral("abc"));
+        f.submit();
+        QVERIFY(f.dialog->close()); // closed from outside (the tray) while the message is up
+        Fixture::flushDeletes();
+        QVERIFY(f.dialog.isNull());
+        f.boxes.confirmAll(); // must not touch the deleted dialog
+        QCOMPARE(f.boxes.shown.size(), 1);
+    }
+
     void closesOnEveryPath_data()
     {
         QTest::addColumn<QString>("how");

@@ -6,14 +6,54 @@
 #include "platform/twips.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace qos;
+
+namespace {
+
+// A click delivered the way the window system delivers it: to the button's top-level window, so
+// that the application's modality check sees it (QTest::mouseClick on the widget would bypass it).
+void ClickThroughWindow(QAbstractButton *button)
+{
+    QWidget *top = button->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, button->mapTo(top, button->rect().center()));
+}
+
+// Two windows of the program, a main window and a modeless dialog, each with a button that counts
+// its clicks.
+struct ProgramWindows {
+    QMainWindow main;
+    QDialog other;
+    QPushButton *finished = new QPushButton(QStringLiteral("Finished"), &main);
+    QPushButton *submit = new QPushButton(QStringLiteral("Submit"), &other);
+    int clicks = 0;
+
+    ProgramWindows()
+    {
+        main.setCentralWidget(finished);
+        other.resize(200, 100);
+        QObject::connect(finished, &QPushButton::clicked, &main, [this] { ++clicks; });
+        QObject::connect(submit, &QPushButton::clicked, &other, [this] { ++clicks; });
+        main.show();
+        other.show();
+    }
+    void clickBoth()
+    {
+        ClickThroughWindow(finished);
+        ClickThroughWindow(submit);
+    }
+};
+
+} // namespace
 
 class TestQtPlatform : public QObject {
     Q_OBJECT
@@ -26,6 +66,8 @@ private Q_SLOTS:
     void wavCheck_data();
     void wavCheck();
     void messageBoxReturnsAtOnce();
+    void messageBoxBlocksEveryWindow_data();
+    void messageBoxBlocksEveryWindow();
     void pleaseWaitNests();
 };
 
@@ -37,6 +79,14 @@ void TestQtPlatform::twips_data()
     QTest::newRow("96 dpi") << 96.0 << QRectF(6840, 7440, 1335, 375) << QRect(456, 496, 89, 25);
     QTest::newRow("halves to even") << 96.0 << QRectF(22.5, 37.5, 7.5, 52.5) << QRect(2, 2, 0, 4);
     QTest::newRow("120 dpi") << 120.0 << QRectF(9585, 8145, 0, 0) << QRect(799, 679, 0, 0);
+    QTest::newRow("huge clamps") << 96.0 << QRectF(1e12, 1e12, 1e12, 1335)
+                                 << QRect(MaxPixels, MaxPixels, MaxPixels, 89);
+    QTest::newRow("huge negative clamps")
+        << 96.0 << QRectF(-1e12, -3e300, 1335, -1e12) << QRect(-MaxPixels, -MaxPixels, 89, -MaxPixels);
+    QTest::newRow("just inside the clamp")
+        << 96.0 << QRectF(15.0 * MaxPixels, -15.0 * MaxPixels, 0, 0) << QRect(MaxPixels, -MaxPixels, 0, 0);
+    QTest::newRow("not a number") << 96.0 << QRectF(qQNaN(), qInf(), -qInf(), 375)
+                                  << QRect(0, MaxPixels, -MaxPixels, 25);
 }
 
 void TestQtPlatform::twips()
@@ -47,7 +97,7 @@ void TestQtPlatform::twips()
     const TwipsScale scale = TwipsScale::fromDpi(dpi, dpi);
     QCOMPARE(scale.toPixels(twips), pixels);
     QCOMPARE(scale.toTwips(QPointF(pixels.topLeft())),
-             QPointF(pixels.x() * 1440 / dpi, pixels.y() * 1440 / dpi));
+             QPointF(pixels.x() * 1440.0 / dpi, pixels.y() * 1440.0 / dpi));
     QCOMPARE(TwipsScale::forWidget(nullptr).perPixelY(), 15.0); // the offscreen screen: 96 DPI
 }
 
@@ -136,6 +186,66 @@ void TestQtPlatform::messageBoxReturnsAtOnce()
     question->button(QMessageBox::Yes)->click();
     QCOMPARE(done, 2);
     QVERIFY(answer);
+}
+
+void TestQtPlatform::messageBoxBlocksEveryWindow_data()
+{
+    QTest::addColumn<bool>("question");
+    QTest::addColumn<QString>("answer"); // "Ok", "Yes", "No" (the button clicked), "escape" or "close"
+    QTest::addColumn<QList<int>>("answers");
+    QTest::newRow("OK box, OK") << false << QStringLiteral("Ok") << QList<int>{1};
+    QTest::newRow("OK box, Escape") << false << QStringLiteral("escape") << QList<int>{1};
+    QTest::newRow("question, Yes") << true << QStringLiteral("Yes") << QList<int>{1};
+    QTest::newRow("question, No") << true << QStringLiteral("No") << QList<int>{0};
+    QTest::newRow("question, Escape") << true << QStringLiteral("escape") << QList<int>{0};
+    QTest::newRow("question, closed") << true << QStringLiteral("close") << QList<int>{0};
+}
+
+void TestQtPlatform::messageBoxBlocksEveryWindow()
+{
+    QFETCH(bool, question);
+    QFETCH(QString, answer);
+    QFETCH(QList<int>, answers);
+    ProgramWindows windows;
+    QVERIFY(QTest::qWaitForWindowExposed(&windows.main));
+    QVERIFY(QTest::qWaitForWindowExposed(&windows.other));
+    windows.clickBoth();
+    QCOMPARE(windows.clicks, 2); // the clicks reach the buttons while no box is up
+
+    QtMessageBoxes boxes;
+    QList<int> got;
+    if (question)
+        boxes.ask(QStringLiteral("Delete?"), [&](bool yes) { got << int(yes); });
+    else
+        boxes.show(QStringLiteral("Right Click Point To Apply Location"), MessageBoxes::Icon::Information,
+                   [&] { got << 1; });
+    QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    QVERIFY(box);
+    QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(box->windowTitle(), QStringLiteral("QOR Online Status"));
+    QVERIFY(QTest::qWaitForWindowExposed(box.data()));
+    windows.clickBoth();
+    QCOMPARE(windows.clicks, 2); // swallowed while the box is up
+    QVERIFY(got.isEmpty());
+
+    if (answer == QLatin1String("escape")) {
+        QTest::keyClick(box.data(), Qt::Key_Escape);
+    } else if (answer == QLatin1String("close")) {
+        box->close();
+    } else {
+        const QMessageBox::StandardButton which = answer == QLatin1String("Yes")  ? QMessageBox::Yes
+                                                  : answer == QLatin1String("No") ? QMessageBox::No
+                                                                                  : QMessageBox::Ok;
+        QAbstractButton *button = box->button(which);
+        QVERIFY(button);
+        ClickThroughWindow(button); // the box itself takes input
+    }
+    QTRY_COMPARE(got, answers); // answered once, with the answer given
+    QVERIFY(!QApplication::activeModalWidget());
+    QTRY_VERIFY(box.isNull()); // deleted once answered
+    windows.clickBoth();
+    QCOMPARE(windows.clicks, 4);
+    QCOMPARE(got, answers);
 }
 
 void TestQtPlatform::pleaseWaitNests()

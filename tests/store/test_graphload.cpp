@@ -205,6 +205,79 @@ private Q_SLOTS:
         QCOMPARE(got, locations);
     }
 
+    void farPositionsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<QString>("why"); // what the warnings say
+        const QString far = QStringLiteral("outside the window's reach (-1000000 to 1000000)");
+        const QString nan = QStringLiteral("not a number");
+        QTest::newRow("1e12") << QByteArray("1e12") << false << far;
+        QTest::newRow("-1e12") << QByteArray("-1e12") << false << far;
+        QTest::newRow("just beyond") << QByteArray("1000001") << false << far;
+        QTest::newRow("nan") << QByteArray("nan") << false << nan;
+        QTest::newRow("inf") << QByteArray("inf") << false << nan;
+        QTest::newRow("-inf") << QByteArray("-inf") << false << nan;
+        QTest::newRow("normal") << QByteArray("1475") << true << QString();
+        QTest::newRow("the bound") << QByteArray("1000000") << true << QString();
+        QTest::newRow("minus the bound") << QByteArray("-1000000") << true << QString();
+    }
+    void farPositionsRefused()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(bool, kept);
+        QFETCH(QString, why);
+        const QByteArray file = "SITEID=a\r\nSITELEFT=5\r\nSITETOP=6\r\nSITEID=b\r\nSITELEFT=" + value +
+                                "\r\nSITETOP=" + value + "\r\n";
+        QTemporaryDir dir;
+        QVERIFY(WriteBytes(GraphFilePath(dir.path()), file));
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(cfg.table.LocationCount(), 2);
+        QCOMPARE(Describe(cfg.table[1]), QStringLiteral("a||||5|6|W"));
+        const QString shown = QString::fromLatin1(value);
+        QCOMPARE(Describe(cfg.table[2]),
+                 kept ? QStringLiteral("b||||%1|%1|W").arg(shown) : QStringLiteral("b||||5|6|W"));
+        QCOMPARE(ReadBytes(GraphFilePath(dir.path())), file); // the file keeps its values
+        if (kept) {
+            QVERIFY(r.warnings.isEmpty());
+            return;
+        }
+        QCOMPARE(
+            r.warnings,
+            (QStringList{
+                QStringLiteral("graph.txt, line 5: \"SITELEFT=%1\": %2; SITELEFT stays 5.").arg(shown, why),
+                QStringLiteral("graph.txt, line 6: \"SITETOP=%1\": %2; SITETOP stays 6.").arg(shown, why)}));
+    }
+
+    void startupWarningsText_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("lines");    // lines of the text
+        QTest::addColumn<QString>("last"); // its last line
+        QTest::newRow("none") << 0 << 1 << QString();
+        QTest::newRow("one") << 1 << 1 << QStringLiteral("w1");
+        QTest::newRow("twenty") << 20 << 20 << QStringLiteral("w20");
+        QTest::newRow("twenty-one") << 21 << 21 << QStringLiteral("... and 1 more");
+        QTest::newRow("a hundred") << 100 << 21 << QStringLiteral("... and 80 more");
+    }
+    void startupWarningsText()
+    {
+        QFETCH(int, count);
+        QFETCH(int, lines);
+        QFETCH(QString, last);
+        QStringList warnings;
+        for (int k = 1; k <= count; ++k)
+            warnings << QStringLiteral("w%1").arg(k);
+        const QStringList got = StartupWarningsText(warnings).split(QLatin1Char('\n'));
+        QCOMPARE(got.size(), lines);
+        QCOMPARE(got.last(), last);
+        // The warnings shown are the first ones, in order.
+        const int shown = qMin(count, MaxShownWarnings);
+        QCOMPARE(got.mid(0, shown), warnings.mid(0, shown));
+    }
+
     void atMostMaxLocations()
     {
         QByteArray file;
