@@ -7,13 +7,6 @@
 #include <QPushButton>
 
 namespace qos {
-namespace {
-
-// Warnings beyond this many are counted, not listed, so the box stays on the screen.
-constexpr int kWarningsShown = 20;
-
-} // namespace
-
 Program::Program(QString programFolder, const DesktopServices &services, QObject *parent)
     : QObject(parent)
     , m_folder(std::move(programFolder))
@@ -100,10 +93,7 @@ void Program::showStartupProblems(const LoadResult &load, QStringList unreadable
         icons << MessageBoxes::Icon::Critical;
     }
     if (!load.warnings.isEmpty()) {
-        QStringList shown = load.warnings.mid(0, kWarningsShown);
-        if (load.warnings.size() > kWarningsShown)
-            shown << QStringLiteral("... and %1 more").arg(load.warnings.size() - kWarningsShown);
-        texts << shown.join(QLatin1Char('\n'));
+        texts << StartupWarningsText(load.warnings);
         icons << MessageBoxes::Icon::Exclamation;
     }
     if (!unreadable.isEmpty()) {
