@@ -1,6 +1,7 @@
 // QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
 #include "mapview/mapview.h"
 #include "monitor/runstate.h"
+#include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
@@ -13,6 +14,8 @@
 
 int main(int argc, char **argv)
 {
+    // First, while nothing of the user's choosing (plugins) is loaded: then no capability is left.
+    auto icmp = qos::OpenIcmpSocketEarly();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QOR Online Status"));
     QApplication::setApplicationDisplayName(QStringLiteral("QOR Online Status"));
@@ -23,7 +26,7 @@ int main(int argc, char **argv)
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
     qos::StartupNotice notice(messages);
-    qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
+    qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
     qos::QtPleaseWait pleaseWait;
 
     qos::MapViewEnvironment env;
