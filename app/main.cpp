@@ -1,5 +1,6 @@
 // QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
 #include "app/program.h"
+#include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char **argv)
 {
+    // First, while nothing of the user's choosing (plugins) is loaded: then no capability is left.
+    auto icmp = qos::OpenIcmpSocketEarly();
     QApplication app(argc, argv);
     // No display name: each window's caption is exactly its own text.
     QApplication::setApplicationName(QStringLiteral("QOR Online Status"));
@@ -20,7 +23,7 @@ int main(int argc, char **argv)
     qos::QtMessageBoxes messages;
     qos::QtPleaseWait pleaseWait;
     qos::StartupNotice notice(messages);
-    qos::EchoProber prober(qos::makeEchoEngine(), messages, notice);
+    qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
 
     qos::Program program(QCoreApplication::applicationDirPath(),
                          qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});

@@ -19,6 +19,8 @@
 
 namespace qos {
 
+class IcmpSocket;
+
 class EchoEngine {
 public:
     struct Outcome {
@@ -43,7 +45,11 @@ public:
     virtual void send(quint32 address, int timeoutMs, QObject *context, Done done) = 0;
 };
 
-// The echo facility of this platform.
+// The echo facility of this platform, opening its socket itself when first opened.
 std::unique_ptr<EchoEngine> makeEchoEngine();
+// The echo facility on a socket opened early (OpenIcmpSocketEarly), kept for the engine's life:
+// open() and close() take it up and park it. Where none could be opened, open() fails with the
+// hint those early attempts call for.
+std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSocket socket);
 
 } // namespace qos

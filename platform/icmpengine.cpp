@@ -4,7 +4,6 @@
 #include "platform/icmpstatus.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <limits>
 #include <linux/errqueue.h>
-#include <linux/icmp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,8 +30,8 @@ constexpr int kReceiveBatch = 64;
 constexpr int kReceiveCalls = 16;
 // Room for one packet: enough for any ICMP error (RFC 1812 quotes at most 576 bytes in all).
 constexpr std::size_t kPacketRoom = 1024;
-// Room for many replies arriving at once (the kernel caps what it grants).
-constexpr int kReceiveBuffer = 1 << 20;
+// Packets at most thrown away when a parked socket is taken up again (a flood cannot hold it up).
+constexpr int kDiscardLimit = 4096;
 
 qint64 nowNs()
 {
@@ -45,41 +43,6 @@ qint64 nowNs()
 bool isPermissionError(int error)
 {
     return error == EACCES || error == EPERM;
-}
-
-void enlargeReceiveBuffer(int fd)
-{
-    const int size = kReceiveBuffer;
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-}
-
-// Sets a datagram ICMP socket up; its identifier, or -1 (errno tells why).
-int prepareDatagram(int fd)
-{
-    // ICMP errors about our echoes arrive on the error queue only with IP_RECVERR. Binding to port
-    // 0 makes the kernel choose the identifier now, so that getsockname can tell it.
-    const int on = 1;
-    sockaddr_in self{};
-    self.sin_family = AF_INET;
-    socklen_t length = sizeof self;
-    if (::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0)
-        return -1;
-    return ntohs(self.sin_port);
-}
-
-// Sets a raw ICMP socket up; the identifier chosen for it.
-int prepareRaw(int fd)
-{
-    // A raw socket sees every ICMP packet of the host: let the kernel pass only the types that can
-    // end an echo.
-    icmp_filter filter{};
-    filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
-                    (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
-    ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
-    return quint16(QRandomGenerator::global()->generate());
 }
 
 // Points a message header at one address and one buffer.
@@ -117,6 +80,19 @@ IcmpSocketEngine::IcmpSocketEngine(QObject *parent)
     connect(&m_flushTimer, &QTimer::timeout, this, &IcmpSocketEngine::flush);
 }
 
+IcmpSocketEngine::IcmpSocketEngine(IcmpSocket socket, QObject *parent)
+    : IcmpSocketEngine(parent)
+{
+    m_datagramError = socket.datagramError();
+    m_rawError = socket.rawError();
+    m_socket = std::move(socket);
+    m_adopted = true;
+    if (m_socket.isOpen()) {
+        m_active = true;
+        watch();
+    }
+}
+
 IcmpSocketEngine::~IcmpSocketEngine()
 {
     close();
@@ -126,49 +102,73 @@ bool IcmpSocketEngine::open()
 {
     if (isOpen())
         return true;
-    return openSocket(SocketKind::Datagram) || openSocket(SocketKind::Raw);
+    if (m_socket.isOpen())
+        return resume();
+    return openSocket(SocketKind::Datagram) || (!m_adopted && openSocket(SocketKind::Raw));
 }
 
 bool IcmpSocketEngine::open(SocketKind kind)
 {
     if (isOpen())
-        return m_kind == kind;
+        return socketKind() == kind;
+    if (m_socket.isOpen())
+        return m_socket.kind() == kind && resume();
+    if (kind == SocketKind::Raw && m_adopted)
+        return false;
     return kind != SocketKind::None && openSocket(kind);
 }
 
 bool IcmpSocketEngine::openSocket(SocketKind kind)
 {
-    const bool datagram = kind == SocketKind::Datagram;
-    int &error = datagram ? m_datagramError : m_rawError;
-    const int fd =
-        ::socket(AF_INET, (datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int identifier = fd < 0 ? -1 : datagram ? prepareDatagram(fd) : prepareRaw(fd);
-    if (identifier < 0) {
-        error = errno;
-        if (fd >= 0)
-            ::close(fd);
+    IcmpSocket socket = IcmpSocket::open(kind);
+    if (kind == SocketKind::Datagram)
+        m_datagramError = socket.datagramError();
+    else
+        m_rawError = socket.rawError();
+    if (!socket.isOpen())
         return false;
-    }
-    error = 0;
-    m_fd = fd;
-    m_kind = kind;
-    m_identifier = quint16(identifier);
+    m_socket = std::move(socket);
+    m_active = true;
     watch();
     return true;
 }
 
+// Takes a parked socket up again. What arrived while it was parked answers echoes that have ended:
+// left in place it could pass for replies to new echoes that reuse their sequence numbers.
+bool IcmpSocketEngine::resume()
+{
+    discardQueued();
+    m_active = true;
+    watch();
+    return true;
+}
+
+void IcmpSocketEngine::discardQueued()
+{
+    quint8 packet[kPacketRoom];
+    const int fd = m_socket.fd();
+    int discarded = 0;
+    while (discarded < kDiscardLimit && ::recv(fd, packet, sizeof packet, MSG_DONTWAIT) >= 0)
+        ++discarded;
+    if (m_socket.kind() != SocketKind::Datagram)
+        return;
+    while (discarded < 2 * kDiscardLimit &&
+           ::recv(fd, packet, sizeof packet, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0)
+        ++discarded;
+}
+
 void IcmpSocketEngine::watch()
 {
-    enlargeReceiveBuffer(m_fd);
-    m_readNotifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    const int fd = m_socket.fd();
+    m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::drain);
-    if (m_kind == SocketKind::Datagram) {
+    if (m_socket.kind() == SocketKind::Datagram) {
         // A pending error-queue entry shows as POLLERR. Qt's dispatchers report that to read
         // notifiers too; the exception notifier covers it where they don't.
-        m_errorNotifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Exception);
+        m_errorNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Exception);
         connect(m_errorNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::drain);
     }
-    m_writeNotifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
+    m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::flush);
 }
@@ -197,9 +197,9 @@ bool IcmpSocketEngine::close()
     m_readNotifier.reset();
     m_errorNotifier.reset();
     m_writeNotifier.reset();
-    const bool closed = ::close(m_fd) == 0;
-    m_fd = -1;
-    m_kind = SocketKind::None;
+    // A handed-over socket cannot be had again: it is parked, not closed.
+    const bool closed = m_adopted || m_socket.close();
+    m_active = false;
     m_flushTimer.stop();
     m_sendQueue.clear();
     std::vector<quint16> waiting;
@@ -269,7 +269,7 @@ void IcmpSocketEngine::flush()
             }
             // A datagram socket also fails the next send with the error of an ICMP message that
             // arrived for an earlier echo. Such a message is on the error queue: read it, try again.
-            if (m_kind == SocketKind::Datagram && !retried && readQueuedErrors() > 0) {
+            if (m_socket.kind() == SocketKind::Datagram && !retried && readQueuedErrors() > 0) {
                 retried = true;
                 m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
                 continue;
@@ -292,7 +292,7 @@ int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int co
     iovec parts[kSendBatch];
     mmsghdr messages[kSendBatch]{};
     for (int i = 0; i < count; ++i) {
-        icmp::writeEchoRequest(packets[i], m_identifier, batch[i].first);
+        icmp::writeEchoRequest(packets[i], m_socket.identifier(), batch[i].first);
         to[i].sin_family = AF_INET;
         to[i].sin_addr.s_addr = m_echoes.at(batch[i].first).address;
         parts[i] = {packets[i], icmp::kEchoSize};
@@ -300,7 +300,7 @@ int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int co
     }
     int sent;
     do {
-        sent = ::sendmmsg(m_fd, messages, unsigned(count), 0);
+        sent = ::sendmmsg(m_socket.fd(), messages, unsigned(count), 0);
     } while (sent < 0 && errno == EINTR);
     return sent < 0 ? -errno : sent;
 }
@@ -309,7 +309,7 @@ void IcmpSocketEngine::drain()
 {
     if (!isOpen())
         return;
-    if (m_kind == SocketKind::Datagram)
+    if (m_socket.kind() == SocketKind::Datagram)
         readQueuedErrors();
     for (int i = 0; i < kReceiveCalls && readPackets(); ++i) {
     }
@@ -337,7 +337,7 @@ bool IcmpSocketEngine::readPackets()
     }
     int count;
     do {
-        count = ::recvmmsg(m_fd, messages, kReceiveBatch, MSG_DONTWAIT, nullptr);
+        count = ::recvmmsg(m_socket.fd(), messages, kReceiveBatch, MSG_DONTWAIT, nullptr);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
         // A datagram socket also reports an ICMP error once as a receive error; its details come
@@ -348,8 +348,9 @@ bool IcmpSocketEngine::readPackets()
     for (int i = 0; i < count; ++i) {
         const quint8 *packet = m_packets.data() + i * kPacketRoom;
         const std::size_t size = std::min<std::size_t>(messages[i].msg_len, kPacketRoom);
-        handle(m_kind == SocketKind::Raw ? icmp::parseRawPacket(packet, size)
-                                         : icmp::parseDatagramReply(packet, size, from[i].sin_addr.s_addr),
+        handle(m_socket.kind() == SocketKind::Raw
+                   ? icmp::parseRawPacket(packet, size)
+                   : icmp::parseDatagramReply(packet, size, from[i].sin_addr.s_addr),
                now);
     }
     return count > 0;
@@ -368,7 +369,7 @@ bool IcmpSocketEngine::readQueuedError()
     message.msg_controllen = sizeof control;
     ssize_t size;
     do {
-        size = ::recvmsg(m_fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        size = ::recvmsg(m_socket.fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
     } while (size < 0 && errno == EINTR);
     if (size < 0)
         return false;
@@ -390,7 +391,7 @@ bool IcmpSocketEngine::readQueuedError()
 
 void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs)
 {
-    if (message.kind == icmp::Message::Kind::Other || message.identifier != m_identifier)
+    if (message.kind == icmp::Message::Kind::Other || message.identifier != m_socket.identifier())
         return;
     const auto it = m_echoes.find(message.sequence);
     if (it == m_echoes.end() || it->second.sentNs < 0 || it->second.address != message.address)
@@ -486,6 +487,11 @@ void IcmpSocketEngine::forget(QObject *context)
 std::unique_ptr<EchoEngine> makeEchoEngine()
 {
     return std::make_unique<IcmpSocketEngine>();
+}
+
+std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSocket socket)
+{
+    return std::make_unique<IcmpSocketEngine>(std::move(socket));
 }
 
 } // namespace qos

@@ -4,7 +4,12 @@
 //
 // Invariants:
 //  - One socket: a datagram ICMP socket where the system allows one (net.ipv4.ping_group_range),
-//    otherwise a raw ICMP socket (root or cap_net_raw).
+//    otherwise a raw ICMP socket (root or cap_net_raw), opened by the engine or handed to it.
+//  - A socket handed over (opened before the process gave up its capabilities) stays with the
+//    engine until it is destroyed: close() only parks it, and open() takes it up again with
+//    whatever arrived meanwhile discarded. Such an engine never tries a raw socket itself (the
+//    attempt could only fail now, and its errno would hide the one the hint must tell); where it
+//    was handed no socket it tries a datagram socket on each open().
 //  - Every waiting echo has a sequence number no other waiting echo has, and exactly one entry in
 //    m_deadlines; the deadline timer is never later than the earliest entry.
 //  - A packet ends an echo only when its identifier is ours, its sequence number is that of a
@@ -14,6 +19,7 @@
 //  - Callbacks are posted to their context, so they never run inside the engine's own handlers and
 //    may call back into the engine freely.
 #include "platform/echoengine.h"
+#include "platform/icmpsocket.h"
 
 #include <QHash>
 #include <QTimer>
@@ -34,21 +40,24 @@ struct Message;
 class IcmpSocketEngine final : public QObject, public EchoEngine {
     Q_OBJECT
 public:
-    enum class SocketKind { None, Datagram, Raw };
+    using SocketKind = IcmpSocketKind;
 
+    // Opens its own socket on open().
     explicit IcmpSocketEngine(QObject *parent = nullptr);
+    // Works on that socket (open or not) for its whole life; its errors feed openFailureHint().
+    explicit IcmpSocketEngine(IcmpSocket socket, QObject *parent = nullptr);
     ~IcmpSocketEngine() override; // as close()
 
     bool open() override;
     bool open(SocketKind kind); // that kind of socket only
     QString openFailureHint() const override;
     bool close() override;
-    bool isOpen() const override { return m_fd >= 0; }
+    bool isOpen() const override { return m_active; }
     int inFlight() const override { return int(m_echoes.size()); }
     void send(quint32 address, int timeoutMs, QObject *context, Done done) override;
 
-    SocketKind socketKind() const { return m_kind; }
-    quint16 identifier() const { return m_identifier; }
+    SocketKind socketKind() const { return m_active ? m_socket.kind() : SocketKind::None; }
+    quint16 identifier() const { return m_socket.identifier(); }
     // Where the search for a free sequence number starts next (numbers still waiting are skipped).
     void setNextSequence(quint16 sequence) { m_nextSequence = sequence; }
 
@@ -67,6 +76,8 @@ private:
     };
 
     bool openSocket(SocketKind kind);
+    bool resume();
+    void discardQueued();
     void watch();
     void flush();
     int sendBatch(const std::pair<quint16, quint64> *batch, int count);
@@ -83,9 +94,9 @@ private:
     void untrack(QObject *context);
     void forget(QObject *context);
 
-    int m_fd = -1;
-    SocketKind m_kind = SocketKind::None;
-    quint16 m_identifier = 0;
+    IcmpSocket m_socket;
+    bool m_active = false;  // open: m_socket is watched and takes echoes
+    bool m_adopted = false; // m_socket was handed over and is kept while closed
     quint16 m_nextSequence = 0;
     quint64 m_nextSerial = 0;
     int m_datagramError = 0; // errno of the last failed attempt, 0 when not tried

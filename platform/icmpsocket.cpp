@@ -1,0 +1,146 @@
+#include "platform/icmpsocket.h"
+
+#include "platform/privileges.h"
+
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+namespace qos {
+namespace {
+
+// Room for many replies arriving at once (the kernel caps what it grants).
+constexpr int kReceiveBuffer = 1 << 20;
+
+void enlargeReceiveBuffer(int fd)
+{
+    // Beyond net.core.rmem_max only with CAP_NET_ADMIN, which is why this happens at opening.
+    const int size = kReceiveBuffer;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
+// Sets a datagram ICMP socket up; its identifier, or -1 (errno tells why).
+int prepareDatagram(int fd)
+{
+    // ICMP errors about our echoes arrive on the error queue only with IP_RECVERR. Binding to port
+    // 0 makes the kernel choose the identifier now, so that getsockname can tell it.
+    const int on = 1;
+    sockaddr_in self{};
+    self.sin_family = AF_INET;
+    socklen_t length = sizeof self;
+    if (::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0)
+        return -1;
+    return ntohs(self.sin_port);
+}
+
+// Sets a raw ICMP socket up; the identifier chosen for it.
+int prepareRaw(int fd)
+{
+    // A raw socket sees every ICMP packet of the host: let the kernel pass only the types that can
+    // end an echo.
+    icmp_filter filter{};
+    filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
+                    (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
+    ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+    return quint16(QRandomGenerator::global()->generate());
+}
+
+} // namespace
+
+IcmpSocket::IcmpSocket(IcmpSocket &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_kind(std::exchange(other.m_kind, IcmpSocketKind::None))
+    , m_identifier(other.m_identifier)
+    , m_datagramError(other.m_datagramError)
+    , m_rawError(other.m_rawError)
+{}
+
+IcmpSocket &IcmpSocket::operator=(IcmpSocket &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_kind = std::exchange(other.m_kind, IcmpSocketKind::None);
+        m_identifier = other.m_identifier;
+        m_datagramError = other.m_datagramError;
+        m_rawError = other.m_rawError;
+    }
+    return *this;
+}
+
+IcmpSocket::~IcmpSocket()
+{
+    close();
+}
+
+IcmpSocket IcmpSocket::open()
+{
+    IcmpSocket socket;
+    if (!socket.tryOpen(IcmpSocketKind::Datagram))
+        socket.tryOpen(IcmpSocketKind::Raw);
+    return socket;
+}
+
+IcmpSocket IcmpSocket::open(IcmpSocketKind kind)
+{
+    IcmpSocket socket;
+    if (kind != IcmpSocketKind::None)
+        socket.tryOpen(kind);
+    return socket;
+}
+
+bool IcmpSocket::tryOpen(IcmpSocketKind kind)
+{
+    const bool datagram = kind == IcmpSocketKind::Datagram;
+    int &error = datagram ? m_datagramError : m_rawError;
+    const int fd =
+        ::socket(AF_INET, (datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const int identifier = fd < 0 ? -1 : datagram ? prepareDatagram(fd) : prepareRaw(fd);
+    if (identifier < 0) {
+        error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    error = 0;
+    enlargeReceiveBuffer(fd);
+    m_fd = fd;
+    m_kind = kind;
+    m_identifier = quint16(identifier);
+    return true;
+}
+
+bool IcmpSocket::close()
+{
+    if (m_fd < 0)
+        return true;
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = -1;
+    m_kind = IcmpSocketKind::None;
+    return closed;
+}
+
+IcmpSocket OpenIcmpSocketEarly()
+{
+    IcmpSocket socket = IcmpSocket::open();
+    const CapabilityDrop drop = DropAllCapabilities();
+    if (drop.error != 0) {
+        std::fprintf(stderr, "Cannot give up the process's capabilities: %s\n", std::strerror(drop.error));
+        std::_Exit(EXIT_FAILURE);
+    }
+    return socket;
+}
+
+} // namespace qos

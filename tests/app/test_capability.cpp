@@ -1,0 +1,234 @@
+// The program itself on a real X server (an Xvfb the test starts), run from a copy that carries
+// cap_net_raw by an ordinary user, and by root: once its window is up no thread of it holds a
+// capability, and "Start Monitor" still turns a 127.0.0.1 location green.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kTitle = QStringLiteral("QOR Online Status - Map View");
+// Map View layout in twips at 96 DPI (15 twips a pixel), the window's client area below its menu
+// bar: the "Start Monitor" button, and the indicator of a location at SITELEFT/SITETOP (it sits
+// 200 twips left of the marker, 255 x 135 twips).
+constexpr double kTwipsPerPixel = 15;
+constexpr double kClientHeight = 8145;
+const QRectF kStartButton(6840, 7440, 1335, 375);
+constexpr int kSiteLeft = 2915, kSiteTop = 3113;
+const QRectF kIndicator(kSiteLeft - 200, kSiteTop, 255, 135);
+
+const QByteArray kGraph = "------------MAIN SETTINGS-----------\nPINGTIMEOUT=2000\nPINGINTERVAL=3\n"
+                          "PINGPACKETS=4\nALERTWAV=\nONLINEWAV=\n------------MAIN SETTINGS-----------\n"
+                          "------------LOCATION BEGIN-----------\nSITEID=LON\nIGNORE=\nSITEIP=127.0.0.1\n"
+                          "DISABLED=0\nSITELEFT=" +
+                          QByteArray::number(kSiteLeft) + "\nSITETOP=" + QByteArray::number(kSiteTop) +
+                          "\n------------LOCATION END-----------\n";
+
+QPoint pixels(const QPointF &twips, int menuHeight)
+{
+    return {int(twips.x() / kTwipsPerPixel), int(twips.y() / kTwipsPerPixel) + menuHeight};
+}
+
+// Standard output of a tool that ended well; empty otherwise.
+QByteArray output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput();
+}
+
+// Xvfb at 96 DPI on the first free display.
+class XServer {
+public:
+    XServer()
+    {
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-dpi"),
+                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QByteArray number;
+        while (!number.contains('\n') && m_xvfb.waitForReadyRead(10000))
+            number += m_xvfb.readAllStandardOutput();
+        if (number.contains('\n'))
+            display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    }
+    ~XServer()
+    {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(3000))
+            m_xvfb.kill();
+        m_xvfb.waitForFinished(1000);
+    }
+    QString display; // empty when it did not start
+
+private:
+    QProcess m_xvfb;
+};
+
+// Capability sets (CapInh, CapPrm, CapEff, CapAmb, CapBnd) of every thread of a process.
+QList<QMap<QByteArray, quint64>> threadCapabilities(qint64 pid)
+{
+    QList<QMap<QByteArray, quint64>> threads;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        QMap<QByteArray, quint64> sets;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Cap"))
+                sets.insert(line.left(6), line.mid(7).trimmed().toULongLong(nullptr, 16));
+        }
+        threads << sets;
+    }
+    return threads;
+}
+
+} // namespace
+
+class TestCapability : public QObject {
+    Q_OBJECT
+    std::unique_ptr<XServer> m_x;
+    QString m_display;
+
+    // The window's id once it is up (empty if it never came), while the program runs.
+    QString waitForWindow(const QProcess &program)
+    {
+        for (int i = 0; i < 100 && program.state() == QProcess::Running; ++i) {
+            const QByteArray ids = output(QStringLiteral("xdotool"),
+                                          {QStringLiteral("search"), QStringLiteral("--name"), kTitle});
+            if (!ids.trimmed().isEmpty())
+                return QString::fromLatin1(ids.trimmed().split('\n').first());
+            QTest::qWait(200);
+        }
+        return {};
+    }
+
+    // "r,g,b" of one pixel of the window.
+    QString pixel(const QString &window, QPoint at, const QString &folder)
+    {
+        const QString shot = folder + QStringLiteral("/shot.png");
+        if (output(QStringLiteral("import"), {QStringLiteral("-window"), window, shot}).isNull() &&
+            !QFile::exists(shot))
+            return {};
+        const QByteArray text =
+            output(QStringLiteral("convert"),
+                   {shot, QStringLiteral("-crop"), QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y()),
+                    QStringLiteral("txt:-")});
+        QFile::remove(shot);
+        const int open = text.lastIndexOf("("), close = text.indexOf(")", open);
+        return open < 0 || close < 0 ? QString() : QString::fromLatin1(text.mid(open + 1, close - open - 1));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to put cap_net_raw on a copy of the program and to run it as another user");
+        for (const char *tool : {"Xvfb", "xdotool", "setcap", "setpriv", "import", "convert"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)")
+                                     .arg(QLatin1String(tool))));
+        }
+        struct statvfs mount {};
+        if (::statvfs("/tmp", &mount) != 0 || (mount.f_flag & ST_NOSUID))
+            QSKIP("/tmp is mounted nosuid: file capabilities of a copy there would not apply");
+        m_x = std::make_unique<XServer>();
+        if (m_x->display.isEmpty())
+            QSKIP("Xvfb could not be started");
+        qputenv("DISPLAY", m_x->display.toLatin1());
+    }
+    void cleanupTestCase() { m_x.reset(); }
+
+    void noCapabilityOnceTheWindowIsUp_data()
+    {
+        QTest::addColumn<bool>("asNobody");
+        QTest::addColumn<bool>("boundingCleared");
+        QTest::newRow("user 65534, cap_net_raw on the copy") << true << false;
+        QTest::newRow("root") << false << true;
+    }
+    void noCapabilityOnceTheWindowIsUp()
+    {
+        QFETCH(bool, asNobody);
+        QFETCH(bool, boundingCleared);
+        QTemporaryDir folder(QStringLiteral("/tmp/qos-capability-XXXXXX"));
+        QVERIFY(folder.isValid());
+        const QString exe = folder.filePath(QStringLiteral("qor-online-status"));
+        QVERIFY(QFile::copy(QStringLiteral(QOS_PROGRAM), exe));
+        for (const char *picture : {"map.gif", "swag.ico", "swar.ico"})
+            QVERIFY(QFile::copy(QStringLiteral(QOS_ASSETS_DIR "/") + QLatin1String(picture),
+                                folder.filePath(QLatin1String(picture))));
+        QFile graph(folder.filePath(QStringLiteral("graph.txt")));
+        QVERIFY(graph.open(QIODevice::WriteOnly) && graph.write(kGraph) == kGraph.size());
+        graph.close();
+        // The program keeps its configuration in its folder: the user it runs as owns that.
+        const QByteArray path = QFile::encodeName(folder.path());
+        QVERIFY(::chmod(path.constData(), 0755) == 0 &&
+                ::chmod(QFile::encodeName(exe).constData(), 0755) == 0);
+        if (asNobody) {
+            QVERIFY(::chown(path.constData(), 65534, 65534) == 0);
+            QVERIFY(::chown(QFile::encodeName(graph.fileName()).constData(), 65534, 65534) == 0);
+            QVERIFY(QProcess::execute(QStringLiteral("setcap"), {QStringLiteral("cap_net_raw+ep"), exe}) ==
+                    0);
+        }
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        // LeakSanitizer cannot inspect a process that gained capabilities from its file.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(folder.path());
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        if (asNobody)
+            program.start(QStringLiteral("setpriv"),
+                          {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                           QStringLiteral("--clear-groups"), exe});
+        else
+            program.start(exe);
+        QVERIFY(program.waitForStarted(5000));
+        const auto stop = qScopeGuard([&] {
+            program.kill();
+            program.waitForFinished(5000);
+        });
+        const QString window = waitForWindow(program);
+        QVERIFY2(!window.isEmpty(), program.readAll().constData());
+
+        const auto threads = threadCapabilities(program.processId());
+        QVERIFY(!threads.isEmpty());
+        for (const auto &sets : threads) {
+            for (const char *set : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
+                QCOMPARE(sets.value(set, ~0ULL), 0ULL);
+            QCOMPARE(sets.value("CapBnd", ~0ULL) == 0, boundingCleared);
+        }
+
+        // The window's height less the client area's is the menu bar's.
+        const QByteArray geometry = output(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
+                                                                       QStringLiteral("--shell"), window});
+        const int height = geometry.mid(geometry.indexOf("HEIGHT=") + 7).split('\n').first().toInt();
+        const int menuHeight = height - int(kClientHeight / kTwipsPerPixel);
+        QVERIFY2(menuHeight >= 0 && menuHeight < 60, geometry.constData());
+        const QPoint indicator = pixels(kIndicator.center(), menuHeight);
+        QCOMPARE(pixel(window, indicator, folder.path()), QStringLiteral("255,255,255")); // waiting
+        const QPoint button = pixels(kStartButton.center(), menuHeight);
+        QVERIFY(QProcess::execute(QStringLiteral("xdotool"),
+                                  {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                                   QString::number(button.x()), QString::number(button.y()),
+                                   QStringLiteral("click"), QStringLiteral("1")}) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(pixel(window, indicator, folder.path()), QStringLiteral("0,255,0"), 15000);
+        QVERIFY2(program.state() == QProcess::Running, program.readAll().constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCapability)
+#include "test_capability.moc"
