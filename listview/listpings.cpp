@@ -181,6 +181,7 @@ void ListPings::finishPingAll()
                 m_alerts.ClearAttention();
             }
         } else {
+            rec.flash = QStringLiteral("1"); // flagged, so the attention picture stays up for it
             m_run.AnyOfflineThisCycle = 1;
             m_alerts.ShowAttention();
             rec.center = OutcomeIndicator(true, partial);

@@ -216,15 +216,13 @@ void ListView::buildMenus()
     m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
     m_c.listview->setObjectName(QStringLiteral("listview"));
     InstallSiteMenu(m_c.listview, m_cfg.table, this, [this](int k) { chooseLocation(k); });
-    m_c.Default = menuBar()->addMenu(QStringLiteral("Settings"));
-    m_c.Default->setObjectName(QStringLiteral("Default"));
-    m_c.AlertWav = action("AlertWav", QStringLiteral("Alert Wav"));
-    m_c.onlinewav = action("onlinewav", QStringLiteral("Online Wav"));
-    m_c.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
-    m_c.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
-    m_c.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
-    m_c.Default->addActions(
-        {m_c.AlertWav, m_c.onlinewav, m_c.ChangeTimeout, m_c.ChangePing, m_c.PingPackets});
+    const SettingsMenu settings = AddSettingsMenu(menuBar(), this);
+    m_c.Default = settings.Default;
+    m_c.AlertWav = settings.AlertWav;
+    m_c.onlinewav = settings.onlinewav;
+    m_c.ChangeTimeout = settings.ChangeTimeout;
+    m_c.ChangePing = settings.ChangePing;
+    m_c.PingPackets = settings.PingPackets;
     m_c.RemoveLocation = action("RemoveLocation", QStringLiteral("Remove Location"));
     menuBar()->addAction(m_c.RemoveLocation);
 }

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <algorithm>
 #include <numeric>
 
@@ -169,6 +170,25 @@ void SortLocationItems(QMenu *menu, SortList &sortList)
     sortList.Sort(0, qint16(highest));
     for (QAction *item : items)
         SetListSiteCaption(item, sortList[ListSiteIndex(item)].Name);
+}
+
+SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
+{
+    auto action = [owner](const char *name, const QString &text) {
+        auto *a = new QAction(text, owner);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    SettingsMenu m;
+    m.Default = bar->addMenu(QStringLiteral("Settings"));
+    m.Default->setObjectName(QStringLiteral("Default"));
+    m.AlertWav = action("AlertWav", QStringLiteral("Alert Wav"));
+    m.onlinewav = action("onlinewav", QStringLiteral("Online Wav"));
+    m.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
+    m.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
+    m.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
+    m.Default->addActions({m.AlertWav, m.onlinewav, m.ChangeTimeout, m.ChangePing, m.PingPackets});
+    return m;
 }
 
 void InstallSiteMenu(QMenu *menu, const LocationTable &table, QObject *context,

@@ -22,6 +22,8 @@
 
 class QAction;
 class QMenu;
+class QMenuBar;
+class QObject;
 
 namespace qos {
 
@@ -85,6 +87,13 @@ QList<QAction *> LocationItems(const QMenu *menu);
 void MakeList(QMenu *menu, const QStringList &markerCaptions, SortList &sortList);
 // The fill, sort and write-back steps of MakeList, also run after one item has been appended.
 void SortLocationItems(QMenu *menu, SortList &sortList);
+
+// The "Settings" menu (objectName Default) both windows carry, with its five entries.
+struct SettingsMenu {
+    QMenu *Default;
+    QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
+};
+SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 
 // Gives the menu its heading ListSite(0) "SELECT SITE" and calls chosen(k) for an item whose caption
 // names location k of table (the lowest such index, both trimmed). The heading and items that name

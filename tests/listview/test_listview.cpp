@@ -1,0 +1,380 @@
+// The List View opened from the Map View: its window, lists, selection, menus and closing, and "Ping
+// IP" / "Ping All" over the scripted prober.
+#include "listview/listpings.h"
+#include "listview/rows.h"
+#include "tests/support/programrig.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+GraphLocation site(const QByteArray &name, const QByteArray &siteip, const QByteArray &ignore = {},
+                   const QByteArray &disabled = "0")
+{
+    GraphLocation l{name};
+    l.siteip = siteip;
+    l.ignore = ignore;
+    l.disabled = disabled;
+    return l;
+}
+
+struct Rig : ProgramRig {
+    explicit Rig(const QList<GraphLocation> &locations)
+    {
+        WriteGraph(folder(), locations);
+        start();
+    }
+    ListView &open(int k)
+    {
+        QTest::mouseClick(view->marker(k), Qt::LeftButton);
+        return *list();
+    }
+    QStringList column(int n) const
+    {
+        QStringList rows;
+        for (int r = 0; r < list()->list(n)->count(); ++r)
+            rows << list()->list(n)->item(r)->text();
+        return rows;
+    }
+    QColor resultColour() const { return list()->controls().Result->palette().color(QPalette::WindowText); }
+    bool pingsIdle() const
+    {
+        return !list()->pings().pingAllRunning() && !list()->pings().pingSelectedRunning();
+    }
+    void pingAll()
+    {
+        QTest::mouseClick(list()->controls().Command1, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return pingsIdle(); }));
+    }
+    // Selects the row of the address in whichever group holds it and presses "Ping IP".
+    void pingIp(const QString &address)
+    {
+        for (int n : {1, 4}) {
+            const auto found = list()->list(n)->findItems(address, Qt::MatchExactly);
+            if (!found.isEmpty())
+                list()->list(n)->setCurrentItem(found.first());
+        }
+        QCOMPARE(list()->address(), address);
+        QTest::mouseClick(list()->controls().Run_Ping, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return pingsIdle(); }));
+    }
+};
+
+} // namespace
+
+class TestListView : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void openFromMarkerAndMenu();
+    void rowSelectionAndScroll();
+    void closeResumesPausedCycle();
+    void pingAll_data();
+    void pingAll();
+    void pingIp_data();
+    void pingIp();
+    void stopPingAndCloseDuringRun();
+    void startupFailureToldOnce();
+};
+
+void TestListView::openFromMarkerAndMenu()
+{
+    Rig p({site("abc", "10.0.0.1, 10.0.0.2,,10.0.0.3", "10.0.0.3,10.0.0.3"), site("ab", "")});
+    p.cfg.table[1].holdbad = QStringList{QStringLiteral("10.0.0.1")};
+
+    p.c().AddLocations->trigger(); // no marker opens anything while placing
+    QTest::mouseClick(p.view->marker(1), Qt::LeftButton);
+    QVERIFY(!p.list());
+    p.c().Command2->click();
+
+    ListView &l = p.open(1);
+    const ListView::Controls &c = l.controls();
+    QVERIFY(!p.view->isVisible() && l.isVisible());
+    QCOMPARE(l.windowTitle(), QStringLiteral("QOR Online Status - List View"));
+    QCOMPARE(p.run.MonitorPaused, 1);
+    QCOMPARE(p.run.SelectedLocation, 1);
+    QCOMPARE(p.run.SelectedIgnoreList, (QStringList{QStringLiteral("10.0.0.3"), QStringLiteral("10.0.0.3")}));
+    for (const char *name : {"Label1",   "List1",    "List6",     "total",          "ilabel",     "mlabel",
+                             "Command1", "Run_Ping", "addinfo",   "Frame1",         "Frame2",     "Option1",
+                             "Option2",  "Address",  "Result",    "ignoreyes2",     "removeip",   "addip",
+                             "Command4", "Command3", "IPAddress", "displaytimeout", "packetlabel"})
+        QVERIFY2(l.findChild<QWidget *>(QLatin1String(name)), name);
+    QCOMPARE(c.Frame1->title(), QStringLiteral("location: abc"));
+    QVERIFY(c.Option1->isChecked());
+    QCOMPARE(p.column(1), (QStringList{QStringLiteral("10.0.0.2"), QString()}));
+    QCOMPARE(p.column(4), (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.3"),
+                                       QStringLiteral("10.0.0.3")}));
+    QCOMPARE(p.column(5), (QStringList{QStringLiteral("OFFLINE"), QStringLiteral("NOT CHECKED"),
+                                       QStringLiteral("NOT CHECKED")}));
+    QCOMPARE(c.total->text() + c.ilabel->text() + c.mlabel->text(), QStringLiteral("523"));
+    QCOMPARE(l.result(), QStringLiteral("Ready"));
+    QVERIFY(l.address().isEmpty() && !c.Run_Ping->isEnabled());
+    QVERIFY(c.Command1->isVisible() && c.Command1->isEnabled() && c.Command4->isHidden());
+    QCOMPARE(c.displaytimeout->text() + c.packetlabel->text(), QStringLiteral("20004"));
+
+    // Its own SELECT SITE menu re-targets the window; the current location again reloads, menu kept.
+    const int items = int(c.listview->actions().size());
+    QCOMPARE(items, 3);
+    QAction *ab = nullptr;
+    for (QAction *item : LocationItems(c.listview))
+        if (ListSiteCaption(item).trimmed() == QLatin1String("ab"))
+            ab = item;
+    QVERIFY(ab);
+    ab->trigger();
+    QCOMPARE(p.run.SelectedLocation, 2);
+    QCOMPARE(c.Frame1->title(), QStringLiteral("location: ab"));
+    QCOMPARE(c.total->text() + c.ilabel->text() + c.mlabel->text(), QStringLiteral("000"));
+    ab->trigger();
+    QCOMPARE(p.run.SelectedLocation, 2);
+    QCOMPARE(c.listview->actions().size(), items);
+    // An item whose name no location carries any more is ignored.
+    p.cfg.table[1].site = QStringLiteral("zzz");
+    p.cfg.table[2].site = QStringLiteral("yyy");
+    for (QAction *item : LocationItems(c.listview))
+        item->trigger();
+    QCOMPARE(p.run.SelectedLocation, 2);
+    QCOMPARE(p.list(), &l);
+}
+
+void TestListView::rowSelectionAndScroll()
+{
+    QByteArray many;
+    for (int i = 1; i <= 40; ++i)
+        many += (i > 1 ? "," : "") + QByteArray("10.1.0.") + QByteArray::number(i);
+    Rig p({site("abc", many + ",10.2.0.1,10.2.0.2,10.2.0.3", "10.2.0.3")});
+    p.cfg.table[1].holdbad = QStringList{QStringLiteral("10.2.0.1"), QStringLiteral("10.2.0.2")};
+    ListView &l = p.open(1);
+    const ListView::Controls &c = l.controls();
+
+    l.list(1)->setCurrentRow(4); // a first-group row first, so the switch to the second is seen
+    QCOMPARE(l.FirstGroupSelected, 1);
+    QCOMPARE(l.address(), QStringLiteral("10.1.0.5"));
+    QVERIFY(c.Run_Ping->isEnabled());
+    QVERIFY(c.ignoreno->isChecked() && l.IgnoreClickGuard[ListView::First] == 0);
+
+    const QRect row3 = l.list(5)->visualItemRect(l.list(5)->item(2));
+    QTest::mouseClick(l.list(5)->viewport(), Qt::LeftButton, {}, row3.center());
+    for (int n : {4, 5, 6})
+        QCOMPARE(l.list(n)->currentRow(), 2);
+    for (int n : {1, 2, 3})
+        QVERIFY(l.list(n)->selectedItems().isEmpty());
+    QCOMPARE(l.FirstGroupSelected, 0);
+    QCOMPARE(l.SecondGroupSelected, 1);
+    QCOMPARE(l.address(), QStringLiteral("10.2.0.3"));
+    QCOMPARE(l.result(), QStringLiteral("IGNORED"));
+    QCOMPARE(p.resultColour(), Red);
+    QVERIFY(c.ignoreyes2->isChecked() && !c.ignoreno2->isChecked());
+    QCOMPARE(l.IgnoreClickGuard[ListView::Second], 0); // the code's own selection took the guard
+    QCOMPARE(p.cfg.table[1].ignore, QStringLiteral("10.2.0.3"));
+
+    l.list(2)->verticalScrollBar()->setValue(7);
+    QCOMPARE(l.list(1)->verticalScrollBar()->value(), 7);
+    QCOMPARE(l.list(3)->verticalScrollBar()->value(), 7);
+    QCOMPARE(l.list(4)->verticalScrollBar()->value(), 0);
+    QCOMPARE(l.FirstGroupSelected, 1);
+}
+
+void TestListView::closeResumesPausedCycle()
+{
+    Rig p({site("one", "10.0.0.1"), site("two", "10.0.0.2"), site("tre", "10.0.0.3")});
+    p.fake.manual = true;
+    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
+    ListView &l = p.open(1); // while the first location's echo is out
+    QPointer<ListView> window = &l;
+    p.fake.answerNext();
+    QVERIFY(QTest::qWaitFor([&] { return !p.monitor().running(); }));
+    QCOMPARE(p.run.ResumeIndex, 2); // paused at the next location boundary
+    QCOMPARE(p.fake.echoes.size(), 1);
+
+    l.close(); // the close box
+    QVERIFY(p.view->isVisible());
+    QCOMPARE(p.run.MonitorPaused, 0);
+    QTRY_VERIFY(!window);
+    p.program->clocks().resume->setInterval(1);
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
+    QCOMPARE(p.fake.echoes.last(), QStringLiteral("10.0.0.2")); // resumed where it paused
+    p.fake.manual = false;
+    p.fake.answerNext();
+    QVERIFY(p.cycleEnds());
+    QCOMPARE(p.colour(3), Green);
+}
+
+void TestListView::pingAll_data()
+{
+    QTest::addColumn<QByteArray>("siteip");
+    QTest::addColumn<QByteArray>("ignore");
+    QTest::addColumn<int>("packets");
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<QStringList>("holdbad");
+    QTest::addColumn<QColor>("marker");
+    QTest::addColumn<int>("echoes");
+    const QString up = QStringLiteral("10.0.0.1"), down = QStringLiteral("10.0.0.2");
+    QTest::newRow("one up, one down")
+        << QByteArray("10.0.0.1,10.0.0.2") << QByteArray() << 4 << QStringList{up} << QStringList{down}
+        << QStringList{down} << Red << 5;
+    QTest::newRow("down with an ignored one")
+        << QByteArray("10.0.0.2,10.0.0.9") << QByteArray("10.0.0.9") << 2 << QStringList{}
+        << QStringList{down, QStringLiteral("10.0.0.9")} << QStringList{down} << DarkRed << 2;
+    QTest::newRow("all ignored: nothing probed")
+        << QByteArray("10.0.0.1,10.0.0.2") << QByteArray("10.0.0.2,10.0.0.1") << 4 << QStringList{}
+        << QStringList{up, down} << QStringList{} << Cyan << 0;
+    QTest::newRow("blank element counted, not probed")
+        << QByteArray("10.0.0.1, ,") << QByteArray() << 4 << QStringList{up} << QStringList{} << QStringList{}
+        << Green << 1;
+    QTest::newRow("PINGPACKETS 0: no echo, not answered")
+        << QByteArray("10.0.0.1") << QByteArray() << 0 << QStringList{} << QStringList{up} << QStringList{up}
+        << Red << 0;
+}
+
+void TestListView::pingAll()
+{
+    QFETCH(QByteArray, siteip);
+    QFETCH(QByteArray, ignore);
+    QFETCH(int, packets);
+    Rig p({site("abc", siteip, ignore), site("oth", "10.9.9.9")});
+    p.fake.script[QStringLiteral("10.0.0.2")] = {StatusTimedOut};
+    p.cfg.settings.PINGPACKETS = qint16(packets);
+    p.cfg.table[1].holdbad = QStringList{QStringLiteral("stale")};
+    ListView &l = p.open(1);
+    p.pingAll();
+    QTEST(p.column(1), "first");
+    QTEST(p.column(4), "second");
+    QTEST(p.cfg.table[1].holdbad, "holdbad");
+    QTEST(p.colour(1), "marker");
+    QTEST(int(p.fake.echoes.size()), "echoes");
+    QCOMPARE(p.colour(2), QColor(Qt::white)); // other locations untouched
+    QVERIFY(p.boxes.shown.isEmpty());
+    QCOMPARE(l.result(), QStringLiteral("Ready"));
+    QCOMPARE(p.fake.startups, p.fake.cleanups);
+    const bool offline = !p.cfg.table[1].holdbad.isEmpty();
+    QCOMPARE(p.cfg.table[1].flash, offline ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(p.run.AttentionShown, offline ? 1 : 0);
+    if (packets == 0)
+        QCOMPARE(p.list()->list(5)->item(0)->text(), QLatin1String(NotProbedText));
+}
+
+void TestListView::pingIp_data()
+{
+    QTest::addColumn<QByteArray>("ignore");
+    QTest::addColumn<QByteArray>("disabled");
+    QTest::addColumn<bool>("monitoring");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QList<ProbeStatus>>("answers");
+    QTest::addColumn<QStringList>("second");   // List4 after the ping
+    QTest::addColumn<QStringList>("statuses"); // List5
+    QTest::addColumn<QString>("flash");
+    QTest::addColumn<QColor>("marker");
+    QTest::addColumn<int>("echoes");
+    const QString a = QStringLiteral("10.0.0.1"), b = QStringLiteral("10.0.0.2");
+    const QList<ProbeStatus> third{StatusTimedOut, StatusTimedOut, StatusReply};
+    const QList<ProbeStatus> never{StatusTimedOut};
+    QTest::newRow("answers on the third attempt")
+        << QByteArray() << QByteArray("0") << true << a << third << QStringList{} << QStringList{}
+        << QStringLiteral("0") << Green << 3;
+    QTest::newRow("silent, monitoring not started: marker kept")
+        << QByteArray() << QByteArray("0") << false << a << never << QStringList{a}
+        << QStringList{QStringLiteral("OFFLINE")} << QStringLiteral("1") << QColor(Qt::white) << 4;
+    QTest::newRow("silent, monitoring started")
+        << QByteArray() << QByteArray("0") << true << a << never << QStringList{a}
+        << QStringList{QStringLiteral("OFFLINE")} << QStringLiteral("1") << Red << 4;
+    QTest::newRow("ignored address answers: row stays, marker kept")
+        << QByteArray("10.0.0.2") << QByteArray("0") << true << b << QList<ProbeStatus>{StatusReply}
+        << QStringList{b} << QStringList{QStringLiteral("ONLINE")} << QStringLiteral("0") << Cyan << 1;
+    QTest::newRow("disabled location: lists and flash only")
+        << QByteArray() << QByteArray("1") << true << a << never << QStringList{a}
+        << QStringList{QStringLiteral("OFFLINE")} << QStringLiteral("1") << QColor(Qt::black) << 4;
+}
+
+void TestListView::pingIp()
+{
+    QFETCH(QByteArray, ignore);
+    QFETCH(QByteArray, disabled);
+    QFETCH(bool, monitoring);
+    QFETCH(QString, address);
+    QFETCH(QList<ProbeStatus>, answers);
+    QFETCH(QString, flash);
+    Rig p({site("abc", ignore.isEmpty() ? "10.0.0.1" : "10.0.0.1,10.0.0.2", ignore, disabled)});
+    if (monitoring) { // one cycle, everything answering; monitoring stays on
+        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+        QVERIFY(p.cycleEnds());
+        p.fake.echoes.clear();
+    }
+    p.fake.script[address] = answers;
+    ListView &l = p.open(1);
+    p.pingIp(address);
+    QTEST(p.column(4), "second");
+    QTEST(p.column(5), "statuses");
+    QCOMPARE(p.cfg.table[1].flash, flash);
+    QTEST(int(p.fake.echoes.size()), "echoes");
+    const bool answered = answers.last() == StatusReply;
+    QCOMPARE(l.result(), answered ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
+    QCOMPARE(p.resultColour(), answered ? Green : Red);
+    QVERIFY(l.controls().Run_Ping->isEnabled());
+    QTEST(p.colour(1), "marker");
+}
+
+void TestListView::stopPingAndCloseDuringRun()
+{
+    Rig p({site("abc", "10.0.0.1,10.0.0.2"), site("oth", "10.0.0.3")});
+    p.fake.manual = true;
+    ListView &l = p.open(1);
+    const ListView::Controls &c = l.controls();
+    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
+    QVERIFY(c.Command4->isVisible() && c.Command1->isHidden());
+    QVERIFY(!c.Run_Ping->isEnabled() &&
+            !c.Frame2->isEnabled()); // nothing else changes the location meanwhile
+    QTest::mouseClick(c.Command4, Qt::LeftButton);
+    QVERIFY(c.Command1->isVisible() && c.Command4->isHidden()); // at once
+    p.fake.answerNext();
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
+    p.fake.answerNext();
+    QVERIFY(QTest::qWaitFor([&] { return !l.pings().pingAllRunning(); }));
+    QCOMPARE(c.mlabel->text(), QStringLiteral("2")); // the run completed
+    QCOMPARE(p.colour(1), Green);
+
+    // Closed while an echo is out: the late answer writes nowhere.
+    p.cfg.table[1].holdbad = QStringList{QStringLiteral("kept")};
+    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
+    QPointer<ListView> window = &l;
+    QTest::mouseClick(c.Command3, Qt::LeftButton); // "Map View"
+    QTRY_VERIFY(!window);
+    QVERIFY(p.view->isVisible());
+    p.fake.script[QStringLiteral("10.0.0.1")] = {StatusTimedOut};
+    p.fake.answerNext();
+    QTest::qWait(20);
+    QVERIFY(p.cfg.table[1].holdbad.isEmpty()); // cleared by the run's start, nothing after
+    QCOMPARE(p.cfg.table[2].holdbad, QStringList{});
+    QCOMPARE(p.fake.startups, p.fake.cleanups);
+}
+
+void TestListView::startupFailureToldOnce()
+{
+    Rig p({site("abc", "10.0.0.1")});
+    p.fake.startupsThatWork = 0;
+    ListView &l = p.open(1);
+    p.pingIp(QStringLiteral("10.0.0.1"));
+    QCOMPARE(p.boxes.shown, QStringList{QStringLiteral("No echo facility.")}); // four attempts, one box
+    QCOMPARE(p.fake.failedStartups, 4);
+    QCOMPARE(l.result(), QLatin1String(NotProbedText));
+    QCOMPARE(p.column(4), QStringList{QStringLiteral("10.0.0.1")});
+    // No address selected: the operator is told.
+    l.setAddress(QString());
+    l.pings().PingSelected();
+    QCOMPARE(p.boxes.shown.last(), QStringLiteral("Please select an address to ping"));
+}
+
+QTEST_MAIN(TestListView)
+#include "test_listview.moc"

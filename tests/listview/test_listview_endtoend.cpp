@@ -1,0 +1,73 @@
+// The List View with this machine's echo engine against test hosts in network namespaces of the
+// test's own: a running cycle pauses for it and resumes after it, and "Ping All" sorts an answering
+// and a silent address into their groups. Needs root; skips without.
+#include "listview/listpings.h"
+#include "tests/support/netns.h"
+#include "tests/support/programrig.h"
+
+#include <QListWidget>
+#include <QPointer>
+#include <QTest>
+
+using namespace qos;
+using namespace qos::test;
+
+class TestListViewEndToEnd : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pauseResumeAndPingAll()
+    {
+        const QString reason = NetLab::unavailableReason();
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        NetLab lab;
+        QVERIFY2(lab.start(), qPrintable(lab.error()));
+        NetnsScope scope(lab.client()); // the engine's socket opens in the lab's client namespace
+        QVERIFY(scope.entered());
+
+        const QByteArray answering = "10.213.3.1";
+        const QByteArray silent = "10.213.2.3";
+        ProgramRig p(ProgramRig::Engine::Real);
+        GraphLocation both{"two"}, quiet{"sil"}, up{"up"};
+        both.siteip = answering + "," + silent;
+        quiet.siteip = silent;
+        up.siteip = answering;
+        QVERIFY(WriteGraph(p.folder(), {quiet, up, both}));
+        p.start();
+        p.cfg.settings.PINGTIMEOUT = 400;
+        p.cfg.settings.PINGPACKETS = 1;
+
+        // The cycle is waiting on the silent host of location 1 when the List View opens.
+        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return p.c().Label3->text().startsWith(QLatin1String("Pinging")); }));
+        QTest::mouseClick(p.view->marker(3), Qt::LeftButton);
+        QPointer<ListView> l = p.list();
+        QVERIFY(l);
+        QVERIFY(QTest::qWaitFor([&] { return !p.monitor().running(); }, 5000));
+        QCOMPARE(p.run.ResumeIndex, 2);
+        QCOMPARE(p.colour(1), Red);
+        QCOMPARE(p.colour(2), QColor(Qt::white)); // not reached
+
+        QTest::mouseClick(l->controls().Command1, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !l->pings().pingAllRunning(); }, 5000));
+        QCOMPARE(l->list(1)->item(0)->text(), QString::fromLatin1(answering));
+        QCOMPARE(l->list(2)->item(0)->text(), QStringLiteral("ONLINE"));
+        QCOMPARE(l->list(4)->item(0)->text(), QString::fromLatin1(silent));
+        QCOMPARE(l->list(5)->item(0)->text(), QStringLiteral("OFFLINE"));
+        QCOMPARE(p.colour(3), Red);
+        QCOMPARE(p.cfg.table[3].holdbad, QStringList{QString::fromLatin1(silent)});
+        QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
+
+        QTest::mouseClick(l->controls().Command3, Qt::LeftButton); // "Map View"
+        QTRY_VERIFY(!l);
+        QVERIFY(p.view->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
+        QCOMPARE(p.colour(3), Red); // the resumed cycle went on from location 2 to the end
+        QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+        QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_MAIN(TestListViewEndToEnd)
+#include "test_listview_endtoend.moc"
