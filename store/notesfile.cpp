@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <optional>
-
 namespace qos {
 
 namespace {
@@ -22,9 +20,10 @@ QString Shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// No note line is a separator (both lack "=") or begins with "SITEID=" (that address is refused).
 bool EndsSection(QByteArrayView line)
 {
-    return line == LocationEndLine || line.startsWith(kSiteIdKey);
+    return line == LocationEndLine || line == LocationBeginLine || line.startsWith(kSiteIdKey);
 }
 
 bool IsNoteLineOf(QByteArrayView line, QByteArrayView address)
@@ -94,18 +93,19 @@ Status RecoverTwin(const QString &path, const QString &twin, FileOps &ops)
                                .arg(Shown(path), Shown(twin), error));
 }
 
+// What saving or dropping does with the note line of one address.
+struct NoteChange {
+    bool replace = false;     // an existing line becomes the note line; otherwise it is dropped
+    bool insert = false;      // a section without the line gets it before its end
+    bool appendBlock = false; // a location without a section gets a new block holding the line
+};
+
 // Replaces, drops or inserts the note line of one address in the location's section.
 class NoteRule : public LineRule {
 public:
-    // replacement: what an existing note line becomes (nothing: dropped). insertion: the line added
-    // before the section's end when it has none. appendBlock: a location without a section gets a new
-    // block holding insertion.
-    NoteRule(const NoteTexts &texts, std::optional<QByteArray> replacement,
-             std::optional<QByteArray> insertion, bool appendBlock)
+    NoteRule(const NoteTexts &texts, NoteChange change)
         : m_texts(texts)
-        , m_replacement(std::move(replacement))
-        , m_insertion(std::move(insertion))
-        , m_appendBlock(appendBlock && m_insertion)
+        , m_change(change)
     {}
 
     void line(const QByteArray &line, LinePlace, LineOut &out) override
@@ -113,8 +113,8 @@ public:
         if (m_state == State::Before && line == m_texts.siteLine) {
             m_state = State::InSection;
         } else if (m_state == State::InSection && IsNoteLineOf(line, m_texts.address)) {
-            if (m_replacement)
-                out.write(*m_replacement);
+            if (m_change.replace)
+                out.write(m_texts.noteLine);
             m_state = State::Done;
             m_changed = true;
             return;
@@ -128,10 +128,10 @@ public:
     {
         if (m_state == State::InSection)
             insert(out);
-        if (m_state == State::Before && m_appendBlock) {
+        if (m_state == State::Before && m_change.appendBlock) {
             out.write(LocationBeginLine);
             out.write(m_texts.siteLine);
-            out.write(*m_insertion);
+            out.write(m_texts.noteLine);
             out.write(LocationEndLine);
             m_changed = true;
         }
@@ -141,8 +141,8 @@ public:
 private:
     void insert(LineOut &out)
     {
-        if (m_insertion) {
-            out.write(*m_insertion);
+        if (m_change.insert) {
+            out.write(m_texts.noteLine);
             m_changed = true;
         }
         m_state = State::Done;
@@ -150,9 +150,7 @@ private:
 
     enum class State { Before, InSection, Done };
     const NoteTexts &m_texts;
-    std::optional<QByteArray> m_replacement;
-    std::optional<QByteArray> m_insertion;
-    bool m_appendBlock;
+    NoteChange m_change;
     State m_state = State::Before;
     bool m_changed = false;
 };
@@ -244,10 +242,7 @@ Status SaveAddressNote(const QString &folder, const QString &site, const QString
                                   pleaseWait, &files);
     }
     const bool blank = TrimSpaces(note).isEmpty();
-    std::optional<QByteArray> replacement; // a blank note deletes its line
-    if (!blank)
-        replacement = texts.noteLine;
-    NoteRule rule(texts, replacement, texts.noteLine, !blank);
+    NoteRule rule(texts, NoteChange{!blank, true, !blank}); // a blank note deletes its line
     return RewriteNotes(folder, rule, pleaseWait, files);
 }
 
@@ -258,7 +253,7 @@ Status DropAddressNote(const QString &folder, const QString &site, const QString
     NoteTexts texts;
     if (!MakeTexts(site, address, QString(), texts))
         return Status::success(); // such a note cannot have been saved
-    NoteRule rule(texts, std::nullopt, std::nullopt, false);
+    NoteRule rule(texts, NoteChange{});
     return RewriteNotes(folder, rule, pleaseWait, ops ? *ops : system);
 }
 

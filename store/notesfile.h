@@ -3,7 +3,7 @@
 //
 // Invariants:
 //  - A location's notes are the section that starts at its first line "SITEID=" + site (exact) and
-//    ends at the next END line or the next line that begins with "SITEID=". Loading, saving and
+//    ends at the next END or BEGIN line or the next line that begins with "SITEID=". Loading, saving and
 //    dropping all use that one section, so what is saved loads back, whatever the note holds.
 //  - A note line is the address, "=", the note. Its key (the text before the first "=") is compared
 //    with the address exactly, so 10.0.0.1 never touches 110.0.0.1.
