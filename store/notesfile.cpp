@@ -113,13 +113,16 @@ public:
         if (m_state == State::Before && line == m_texts.siteLine) {
             m_state = State::InSection;
         } else if (m_state == State::InSection && IsNoteLineOf(line, m_texts.address)) {
-            if (m_change.replace)
-                out.write(m_texts.noteLine);
-            m_state = State::Done;
+            // Loading reads the first line; a dropped one takes any copies later in the section along,
+            // so none of them comes to light instead.
             m_changed = true;
+            if (m_change.replace) {
+                out.write(m_texts.noteLine);
+                m_state = State::Done;
+            }
             return;
         } else if (m_state == State::InSection && EndsSection(line)) {
-            insert(out);
+            closeSection(out);
         }
         out.keep(line);
     }
@@ -127,7 +130,7 @@ public:
     Status end(LineOut &out) override
     {
         if (m_state == State::InSection)
-            insert(out);
+            closeSection(out);
         if (m_state == State::Before && m_change.appendBlock) {
             out.write(LocationBeginLine);
             out.write(m_texts.siteLine);
@@ -139,9 +142,9 @@ public:
     }
 
 private:
-    void insert(LineOut &out)
+    void closeSection(LineOut &out)
     {
-        if (m_change.insert) {
+        if (!m_changed && m_change.insert) {
             out.write(m_texts.noteLine);
             m_changed = true;
         }

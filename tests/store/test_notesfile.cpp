@@ -92,6 +92,15 @@ private Q_SLOTS:
         QTest::newRow("same address, other location")
             << pair << Drop << QStringLiteral("def") << ip1 << none
             << Notes("abc", "110.0.0.1=long\r\n10.0.0.1=short\r\n") + Notes("def", "") << ok;
+        QTest::newRow("drop takes copies along")
+            << Notes("abc", "h=1\r\ng=2\r\nh=3\r\n") << Drop << abc << QStringLiteral("h") << none
+            << Notes("abc", "g=2\r\n") << ok;
+        QTest::newRow("blank note takes copies along")
+            << Notes("abc", "h=1\r\nh=3\r\n") << Save << abc << QStringLiteral("h") << none
+            << Notes("abc", "") << ok;
+        QTest::newRow("save replaces the first of copies")
+            << Notes("abc", "h=1\r\nh=3\r\n") << Save << abc << QStringLiteral("h") << QStringLiteral("n")
+            << Notes("abc", "h=n\r\nh=3\r\n") << ok;
         QTest::newRow("drop without a note")
             << one << Drop << abc << QStringLiteral("h") << none << one << ok;
         QTest::newRow("drop without a file") << Absent << Drop << abc << ip1 << none << Absent << ok;
