@@ -23,7 +23,7 @@ for target in graph notes; do
   mkdir -p "$corpus"
   cp -n "$ROOT/tests/fuzz/corpus/$target/"* "$corpus/"
   echo "fuzz_$target: ${SECONDS_EACH}s"
-  if ! (cd "$BUILD" && "./bin/fuzz_$target" -max_total_time="$SECONDS_EACH" -max_len=8192 \
+  if ! (cd "$BUILD" && "./bin/fuzz_$target" -max_total_time="$SECONDS_EACH" -max_len=8192 -timeout=10 \
       -print_final_stats=1 "corpus/$target"); then
     echo "fuzz_$target found a fault" >&2
     status=1
