@@ -17,8 +17,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
-#include <optional>
 
 namespace qos {
 
