@@ -1,6 +1,9 @@
-// Prints how long loading a full-size graph.txt (9999 locations of 10 addresses each) and appending
-// one location to it take.
+// Prints how long loading a full-size graph.txt (9999 locations of 10 addresses each), appending one
+// location to it and each rewrite of a location's block take, and saving and loading a note in an
+// info.txt of 10000 notes.
 #include "store/graphfile.h"
+#include "store/locationrewrite.h"
+#include "store/notesfile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 using namespace qos;
 
@@ -46,57 +50,110 @@ double Median(QList<double> v)
     return v[v.size() / 2];
 }
 
+// 1000 locations of 10 notes each.
+QByteArray NotesFile()
+{
+    QByteArray file;
+    for (int k = 1; k <= 1000; ++k) {
+        file += "------------LOCATION BEGIN-----------\r\nSITEID=l" + QByteArray::number(k) + "\r\n";
+        for (int a = 1; a <= 10; ++a)
+            file += "10.0." + QByteArray::number(k % 256) + '.' + QByteArray::number(a) + "=rack " +
+                    QByteArray::number(k) + ", call the site office first\r\n";
+        file += "------------LOCATION END-----------\r\n";
+    }
+    return file;
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Runs op Runs times, each on a fresh copy of content at path, and prints the times.
+bool Measure(const char *what, const QString &path, const QByteArray &content,
+             const std::function<Status()> &op)
+{
+    constexpr int Runs = 7;
+    QList<double> wall;
+    QList<double> cpu;
+    for (int run = 0; run < Runs; ++run) {
+        if (!WriteFile(path, content))
+            return false;
+        QElapsedTimer timer;
+        const double started = CpuMs();
+        timer.start();
+        const Status s = op();
+        wall << timer.nsecsElapsed() / 1e6;
+        cpu << CpuMs() - started;
+        if (!s.ok()) {
+            std::printf("%s failed: %s\n", what, qPrintable(s.error));
+            return false;
+        }
+    }
+    std::printf("%-28s first %6.1f ms, median %6.1f ms of %d runs (median CPU %5.1f ms)\n", what,
+                wall.first(), Median(wall), Runs, Median(cpu));
+    return true;
+}
+
 } // namespace
 
 int main()
 {
     QTemporaryDir dir;
+    const QString folder = dir.path();
     const QByteArray content = FullFile();
-    QFile file(GraphFilePath(dir.path()));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return 1;
-    file.close();
-    std::printf("graph.txt: %d locations, %lld bytes\n", MaxLocations, qlonglong(content.size()));
+    const QString graph = GraphFilePath(folder);
+    std::printf("graph.txt: %d locations, %lld bytes; rewrites include fsync\n", MaxLocations,
+                qlonglong(content.size()));
 
-    constexpr int Runs = 7;
-    QList<double> loads;
-    QList<double> appends;
-    QList<double> loadCpu;
-    QList<double> appendCpu;
-    for (int run = 0; run < Runs; ++run) {
-        Configuration cfg;
-        QElapsedTimer timer;
-        double cpu = CpuMs();
-        timer.start();
-        const LoadResult r = LoadConfiguration(dir.path(), cfg);
-        loads << timer.nsecsElapsed() / 1e6;
-        loadCpu << CpuMs() - cpu;
-        if (!r.error.isEmpty() || cfg.table.LocationCount() != MaxLocations) {
-            std::printf("load failed\n");
-            return 1;
-        }
-        LocationRecord rec;
-        rec.site = QStringLiteral("new");
-        rec.siteip = QStringLiteral("10.99.0.1,10.99.0.2");
-        rec.left = 1475;
-        rec.top = 300.5f;
-        cpu = CpuMs();
-        timer.restart();
-        const Status s = AppendLocation(dir.path(), cfg.settings, rec, nullptr);
-        appends << timer.nsecsElapsed() / 1e6;
-        appendCpu << CpuMs() - cpu;
-        if (!s.ok()) {
-            std::printf("append failed: %s\n", qPrintable(s.error));
-            return 1;
-        }
-        // Back to the full file for the next run.
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(content);
-        file.close();
-    }
-    std::printf("load:   first %.1f ms, median %.1f ms of %d runs (median CPU %.1f ms)\n", loads.first(),
-                Median(loads), Runs, Median(loadCpu));
-    std::printf("append: first %.1f ms, median %.1f ms of %d runs, including fsync (median CPU %.1f ms)\n",
-                appends.first(), Median(appends), Runs, Median(appendCpu));
-    return 0;
+    Configuration cfg;
+    bool ok = Measure("load", graph, content, [&] {
+        const LoadResult r = LoadConfiguration(folder, cfg);
+        return r.error.isEmpty() && cfg.table.LocationCount() == MaxLocations ? Status::success()
+                                                                              : Status::failure(r.error);
+    });
+    LocationRecord rec;
+    rec.site = QStringLiteral("new");
+    rec.siteip = QStringLiteral("10.99.0.1,10.99.0.2");
+    rec.left = 1475;
+    rec.top = 300.5f;
+    ok = ok && Measure("append", graph, content,
+                       [&] { return AppendLocation(folder, cfg.settings, rec, nullptr); });
+
+    const int k = MaxLocations / 2; // a block in the middle of the file
+    LocationTable &table = cfg.table;
+    table[k].ignore = QStringLiteral("10.19.135.1");
+    table[k].sitedisabled = QStringLiteral("1");
+    ok = ok && Measure("RewriteIgnoreLine", graph, content,
+                       [&] { return RewriteIgnoreLine(folder, table, k, nullptr); });
+    ok = ok && Measure("RewriteAddressLine", graph, content,
+                       [&] { return RewriteAddressLine(folder, table, k, nullptr); });
+    ok = ok && Measure("RewriteAddressLineFromDialog", graph, content, [&] {
+             return RewriteAddressLineFromDialog(folder, table, k, QStringLiteral(" 10.1.1.1 ,, HOST "),
+                                                 nullptr);
+         });
+    ok = ok && Measure("RewriteDisabledLine", graph, content,
+                       [&] { return RewriteDisabledLine(folder, table, k, nullptr); });
+    ok = ok && Measure("DeleteLocationBlock", graph, content,
+                       [&] { return DeleteLocationBlock(folder, table, k, nullptr); });
+
+    const QByteArray notes = NotesFile();
+    const QString info = NotesFilePath(folder);
+    std::printf("info.txt: 10000 notes, %lld bytes\n", qlonglong(notes.size()));
+    const QString site = QStringLiteral("l500");
+    const QString address = QStringLiteral("10.0.244.7");
+    ok = ok && Measure("SaveAddressNote", info, notes, [&] {
+             return SaveAddressNote(folder, site, address, QStringLiteral("moved to rack 9"), nullptr);
+         });
+    QString note;
+    ok = ok && Measure("LoadAddressNote", info, notes, [&] {
+             const Status s = LoadAddressNote(folder, site, address, note, nullptr);
+             return s.ok() && !note.isEmpty() ? s : Status::failure(QStringLiteral("note not found"));
+         });
+    ok = ok && Measure("LoadAddressNote (last one)", info, notes, [&] {
+             return LoadAddressNote(folder, QStringLiteral("l1000"), QStringLiteral("10.0.232.10"), note,
+                                    nullptr);
+         });
+    return ok ? 0 : 1;
 }

@@ -12,6 +12,8 @@ PKGS=(
   iproute2 nftables libcap2-bin util-linux procps
   # reference pinger for the benchmark
   fping
+  # the fuzz targets: clang and its libFuzzer runtime
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do

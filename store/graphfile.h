@@ -8,6 +8,7 @@
 //  - No line the program composes contains CR or LF; every written line ends with CR LF.
 //  - Lines a rule keeps are copied byte for byte (only their line end becomes CR LF).
 #include "store/graphkeys.h"
+#include "store/linerule.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
 #include "store/status.h"
@@ -16,8 +17,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
-#include <optional>
 
 namespace qos {
 
@@ -56,17 +55,19 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps 
 inline constexpr int MaxShownWarnings = 20;
 QString StartupWarningsText(const QStringList &warnings);
 
-// A line rule sees each line without its line end and returns the line to write, or nothing to drop it.
-using LineRule = std::function<std::optional<QByteArray>(const QByteArray &line)>;
-
-// Copies path through rule (a null rule keeps every line) into twinPath, appends extraLines, forces the
-// twin onto the disk, then atomically replaces path with it. pleaseWait is shown meanwhile. On any
-// failure path is left as it was, the twin is removed and the error names the file and the cause. A
-// written line holding CR or LF (other than a line kept exactly as read) refuses the whole rewrite.
+// Copies path through rule (null keeps every line) into twinPath, appends extraLines, forces the twin
+// onto the disk, then atomically replaces path with it. pleaseWait is shown meanwhile. On any failure,
+// and when the rule ends with a failure, path is left as it was, the twin is removed and the error
+// names the file and the cause. A written line holding CR or LF refuses the whole rewrite.
 // ops: the file primitives to use; null means the system's.
-Status RewriteViaTemporary(const QString &path, const QString &twinPath, const LineRule &rule,
+Status RewriteViaTemporary(const QString &path, const QString &twinPath, LineRule *rule,
                            const QList<QByteArray> &extraLines, PleaseWait *pleaseWait,
                            FileOps *ops = nullptr);
+
+// Creates path holding lines through twinPath, the same way. Fails, writing nothing, when path or
+// twinPath is already there: a twin without its file may be the only copy of it.
+Status CreateViaTemporary(const QString &path, const QString &twinPath, const QList<QByteArray> &lines,
+                          PleaseWait *pleaseWait, FileOps *ops = nullptr);
 
 // Appends the eight-line block of rec (site, siteip, left, top) to folder/graph.txt, creating the file
 // with the main-settings block from settings when it does not exist. Values that graph.txt cannot hold

@@ -7,6 +7,7 @@
 #include "store/fileops.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
+#include "store/text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,23 +30,141 @@ bool HasLineBreak(QByteArrayView bytes)
     return bytes.contains('\r') || bytes.contains('\n');
 }
 
-QString LineBreakRefusal(const QString &target)
+QString LineBreakRefusal()
 {
-    return QStringLiteral("%1 was not changed: a line to be written contains a line break, which would "
-                          "add lines of its own to the file.")
-        .arg(Shown(target));
+    return QStringLiteral("a line to be written contains a line break, which would add lines of its own "
+                          "to the file.");
+}
+
+// The twin being written. Lines are collected into chunks; the first failure is kept and every later
+// line is ignored, so the caller checks failed() after each step and stops.
+class TwinWriter : public LineOut {
+public:
+    TwinWriter(QFile &out, FileOps &ops, const QString &twinPath)
+        : m_out(out)
+        , m_ops(ops)
+        , m_twinPath(twinPath)
+    {
+        m_pending.reserve(WriteChunk + 1024);
+    }
+
+    // A line as read never holds LF; a stray CR in it goes back as it came.
+    void keep(const QByteArray &line) override { put(line, line.contains('\n')); }
+    void write(QByteArrayView line) override { put(line, HasLineBreak(line)); }
+
+    bool failed() const { return !m_status.ok(); }
+    const Status &status() const { return m_status; }
+
+    // Writes what is pending and forces the twin onto the disk.
+    Status finish()
+    {
+        if (!failed() && !m_pending.isEmpty() && !m_ops.write(m_out, m_pending, m_error))
+            writeFailed();
+        if (!failed() && !m_ops.sync(m_out, m_error))
+            writeFailed();
+        return m_status;
+    }
+
+private:
+    void put(QByteArrayView line, bool breaksLines)
+    {
+        if (failed())
+            return;
+        if (breaksLines) {
+            m_status = Status::refused(LineBreakRefusal());
+            return;
+        }
+        m_pending.append(line).append("\r\n");
+        if (m_pending.size() < WriteChunk)
+            return;
+        if (!m_ops.write(m_out, m_pending, m_error))
+            writeFailed();
+        m_pending.truncate(0);
+    }
+    void writeFailed()
+    {
+        m_status = Status::failure(QStringLiteral("Cannot write %1: %2.").arg(Shown(m_twinPath), m_error));
+    }
+
+    QFile &m_out;
+    FileOps &m_ops;
+    QString m_twinPath;
+    QByteArray m_pending;
+    QString m_error;
+    Status m_status;
+};
+
+// Tells each line's place in the block structure.
+class BlockTracker {
+public:
+    LinePlace place(QByteArrayView line)
+    {
+        if (line == LocationBeginLine) {
+            m_inBlock = true;
+            return LinePlace::BlockBegin;
+        }
+        if (!m_inBlock)
+            return LinePlace::Outside;
+        if (line == LocationEndLine) {
+            m_inBlock = false;
+            return LinePlace::BlockEnd;
+        }
+        return LinePlace::InBlock;
+    }
+
+private:
+    bool m_inBlock = false;
+};
+
+// Copies source through rule into twin, ending with the rule's outcome.
+Status CopyThrough(QFile &in, const QString &source, LineRule *rule, TwinWriter &twin, FileOps &ops)
+{
+    LineReader reader(in, ops);
+    BlockTracker blocks;
+    for (;;) {
+        const auto outcome = reader.next();
+        if (outcome == LineReader::Outcome::End)
+            break;
+        if (outcome == LineReader::Outcome::Failed) {
+            return Status::failure(QStringLiteral("Cannot read %1 (line %2): %3.")
+                                       .arg(Shown(source))
+                                       .arg(reader.lineNumber() + 1)
+                                       .arg(reader.error()));
+        }
+        if (outcome == LineReader::Outcome::TooLong) {
+            return Status::refused(QStringLiteral("Line %1 of %2 is longer than %3 bytes; this is not a "
+                                                  "file the program can update.")
+                                       .arg(reader.lineNumber())
+                                       .arg(Shown(source))
+                                       .arg(MaxLineLength));
+        }
+        const QByteArray &line = reader.line();
+        const LinePlace place = blocks.place(line);
+        if (rule)
+            rule->line(line, place, twin);
+        else
+            twin.keep(line);
+        if (twin.failed())
+            return twin.status();
+    }
+    if (!rule)
+        return Status::success();
+    const Status ended = rule->end(twin);
+    if (!ended)
+        return Status::failure(ended.kind, QStringLiteral("%1: %2").arg(Shown(source), ended.error));
+    return twin.status();
 }
 
 // Writes the twin of target: source (or nothing when source is empty) through rule, then extraLines,
 // then renames the twin over target. Without a source the rename refuses to replace an existing target.
-Status Rewrite(const QString &source, const QString &target, const QString &twinPath, const LineRule &rule,
+Status Rewrite(const QString &source, const QString &target, const QString &twinPath, LineRule *rule,
                const QList<QByteArray> &extraLines, FileOps &ops)
 {
+    const QString unchanged = QStringLiteral(" %1 was not changed.").arg(Shown(target));
     for (const QByteArray &line : extraLines) {
         if (HasLineBreak(line))
-            return Status::failure(LineBreakRefusal(target));
+            return Status::refused(Shown(target) + QStringLiteral(": ") + LineBreakRefusal() + unchanged);
     }
-    const QString unchanged = QStringLiteral(" %1 was not changed.").arg(Shown(target));
     QString error;
     QFile in(source);
     if (!source.isEmpty() && !ops.open(in, QIODevice::ReadOnly | QIODevice::Unbuffered, error))
@@ -59,76 +178,24 @@ Status Rewrite(const QString &source, const QString &target, const QString &twin
     if (!ops.open(out, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, error))
         return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twinPath), error) +
                                unchanged);
-    const auto fail = [&](const QString &text) {
-        out.close();
-        ops.remove(twinPath);
-        return Status::failure(text);
-    };
-    const auto writeFailure = [&] {
-        return fail(QStringLiteral("Cannot write %1: %2.").arg(Shown(twinPath), error) + unchanged);
-    };
     if (!source.isEmpty())
         out.setPermissions(QFile::permissions(source));
 
-    QByteArray pending;
-    pending.reserve(WriteChunk + 1024);
-    const auto put = [&](QByteArrayView line) {
-        pending.append(line).append("\r\n");
-        if (pending.size() < WriteChunk)
-            return true;
-        const bool written = ops.write(out, pending, error);
-        pending.truncate(0);
-        return written;
-    };
-
-    if (!source.isEmpty()) {
-        LineReader reader(in, ops);
-        for (;;) {
-            const auto outcome = reader.next();
-            if (outcome == LineReader::Outcome::End)
-                break;
-            if (outcome == LineReader::Outcome::Failed) {
-                return fail(QStringLiteral("Cannot read %1 (line %2): %3.")
-                                .arg(Shown(source))
-                                .arg(reader.lineNumber() + 1)
-                                .arg(reader.error()) +
-                            unchanged);
-            }
-            if (outcome == LineReader::Outcome::TooLong) {
-                return fail(QStringLiteral("Line %1 of %2 is longer than %3 bytes; this is not a "
-                                           "configuration file the program can update.")
-                                .arg(reader.lineNumber())
-                                .arg(Shown(source))
-                                .arg(MaxLineLength) +
-                            unchanged);
-            }
-            const QByteArray &line = reader.line();
-            const std::optional<QByteArray> written = rule ? rule(line) : std::optional<QByteArray>(line);
-            if (!written)
-                continue;
-            // A line kept exactly as read may hold a stray CR; it goes back as it came.
-            if (HasLineBreak(*written) && *written != line)
-                return fail(LineBreakRefusal(target));
-            if (!put(*written))
-                return writeFailure();
-        }
-    }
-    for (const QByteArray &line : extraLines) {
-        if (!put(line))
-            return writeFailure();
-    }
-    if (!pending.isEmpty() && !ops.write(out, pending, error))
-        return writeFailure();
-    if (!ops.sync(out, error))
-        return writeFailure();
+    TwinWriter twin(out, ops, twinPath);
+    Status s = source.isEmpty() ? Status::success() : CopyThrough(in, source, rule, twin, ops);
+    for (const QByteArray &line : extraLines)
+        twin.write(line);
+    if (s)
+        s = twin.finish();
     out.close();
-    const bool replace = !source.isEmpty();
-    if (!ops.rename(twinPath, target, replace, error)) {
-        return fail(
-            QStringLiteral("Cannot replace %1 with %2: %3.").arg(Shown(target), Shown(twinPath), error) +
-            unchanged);
+    if (s && !ops.rename(twinPath, target, !source.isEmpty(), error))
+        s = Status::failure(
+            QStringLiteral("Cannot replace %1 with %2: %3.").arg(Shown(target), Shown(twinPath), error));
+    if (!s) {
+        ops.remove(twinPath);
+        return Status::failure(s.kind, s.error + unchanged);
     }
-    return Status::success();
+    return s;
 }
 
 // Collects the lines of a block; the first value that cannot be stored decides the outcome.
@@ -181,7 +248,7 @@ Status MainSettingsBlock(const MainSettings &settings, QList<QByteArray> &lines)
 Status LocationBlock(const LocationRecord &rec, QList<QByteArray> &lines)
 {
     if (!std::isfinite(rec.left) || !std::isfinite(rec.top))
-        return Status::failure(QStringLiteral("The position of location %1 is not a number.").arg(rec.site));
+        return Status::refused(QStringLiteral("The position of location %1 is not a number.").arg(rec.site));
     return BlockLines()
         .fixed(LocationBeginLine)
         .text(Key::SiteId, rec.site)
@@ -210,12 +277,14 @@ Status KeyLine(Key key, const QString &value, QByteArray &line)
 {
     const QString keyText = QString::fromLatin1(KeyText(key));
     const auto refuse = [&](const QString &why) {
-        return Status::failure(QStringLiteral("The value \"%1\" cannot be stored as %2 in graph.txt: %3.")
+        return Status::refused(QStringLiteral("The value \"%1\" cannot be stored as %2 in graph.txt: %3.")
                                    .arg(value, keyText, why));
     };
     if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
         return refuse(QStringLiteral("it contains a line break"));
     for (const QChar c : value) {
+        if (IsControlCharacter(c))
+            return refuse(QStringLiteral("it contains a control character (code %1)").arg(c.unicode()));
         if (c.unicode() > 0xff)
             return refuse(QStringLiteral("the character \"%1\" has no place in the file's code page").arg(c));
     }
@@ -230,12 +299,26 @@ Status KeyLine(Key key, const QString &value, QByteArray &line)
     return refuse(QStringLiteral("it ends with a space"));
 }
 
-Status RewriteViaTemporary(const QString &path, const QString &twinPath, const LineRule &rule,
+Status RewriteViaTemporary(const QString &path, const QString &twinPath, LineRule *rule,
                            const QList<QByteArray> &extraLines, PleaseWait *pleaseWait, FileOps *ops)
 {
     FileOps system;
     PleaseWaitGuard shown(pleaseWait);
     return Rewrite(path, path, twinPath, rule, extraLines, ops ? *ops : system);
+}
+
+Status CreateViaTemporary(const QString &path, const QString &twinPath, const QList<QByteArray> &lines,
+                          PleaseWait *pleaseWait, FileOps *ops)
+{
+    if (QFileInfo::exists(twinPath)) {
+        return Status::failure(
+            QStringLiteral("%1 is missing and %2 may hold the only copy of it. Nothing was written; restart "
+                           "the program to recover it.")
+                .arg(Shown(path), Shown(twinPath)));
+    }
+    FileOps system;
+    PleaseWaitGuard shown(pleaseWait);
+    return Rewrite(QString(), path, twinPath, nullptr, lines, ops ? *ops : system);
 }
 
 Status AppendLocation(const QString &folder, const MainSettings &settings, const LocationRecord &rec,
@@ -247,21 +330,11 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
     const QString path = GraphFilePath(folder);
     const QString twin = GraphTwinPath(folder);
     if (QFileInfo::exists(path))
-        return RewriteViaTemporary(path, twin, {}, block, pleaseWait, ops);
-
-    if (QFileInfo::exists(twin)) {
-        return Status::failure(
-            QStringLiteral("%1 is missing and %2 holds the only copy of the configuration. "
-                           "Nothing was written; restart the program to recover it.")
-                .arg(Shown(path), Shown(twin)));
-    }
+        return RewriteViaTemporary(path, twin, nullptr, block, pleaseWait, ops);
     QList<QByteArray> lines;
     if (Status s = MainSettingsBlock(settings, lines); !s)
         return s;
-    lines += block;
-    FileOps system;
-    PleaseWaitGuard shown(pleaseWait);
-    return Rewrite(QString(), path, twin, {}, lines, ops ? *ops : system);
+    return CreateViaTemporary(path, twin, lines + block, pleaseWait, ops);
 }
 
 } // namespace qos

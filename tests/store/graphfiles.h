@@ -68,4 +68,22 @@ private:
     int calls = 0;
 };
 
+// Every step of a rewrite at which the file system can fail, on a file of several read and write chunks.
+struct FailureStep {
+    const char *name;
+    FailingOps::Step step;
+    int onCall;
+    bool namesTwin; // the message names the twin rather than the file
+};
+inline constexpr FailureStep RewriteFailureSteps[] = {
+    {"open the file", FailingOps::OpenSource, 1, false},
+    {"create the twin", FailingOps::OpenTwin, 1, true},
+    {"first read", FailingOps::Read, 1, false},
+    {"later read", FailingOps::Read, 3, false},
+    {"first write", FailingOps::Write, 1, true},
+    {"last write", FailingOps::Write, 3, true},
+    {"sync", FailingOps::Sync, 1, true},
+    {"rename", FailingOps::Rename, 1, false},
+};
+
 } // namespace qos::test

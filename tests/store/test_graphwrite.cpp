@@ -147,16 +147,16 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = GraphFilePath(dir.path());
         QVERIFY(WriteBytes(path, "keep\nreplace me\r\ndrop\r\nICONTEXT=x\n"));
-        const LineRule rule = [](const QByteArray &line) -> std::optional<QByteArray> {
+        MapRule rule([](const QByteArray &line) -> std::optional<QByteArray> {
             if (line == "drop")
                 return std::nullopt;
             if (line == "replace me")
                 return QByteArray("replaced");
             return line;
-        };
+        });
         FakePleaseWait wait;
         const Status s =
-            RewriteViaTemporary(path, GraphTwinPath(dir.path()), rule, {"extra 1", "extra 2"}, &wait);
+            RewriteViaTemporary(path, GraphTwinPath(dir.path()), &rule, {"extra 1", "extra 2"}, &wait);
         QVERIFY2(s.ok(), qPrintable(s.error));
         QCOMPARE(ReadBytes(path), QByteArray("keep\r\nreplaced\r\nICONTEXT=x\r\nextra 1\r\nextra 2\r\n"));
         QCOMPARE(wait.begins, 1);
@@ -180,13 +180,13 @@ private Q_SLOTS:
         const QString path = GraphFilePath(dir.path());
         const QByteArray before = "PINGTIMEOUT=7\r\nSITEIP=a\r\n";
         QVERIFY(WriteBytes(path, before));
-        const LineRule rule = [&](const QByteArray &line) -> std::optional<QByteArray> {
+        MapRule rule([&](const QByteArray &line) -> std::optional<QByteArray> {
             return line.startsWith("SITEIP=") && !replacement.isEmpty() ? replacement : line;
-        };
+        });
         QList<QByteArray> extras;
         if (!extra.isEmpty())
             extras << extra;
-        const Status s = RewriteViaTemporary(path, GraphTwinPath(dir.path()), rule, extras, nullptr);
+        const Status s = RewriteViaTemporary(path, GraphTwinPath(dir.path()), &rule, extras, nullptr);
         QVERIFY(!s.ok());
         QVERIFY(s.error.contains(QLatin1String("line break")));
         QCOMPARE(ReadBytes(path), before);
@@ -325,7 +325,7 @@ private Q_SLOTS:
         const QString path = GraphFilePath(dir.path());
         const QString twin = GraphTwinPath(dir.path());
         // No source at all.
-        Status s = RewriteViaTemporary(path, twin, {}, {}, nullptr);
+        Status s = RewriteViaTemporary(path, twin, nullptr, {}, nullptr);
         QVERIFY(!s.ok());
         QVERIFY(s.error.contains(QDir::toNativeSeparators(path)));
         // The twin's name is taken by a folder that cannot be removed.
