@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <tuple>
 
 namespace qos {
 namespace {
@@ -171,22 +172,16 @@ void ListView::buildFrame()
     m_c.ignoreno = option(pair1, "ignoreno", QStringLiteral("no"), {600, 0, 615, 255});
     m_c.ignoreyes2 = option(pair2, "ignoreyes2", QStringLiteral("yes"), {0, 0, 615, 255});
     m_c.ignoreno2 = option(pair2, "ignoreno2", QStringLiteral("no"), {600, 0, 615, 255});
-    connect(m_c.ignoreyes, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            ignoreOptionToggled(First, true);
-    });
-    connect(m_c.ignoreno, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            ignoreOptionToggled(First, false);
-    });
-    connect(m_c.ignoreyes2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            ignoreOptionToggled(Second, true);
-    });
-    connect(m_c.ignoreno2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            ignoreOptionToggled(Second, false);
-    });
+    const std::array<std::tuple<QRadioButton *, Group, bool>, 4> pairs{{{m_c.ignoreyes, First, true},
+                                                                        {m_c.ignoreno, First, false},
+                                                                        {m_c.ignoreyes2, Second, true},
+                                                                        {m_c.ignoreno2, Second, false}}};
+    for (const auto &[button, group, ignore] : pairs) {
+        connect(button, &QRadioButton::toggled, this, [this, group, ignore](bool on) {
+            if (on)
+                ignoreOptionToggled(group, ignore);
+        });
+    }
     m_c.removeip = button(f, "removeip", QStringLiteral("Remove IP"), {1080, 2280, 975, 375});
     m_c.addip = button(f, "addip", QStringLiteral("Add IP(s)"), {1080, 2760, 975, 375});
     m_c.Command4 = button(f, "Command4", QStringLiteral("Stop Ping"), {360, 3240, 1095, 375});
@@ -208,14 +203,7 @@ void ListView::buildFrame()
 
 void ListView::buildMenus()
 {
-    auto action = [this](const char *name, const QString &text) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
-    m_c.listview->setObjectName(QStringLiteral("listview"));
-    InstallSiteMenu(m_c.listview, m_cfg.table, this, [this](int k) { chooseLocation(k); });
+    m_c.listview = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { chooseLocation(k); });
     const SettingsMenu settings = AddSettingsMenu(menuBar(), this);
     m_c.Default = settings.Default;
     m_c.AlertWav = settings.AlertWav;
@@ -223,7 +211,7 @@ void ListView::buildMenus()
     m_c.ChangeTimeout = settings.ChangeTimeout;
     m_c.ChangePing = settings.ChangePing;
     m_c.PingPackets = settings.PingPackets;
-    m_c.RemoveLocation = action("RemoveLocation", QStringLiteral("Remove Location"));
+    m_c.RemoveLocation = NamedAction(this, "RemoveLocation", QStringLiteral("Remove Location"));
     menuBar()->addAction(m_c.RemoveLocation);
 }
 

@@ -184,14 +184,8 @@ void MapView::buildControls()
 
 void MapView::buildMenus()
 {
-    auto action = [this](const char *name, const QString &text) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    m_c.listview = menuBar()->addMenu(QStringLiteral("List View"));
-    m_c.listview->setObjectName(QStringLiteral("listview"));
-    InstallSiteMenu(m_c.listview, m_cfg.table, this, [this](int k) { Q_EMIT locationChosen(k); });
+    auto action = [this](const char *name, const QString &text) { return NamedAction(this, name, text); };
+    m_c.listview = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { Q_EMIT locationChosen(k); });
 
     const SettingsMenu settings = AddSettingsMenu(menuBar(), this);
     m_c.Default = settings.Default;

@@ -172,13 +172,25 @@ void SortLocationItems(QMenu *menu, SortList &sortList)
         SetListSiteCaption(item, sortList[ListSiteIndex(item)].Name);
 }
 
+QAction *NamedAction(QObject *owner, const char *name, const QString &text)
+{
+    auto *a = new QAction(text, owner);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
+                   std::function<void(int k)> chosen)
+{
+    QMenu *menu = bar->addMenu(QStringLiteral("List View"));
+    menu->setObjectName(QStringLiteral("listview"));
+    InstallSiteMenu(menu, table, context, std::move(chosen));
+    return menu;
+}
+
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
 {
-    auto action = [owner](const char *name, const QString &text) {
-        auto *a = new QAction(text, owner);
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
+    auto action = [owner](const char *name, const QString &text) { return NamedAction(owner, name, text); };
     SettingsMenu m;
     m.Default = bar->addMenu(QStringLiteral("Settings"));
     m.Default->setObjectName(QStringLiteral("Default"));

@@ -88,6 +88,13 @@ void MakeList(QMenu *menu, const QStringList &markerCaptions, SortList &sortList
 // The fill, sort and write-back steps of MakeList, also run after one item has been appended.
 void SortLocationItems(QMenu *menu, SortList &sortList);
 
+// An action with its objectName, owned by owner.
+QAction *NamedAction(QObject *owner, const char *name, const QString &text);
+
+// Adds the "List View" menu (objectName listview) to bar and installs it as below.
+QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
+                   std::function<void(int k)> chosen);
+
 // The "Settings" menu (objectName Default) both windows carry, with its five entries.
 struct SettingsMenu {
     QMenu *Default;

@@ -48,7 +48,7 @@ QString ProbeStatusText(ProbeStatus status)
     case 11019:
         return QStringLiteral("ip addr deleted");
     case 11020:
-        return QStringLiteral("ip spec mtu change");
+        return QStringLiteral("ip mtu change");
     case 11021:
         return QStringLiteral("ip mtu_change");
     case 11022:

@@ -21,7 +21,7 @@ private Q_SLOTS:
         QTest::newRow("ttl expired in reassembly") << 11014 << "iOFFLINE";
         QTest::newRow("first") << 11001 << "ip buf too_small";
         QTest::newRow("host unreachable") << 11003 << "ip dest host unreachable";
-        QTest::newRow("mtu change") << 11020 << "ip spec mtu change";
+        QTest::newRow("mtu change") << 11020 << "ip mtu change";
         QTest::newRow("last of the run") << 11023 << "ip addr added";
         QTest::newRow("general failure") << 11050 << "ip general failure";
         QTest::newRow("pending") << 11255 << "ip pending";
