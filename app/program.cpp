@@ -14,6 +14,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 {
     m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, services.tray, services.sound, m_folder,
                                         [this](const QIcon &icon) { setWindowIcons(icon); });
+    m_editor = std::make_unique<LocationEditor>(m_cfg, m_folder, services.pleaseWait, services.messages);
     m_clocks = MonitorClocks::Create(&m_clockOwner);
     m_cycle = std::make_unique<MonitorCycle>(
         MonitorServices{m_cfg, m_run, services.prober, *m_alerts, services.notice}, m_clocks);
@@ -31,7 +32,9 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 
 Program::~Program()
 {
+    delete m_addressDialog.data();
     delete m_listView.data(); // its pings end before the services they use
+    delete m_closedListView.data();
     m_mapView.reset();
     m_cycle.reset();
     m_alerts->RemoveTrayIcon();
@@ -70,9 +73,7 @@ void Program::startUp()
     m_alerts->LoadNormalIcon();
     m_run.PlacementMode = 0;
 
-    const LoadResult loaded = m_load ? m_load(m_folder, m_cfg) : LoadConfiguration(m_folder, m_cfg);
-    map.showDisplaySettings();
-    map.addMarkers(loaded.fileExisted);
+    const LoadResult loaded = loadLocations();
 
     map.show();
     m_alerts->AddTrayIcon();
@@ -82,6 +83,14 @@ void Program::startUp()
     if (!mapRead)
         unreadable.prepend(QLatin1String(MapFileName));
     showStartupProblems(loaded, unreadable);
+}
+
+LoadResult Program::loadLocations()
+{
+    const LoadResult loaded = m_load ? m_load(m_folder, m_cfg) : LoadConfiguration(m_folder, m_cfg);
+    m_mapView->showDisplaySettings();
+    m_mapView->addMarkers(loaded.fileExisted);
+    return loaded;
 }
 
 void Program::showStartupProblems(const LoadResult &load, QStringList unreadable)
@@ -138,10 +147,12 @@ void Program::OpenLocation(int k)
     m_mapView->hide();
     if (!m_listView) {
         m_listView = new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
-                                                     m_services.notice, *m_alerts, *m_cycle});
+                                                     m_services.notice, *m_alerts, *m_cycle, *m_editor});
         m_listView->setWindowIcon(m_alerts->currentIcon());
         connect(m_listView.data(), &ListView::indicatorChanged, m_mapView.get(), &MapView::refreshIndicator);
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
+        connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
+        connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
     }
     m_listView->LoadListView();
     m_listView->show();
@@ -151,6 +162,10 @@ void Program::OpenLocation(int k)
 
 void Program::listViewClosing(bool towardsMap)
 {
+    // A location opened before the deletion has run gets a window of its own.
+    delete m_closedListView.data();
+    m_closedListView = m_listView;
+    m_listView.clear();
     if (!towardsMap)
         return;
     m_run.MonitorPaused = 0;
@@ -165,8 +180,55 @@ void Program::RestoreFromTray()
     m_run.MonitorPaused = 0;
     if (m_listView)
         m_listView->close();
+    if (m_addressDialog)
+        m_addressDialog->dismiss();
     m_mapView->restore();
     m_mapView->placement().closeDialog();
+}
+
+} // namespace qos
+
+namespace qos {
+
+void Program::OpenAddressDialog(int k)
+{
+    if (k < 1 || k > m_cfg.table.LocationCount() || (m_addressDialog && m_addressDialog->isVisible()))
+        return;
+    delete m_addressDialog.data(); // one that has ended, its deletion still on its way
+    const LocationRecord &rec = m_cfg.table[k];
+    m_addressDialog = new AddressDialog(k, rec.site, rec.siteip);
+    m_addressDialog->setWindowIcon(m_alerts->currentIcon());
+    connect(m_addressDialog.data(), &AddressDialog::submitted, this, &Program::addressesSubmitted);
+    connect(m_addressDialog.data(), &AddressDialog::cancelled, this, &Program::OpenLocation);
+    m_addressDialog->show();
+    m_addressDialog->raise();
+    m_addressDialog->activateWindow();
+}
+
+void Program::addressesSubmitted(int k, const QString &text)
+{
+    m_editor->setAddressesFromDialog(k, text); // a failure has been told and left the list as it was
+    OpenLocation(k);
+}
+
+void Program::locationRemoved(const QString &site)
+{
+    // The table is read again at once, so memory never holds a location the file has lost; the List
+    // View, still showing it, closes once the operator has read the message.
+    m_cycle->ResetForStartup();
+    m_alerts->ClearAttention();
+    m_run.resetForStartup();
+    m_run.MonitorPaused = 1;
+    m_mapView->removeMarkers();
+    const LoadResult loaded = loadLocations();
+    const QString text = QStringLiteral("Location: ") + site +
+                         QStringLiteral(" has been deleted\r\n\r\nLocations will not be monitored until "
+                                        "'Start Monitor' is activated");
+    m_services.messages.show(text, MessageBoxes::Icon::None, [this, loaded] {
+        if (m_listView)
+            m_listView->close();
+        showStartupProblems(loaded, {});
+    });
 }
 
 } // namespace qos

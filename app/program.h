@@ -6,10 +6,13 @@
 //
 // Invariants:
 //  - The Map View lives as long as the program. At most one List View exists; it exists exactly
-//    while a location is open, and MonitorPaused is 1 while it does.
+//    while a location is open, and MonitorPaused is 1 while it does or while the Add/Delete Address
+//    dialog, which takes its place, is open.
 //  - The windows own no service and never create one; what two windows need lives here or below.
 //  - Teardown order: List View (its pings end), Map View, cycle (its probe ends), alerts.
+#include "listview/addressdialog.h"
 #include "listview/listview.h"
+#include "listview/locationeditor.h"
 #include "monitor/alerts.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
@@ -63,6 +66,8 @@ public:
     void OpenLocationFromMenu(int k);
     // The tray icon's click: closes the List View and the add-location dialog, shows the Map View.
     void RestoreFromTray();
+    // The Add/Delete Address dialog for location k, in the List View's place.
+    void OpenAddressDialog(int k);
 
     const QString &programFolder() const { return m_folder; }
     RunState &run() { return m_run; }
@@ -72,6 +77,8 @@ public:
     const MonitorClocks &clocks() const { return m_clocks; }
     MapView &mapView() { return *m_mapView; }
     ListView *listView() const { return m_listView.data(); }
+    AddressDialog *addressDialog() const { return m_addressDialog.data(); }
+    LocationEditor &editor() { return *m_editor; }
 
 Q_SIGNALS:
     // "EXIT": the program should end now.
@@ -81,6 +88,9 @@ private:
     void wireMonitor();
     void setWindowIcons(const QIcon &icon);
     void listViewClosing(bool towardsMap);
+    LoadResult loadLocations();
+    void locationRemoved(const QString &site);
+    void addressesSubmitted(int k, const QString &text);
     void showStartupProblems(const LoadResult &load, QStringList unreadable);
     void showMessages(QStringList texts, QList<MessageBoxes::Icon> icons);
 
@@ -90,11 +100,14 @@ private:
     RunState m_run;
     Configuration m_cfg;
     std::unique_ptr<Alerts> m_alerts;
+    std::unique_ptr<LocationEditor> m_editor;
     QObject m_clockOwner;
     MonitorClocks m_clocks;
     std::unique_ptr<MonitorCycle> m_cycle;
     std::unique_ptr<MapView> m_mapView;
     QPointer<ListView> m_listView;
+    QPointer<ListView> m_closedListView; // closed, its deletion still on its way
+    QPointer<AddressDialog> m_addressDialog;
 };
 
 } // namespace qos

@@ -1,5 +1,6 @@
 #include "listview/listview.h"
 
+#include "listview/listedits.h"
 #include "listview/listpings.h"
 #include "listview/rows.h"
 #include "store/text.h"
@@ -64,6 +65,7 @@ ListView::ListView(const Services &services, QWidget *parent)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_pings = std::make_unique<ListPings>(*this, services);
+    m_edits = std::make_unique<ListEdits>(*this, *m_pings, services);
 }
 
 ListView::~ListView() = default;
@@ -301,6 +303,12 @@ void ListView::setRowStatus(Group g, int r, const QString &status)
         item->setText(status);
 }
 
+void ListView::setRowRole(Group g, int r, const QString &role)
+{
+    if (QListWidgetItem *item = list(columnsOf(g)[2])->item(r))
+        item->setText(role);
+}
+
 void ListView::clearLists()
 {
     for (QListWidget *l : m_c.lists)
@@ -417,8 +425,24 @@ void ListView::setAddress(const QString &text)
 
 void ListView::addressChanged()
 {
-    // Which ignore pair, "Remove IP" and the notes panel show follows with the ignore commands.
-    m_c.Run_Ping->setEnabled(!TrimSpaces(address()).isEmpty() && m_pings->pingSelectedAllowed());
+    const std::initializer_list<QWidget *> notes{m_c.Label11, m_c.addinfo, m_c.Command2};
+    if (TrimSpaces(address()).isEmpty()) {
+        hideSelectionPanel();
+        for (QWidget *w : notes)
+            w->hide();
+        m_c.Run_Ping->setEnabled(false);
+        return;
+    }
+    m_c.Run_Ping->setEnabled(m_pings->pingSelectedAllowed());
+    if (m_pings->pingAllRunning() || (FirstGroupSelected != 1 && SecondGroupSelected != 1))
+        return; // the panel keeps its state
+    const bool first = FirstGroupSelected == 1;
+    showIgnorePair(First, first);
+    showIgnorePair(Second, !first);
+    m_c.removeip->show();
+    for (QWidget *w : notes)
+        w->show();
+    m_edits->loadNote();
 }
 
 void ListView::setResult(const QString &text, const QColor &colour)
@@ -459,10 +483,19 @@ void ListView::showPingAll(bool shown)
 
 void ListView::hideSelectionPanel()
 {
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{m_c.ignorelabel, m_c.ignoreyes, m_c.ignoreno, m_c.ignorelabel2,
-                                          m_c.ignoreyes2, m_c.ignoreno2, m_c.removeip})
-        w->hide();
+    showIgnorePair(First, false);
+    showIgnorePair(Second, false);
+    m_c.removeip->hide();
+}
+
+void ListView::showIgnorePair(Group g, bool shown)
+{
+    QRadioButton *yes = g == First ? m_c.ignoreyes : m_c.ignoreyes2;
+    QRadioButton *no = g == First ? m_c.ignoreno : m_c.ignoreno2;
+    // The two pairs share one place: the hidden one's holder must not take the other's clicks.
+    for (QWidget *w : std::initializer_list<QWidget *>{g == First ? m_c.ignorelabel : m_c.ignorelabel2, yes,
+                                                       no, yes->parentWidget()})
+        w->setVisible(shown);
 }
 
 void ListView::closeEvent(QCloseEvent *event)

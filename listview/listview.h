@@ -9,6 +9,7 @@
 //    one group deselects the other group.
 //  - The window owns no service. It is created for one opening and destroyed when it closes; closing
 //    reports closing(towardsMap) once, and pings still in flight end with it.
+#include "listview/locationeditor.h"
 #include "mapview/sortlist.h"
 #include "monitor/alertsink.h"
 #include "monitor/monitorcycle.h"
@@ -36,6 +37,7 @@ class QRadioButton;
 namespace qos {
 
 struct AddressRow;
+class ListEdits;
 class ListPings;
 
 class ListView : public QMainWindow {
@@ -49,6 +51,7 @@ public:
         StartupNotice &notice;
         AlertSink &alerts;
         const MonitorCycle &monitor; // whether monitoring has been started
+        LocationEditor &editor;
     };
     enum Group { First, Second };
 
@@ -82,6 +85,7 @@ public:
     const Controls &controls() const { return m_c; }
     QListWidget *list(int n) const { return m_c.lists[size_t(n - 1)]; } // List1 .. List6
     ListPings &pings() { return *m_pings; }
+    ListEdits &edits() { return *m_edits; }
     int location() const { return m_run.SelectedLocation; }
 
     // Shows the location SelectedLocation names and fills the lists.
@@ -94,6 +98,7 @@ public:
     void appendRow(Group g, const AddressRow &row);
     void removeRow(Group g, int r);
     void setRowStatus(Group g, int r, const QString &status);
+    void setRowRole(Group g, int r, const QString &role);
     void clearLists();
     // True when some row of List6 reads "IGNORED".
     bool anyIgnoredRow() const;
@@ -109,6 +114,9 @@ public:
     void showPingAll(bool shown);
     // Hides both ignore option pairs and "Remove IP".
     void hideSelectionPanel();
+    // Sets group g's option pair to the row's role word ("no" for "MONITORED", else "yes") without
+    // the click counting as the operator's.
+    void setOptionPair(Group g, const QString &role);
 
     // Window fields.
     qint16 MonitoredCount = 0;
@@ -125,6 +133,10 @@ Q_SIGNALS:
     void closing(bool towardsMap);
     // The operator chose "yes" (ignore) or "no" (monitor) of group g's option pair.
     void ignoreOptionChosen(qos::ListView::Group g, bool ignore);
+    // "Add IP(s)": the Add/Delete Address dialog should open for location k (the window then closes).
+    void addressDialogRequested(int k);
+    // The location named site has gone from graph.txt; the table must be read again.
+    void locationRemoved(const QString &site);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -141,8 +153,8 @@ private:
     void selectRow(int list, int r);
     int selectedRow(int list) const;
     void setGroupFlags(Group g);
-    void setOptionPair(Group g, const QString &role);
     void syncTopRow(int list);
+    void showIgnorePair(Group g, bool shown);
     void addressChanged();
     void chooseLocation(int k);
     void ignoreOptionToggled(Group g, bool ignore);
@@ -153,6 +165,7 @@ private:
     Controls m_c{};
     SortList m_sortList;
     std::unique_ptr<ListPings> m_pings;
+    std::unique_ptr<ListEdits> m_edits;
     bool m_closed = false;
 };
 

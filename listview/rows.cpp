@@ -29,6 +29,30 @@ FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores
     return groups;
 }
 
+bool HasElement(const QString &list, const QString &element)
+{
+    return list.split(QLatin1Char(',')).contains(element);
+}
+
+QString WithElement(const QString &list, const QString &element)
+{
+    QString out = list + QLatin1Char(',') + element;
+    while (out.contains(QStringLiteral(",,")))
+        out.replace(QStringLiteral(",,"), QStringLiteral(","));
+    if (out.size() >= 2 && out.startsWith(QLatin1Char(',')))
+        out.remove(0, 1);
+    if (out.size() >= 2 && out.endsWith(QLatin1Char(',')))
+        out.chop(1);
+    return out;
+}
+
+QString WithoutElement(const QString &list, const QString &element)
+{
+    QStringList kept = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    kept.removeAll(element);
+    return kept.join(QLatin1Char(','));
+}
+
 void ForgetOffline(QStringList &holdbad, const QString &address)
 {
     holdbad.removeAll(address);

@@ -41,6 +41,14 @@ struct FilledGroups {
 // trimmed, "OFFLINE" in the second group when holdbad holds it, else "ONLINE" in the first.
 FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores, const QStringList &holdbad);
 
+// Address list edits, on whole elements (exact, case-sensitive).
+bool HasElement(const QString &list, const QString &element);
+// list + "," + element with runs of "," collapsed and, from two characters on, no leading or
+// trailing "," (an empty list gives element alone).
+QString WithElement(const QString &list, const QString &element);
+// The elements other than element, in order, joined by single ","; empty elements go too.
+QString WithoutElement(const QString &list, const QString &element);
+
 // The remembered offline addresses after address answered / did not answer.
 void ForgetOffline(QStringList &holdbad, const QString &address);
 void RememberOffline(QStringList &holdbad, const QString &address);

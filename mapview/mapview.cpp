@@ -317,6 +317,13 @@ void MapView::removeMarker(int k)
     }
 }
 
+void MapView::removeMarkers()
+{
+    for (int k = m_markers.size() - 1; k >= 1; --k)
+        removeMarker(k);
+    qDeleteAll(LocationItems(m_c.listview));
+}
+
 void MapView::refreshIndicator(int k)
 {
     if (CircleShape *center = indicator(k); center && k <= m_cfg.table.LocationCount())

@@ -77,6 +77,9 @@ public:
     void addMarker(int k);
     // Removes site(k) and center(k) (a location that could not be written).
     void removeMarker(int k);
+    // Removes every marker and indicator and the SELECT SITE items (the table is about to be read
+    // again).
+    void removeMarkers();
     // Sets center(k) to the colour held in record k's `center` field.
     void refreshIndicator(int k);
     void refreshIndicators();

@@ -43,6 +43,24 @@ QString ToFileCharacters(const QString &text)
     return out;
 }
 
+QString JoinLines(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        const bool lineBreak = ch == QLatin1Char('\n') || ch == QLatin1Char('\r') ||
+                               ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
+        if (ch == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            continue; // the pair is one break: its LF gives the space
+        if (lineBreak)
+            out.append(QLatin1Char(' '));
+        else if (!IsControlCharacter(ch))
+            out.append(ch);
+    }
+    return out;
+}
+
 QString NormaliseAddressText(const QString &text)
 {
     QString out = text;

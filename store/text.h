@@ -48,6 +48,9 @@ inline QByteArrayView TrimSpaces(QByteArrayView text)
 bool IsControlCharacter(QChar ch);
 // Removes every character IsControlCharacter names.
 QString RemoveControlCharacters(const QString &text);
+// One line of text: every line break (CR LF, CR, LF, the Unicode separators) becomes a space, other
+// control characters go.
+QString JoinLines(const QString &text);
 // Replaces every character the file's single-byte text cannot hold by "?" (a surrogate pair by one).
 QString ToFileCharacters(const QString &text);
 // The canonical AddressList of an address text: CR LF pairs, control characters and all white

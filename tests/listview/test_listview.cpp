@@ -18,33 +18,10 @@ using namespace qos::test;
 
 namespace {
 
-GraphLocation site(const QByteArray &name, const QByteArray &siteip, const QByteArray &ignore = {},
-                   const QByteArray &disabled = "0")
-{
-    GraphLocation l{name};
-    l.siteip = siteip;
-    l.ignore = ignore;
-    l.disabled = disabled;
-    return l;
-}
-
 struct Rig : ProgramRig {
     explicit Rig(const QList<GraphLocation> &locations)
     {
-        WriteGraph(folder(), locations);
-        start();
-    }
-    ListView &open(int k)
-    {
-        QTest::mouseClick(view->marker(k), Qt::LeftButton);
-        return *list();
-    }
-    QStringList column(int n) const
-    {
-        QStringList rows;
-        for (int r = 0; r < list()->list(n)->count(); ++r)
-            rows << list()->list(n)->item(r)->text();
-        return rows;
+        startWith(locations);
     }
     QColor resultColour() const { return list()->controls().Result->palette().color(QPalette::WindowText); }
     bool pingsIdle() const
@@ -88,7 +65,7 @@ private Q_SLOTS:
 
 void TestListView::openFromMarkerAndMenu()
 {
-    Rig p({site("abc", "10.0.0.1, 10.0.0.2,,10.0.0.3", "10.0.0.3,10.0.0.3"), site("ab", "")});
+    Rig p({Site("abc", "10.0.0.1, 10.0.0.2,,10.0.0.3", "10.0.0.3,10.0.0.3"), Site("ab", "")});
     p.cfg.table[1].holdbad = QStringList{QStringLiteral("10.0.0.1")};
 
     p.c().AddLocations->trigger(); // no marker opens anything while placing
@@ -150,7 +127,7 @@ void TestListView::rowSelectionAndScroll()
     QByteArray many;
     for (int i = 1; i <= 40; ++i)
         many += (i > 1 ? "," : "") + QByteArray("10.1.0.") + QByteArray::number(i);
-    Rig p({site("abc", many + ",10.2.0.1,10.2.0.2,10.2.0.3", "10.2.0.3")});
+    Rig p({Site("abc", many + ",10.2.0.1,10.2.0.2,10.2.0.3", "10.2.0.3")});
     p.cfg.table[1].holdbad = QStringList{QStringLiteral("10.2.0.1"), QStringLiteral("10.2.0.2")};
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
@@ -185,7 +162,7 @@ void TestListView::rowSelectionAndScroll()
 
 void TestListView::closeResumesPausedCycle()
 {
-    Rig p({site("one", "10.0.0.1"), site("two", "10.0.0.2"), site("tre", "10.0.0.3")});
+    Rig p({Site("one", "10.0.0.1"), Site("two", "10.0.0.2"), Site("tre", "10.0.0.3")});
     p.fake.manual = true;
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
@@ -242,7 +219,7 @@ void TestListView::pingAll()
     QFETCH(QByteArray, siteip);
     QFETCH(QByteArray, ignore);
     QFETCH(int, packets);
-    Rig p({site("abc", siteip, ignore), site("oth", "10.9.9.9")});
+    Rig p({Site("abc", siteip, ignore), Site("oth", "10.9.9.9")});
     p.fake.script[QStringLiteral("10.0.0.2")] = {StatusTimedOut};
     p.cfg.settings.PINGPACKETS = qint16(packets);
     p.cfg.table[1].holdbad = QStringList{QStringLiteral("stale")};
@@ -304,7 +281,7 @@ void TestListView::pingIp()
     QFETCH(QString, address);
     QFETCH(QList<ProbeStatus>, answers);
     QFETCH(QString, flash);
-    Rig p({site("abc", ignore.isEmpty() ? "10.0.0.1" : "10.0.0.1,10.0.0.2", ignore, disabled)});
+    Rig p({Site("abc", ignore.isEmpty() ? "10.0.0.1" : "10.0.0.1,10.0.0.2", ignore, disabled)});
     if (monitoring) { // one cycle, everything answering; monitoring stays on
         QTest::mouseClick(p.c().Command3, Qt::LeftButton);
         QVERIFY(p.cycleEnds());
@@ -326,7 +303,7 @@ void TestListView::pingIp()
 
 void TestListView::stopPingAndCloseDuringRun()
 {
-    Rig p({site("abc", "10.0.0.1,10.0.0.2"), site("oth", "10.0.0.3")});
+    Rig p({Site("abc", "10.0.0.1,10.0.0.2"), Site("oth", "10.0.0.3")});
     p.fake.manual = true;
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
@@ -362,7 +339,7 @@ void TestListView::stopPingAndCloseDuringRun()
 
 void TestListView::startupFailureToldOnce()
 {
-    Rig p({site("abc", "10.0.0.1")});
+    Rig p({Site("abc", "10.0.0.1")});
     p.fake.startupsThatWork = 0;
     ListView &l = p.open(1);
     p.pingIp(QStringLiteral("10.0.0.1"));

@@ -55,6 +55,21 @@ private Q_SLOTS:
         QFETCH(QString, normalised);
         QCOMPARE(NormaliseAddressText(text), normalised);
     }
+    void joinLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("each break one space")
+            << QStringLiteral("a\r\nb\nc\rd\u2028e") << QStringLiteral("a b c d e");
+        QTest::newRow("other controls go, blanks stay")
+            << QStringLiteral(" a\tb\x01 ") << QStringLiteral(" ab ");
+    }
+    void joinLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, line);
+        QCOMPARE(JoinLines(text), line);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestText)

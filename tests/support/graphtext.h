@@ -21,6 +21,16 @@ struct GraphLocation {
     QByteArray top = "1500";
 };
 
+inline GraphLocation Site(const QByteArray &name, const QByteArray &siteip, const QByteArray &ignore = {},
+                          const QByteArray &disabled = "0")
+{
+    GraphLocation l{name};
+    l.siteip = siteip;
+    l.ignore = ignore;
+    l.disabled = disabled;
+    return l;
+}
+
 inline QByteArray LocationBlock(const GraphLocation &l)
 {
     return "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
@@ -36,6 +46,12 @@ inline QByteArray GraphText(const QList<GraphLocation> &locations, const QByteAr
     for (const GraphLocation &l : locations)
         text += LocationBlock(l);
     return text;
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline bool WriteFile(const QString &path, const QByteArray &bytes)

@@ -12,6 +12,7 @@
 #include "tests/support/graphtext.h"
 
 #include <QAction>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -69,7 +70,30 @@ struct ProgramRig {
         return *view;
     }
 
+    // The start-up sequence over a graph.txt holding these locations.
+    MapView &startWith(const QList<GraphLocation> &locations)
+    {
+        WriteGraph(folder(), locations);
+        return start();
+    }
+
     const MapView::Controls &c() const { return view->controls(); }
+    // Opens location k with a click on its marker.
+    ListView &open(int k)
+    {
+        QTest::mouseClick(view->marker(k), Qt::LeftButton);
+        return *list();
+    }
+    // The texts of the List View's list n (1..6).
+    QStringList column(int n) const
+    {
+        QStringList rows;
+        for (int r = 0; r < list()->list(n)->count(); ++r)
+            rows << list()->list(n)->item(r)->text();
+        return rows;
+    }
+    QByteArray graph() const { return ReadFile(QDir(folder()).filePath(QStringLiteral("graph.txt"))); }
+    QByteArray notes() const { return ReadFile(QDir(folder()).filePath(QStringLiteral("info.txt"))); }
     MonitorCycle &monitor() const { return program->monitor(); }
     ListView *list() const { return program->listView(); }
     QColor colour(int k) const { return view->indicator(k)->fillColour(); }

@@ -1,0 +1,207 @@
+#include "listview/listedits.h"
+
+#include "listview/listpings.h"
+#include "listview/rows.h"
+#include "store/text.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qos {
+namespace {
+
+const QColor Red(255, 0, 0);
+
+} // namespace
+
+ListEdits::ListEdits(ListView &view, ListPings &pings, const ListView::Services &services)
+    : m_view(view)
+    , m_pings(pings)
+    , m_cfg(services.cfg)
+    , m_run(services.run)
+    , m_messages(services.messages)
+    , m_editor(services.editor)
+{
+    const ListView::Controls &c = view.controls();
+    connect(&view, &ListView::ignoreOptionChosen, this, &ListEdits::ignoreChosen);
+    connect(c.Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            setLocationEnabled(true);
+    });
+    connect(c.Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            setLocationEnabled(false);
+    });
+    connect(c.removeip, &QPushButton::clicked, this, &ListEdits::RemoveIP);
+    connect(c.addip, &QPushButton::clicked, this, &ListEdits::AddAddresses);
+    connect(c.RemoveLocation, &QAction::triggered, this, &ListEdits::RemoveLocation);
+    connect(c.Command2, &QPushButton::clicked, this, &ListEdits::saveNote);
+    // A note is one line: a paste with line breaks keeps them as spaces.
+    connect(c.addinfo, &QLineEdit::textEdited, this, [edit = c.addinfo](const QString &text) {
+        const QString line = JoinLines(text);
+        if (line != text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(line);
+            edit->setCursorPosition(qMin(cursor, int(line.size())));
+        }
+    });
+}
+
+LocationRecord &ListEdits::record()
+{
+    return m_cfg.table[m_view.location()];
+}
+
+// ---- Ignoring and enabling ----
+
+void ListEdits::ignoreChosen(ListView::Group g, bool ignore)
+{
+    const QString address = m_view.address();
+    const int k = m_view.location();
+    const QString &ignores = record().ignore;
+    if (HasElement(ignores, address) == ignore)
+        return; // already as asked
+    const QString next = ignore ? WithElement(ignores, address) : WithoutElement(ignores, address);
+    if (!m_editor.setIgnore(k, next)) {
+        m_view.setOptionPair(g, QLatin1String(ignore ? RoleMonitored : RoleIgnored));
+        return;
+    }
+    const QString word = QLatin1String(ignore ? RoleIgnored : RoleMonitored);
+    setGroupRole(g, address, word);
+    if (ignore)
+        m_view.setResult(word, Red);
+    else
+        m_view.setResult(word, m_view.controls().Result->palette().color(QPalette::WindowText));
+    m_run.SelectedIgnoreList = SplitAddressList(record().ignore);
+    demotePartialIgnore();
+}
+
+void ListEdits::setGroupRole(ListView::Group g, const QString &address, const QString &role)
+{
+    if (address.isEmpty())
+        return;
+    for (int r = 0; r < m_view.rowCount(g); ++r)
+        if (m_view.row(g, r).address == address)
+            m_view.setRowRole(g, r, role);
+}
+
+void ListEdits::demotePartialIgnore()
+{
+    // Only the second group's role column counts, whichever group changed.
+    if (m_view.anyIgnoredRow())
+        return;
+    LocationRecord &rec = record();
+    if (rec.center == Indicator::Cyan)
+        rec.center = Indicator::Green;
+    else if (rec.center == Indicator::DarkRed)
+        rec.center = Indicator::Red;
+    else
+        return;
+    Q_EMIT m_view.indicatorChanged(m_view.location());
+}
+
+void ListEdits::setLocationEnabled(bool enable)
+{
+    const int k = m_view.location();
+    LocationRecord &rec = record();
+    if (rec.sitedisabled != QLatin1String(enable ? "1" : "0"))
+        return; // already so, or a flag this program did not write
+    if (!m_editor.setDisabled(k, QLatin1String(enable ? "0" : "1"))) {
+        (enable ? m_view.controls().Option2 : m_view.controls().Option1)->setChecked(true);
+        return;
+    }
+    record().center = enable ? Indicator::White : Indicator::Black;
+    Q_EMIT m_view.indicatorChanged(k);
+}
+
+// ---- Addresses and locations ----
+
+void ListEdits::RemoveIP()
+{
+    const QString address = m_view.address();
+    if (TrimSpaces(address).isEmpty()) {
+        m_messages.show(QStringLiteral("Please select address from list to remove"));
+        return;
+    }
+    const int k = m_view.location();
+    const QString text = address + QStringLiteral(" will be deleted from location: ") + record().site +
+                         QStringLiteral("\r\n\r\nAre you sure?");
+    m_messages.ask(text, [self = QPointer<ListEdits>(this), k, address](bool yes) {
+        if (yes && self)
+            self->removeAddress(k, address);
+    });
+}
+
+void ListEdits::removeAddress(int k, const QString &address)
+{
+    if (k != m_view.location() || address != m_view.address() || m_pings.pingAllRunning())
+        return;
+    if (!m_editor.setAddresses(k, WithoutElement(record().siteip, address)))
+        return;
+    m_pings.setAddresses(SplitAddressList(record().siteip));
+    for (ListView::Group g : {ListView::First, ListView::Second})
+        for (int r = m_view.rowCount(g) - 1; r >= 0; --r)
+            if (m_view.row(g, r).address == address)
+                m_view.removeRow(g, r);
+    m_editor.dropNote(k, address);
+    m_view.setAddress(QString());
+    m_view.setResult(QString());
+    m_view.hideSelectionPanel();
+}
+
+void ListEdits::RemoveLocation()
+{
+    if (m_pings.pingAllRunning() || m_pings.pingSelectedRunning())
+        return;
+    const int k = m_view.location();
+    const QString text =
+        QStringLiteral("Delete location: ") + record().site + QStringLiteral("\r\n\r\nAre you sure?");
+    m_messages.ask(text, [self = QPointer<ListEdits>(this), k](bool yes) {
+        if (yes && self)
+            self->removeLocation(k);
+    });
+}
+
+void ListEdits::removeLocation(int k)
+{
+    if (k != m_view.location() || m_pings.pingAllRunning() || m_pings.pingSelectedRunning())
+        return;
+    const QString site = record().site;
+    if (m_editor.removeLocation(k))
+        Q_EMIT m_view.locationRemoved(site);
+}
+
+void ListEdits::AddAddresses()
+{
+    const int k = m_view.location();
+    m_view.AddressDialogOpen = 1;
+    Q_EMIT m_view.addressDialogRequested(k);
+    m_view.close();
+}
+
+// ---- Notes ----
+
+void ListEdits::loadNote()
+{
+    QString note;
+    const Status s = m_editor.loadNote(m_view.location(), m_view.address(), note);
+    m_view.controls().addinfo->setText(note);
+    if (!s && !m_noteErrorShown) {
+        m_noteErrorShown = true; // loaded on every selection: said once per window
+        m_messages.show(s.error, MessageBoxes::Icon::Critical);
+    }
+}
+
+void ListEdits::saveNote()
+{
+    const QString address = m_view.address();
+    const QString note = JoinLines(m_view.controls().addinfo->text());
+    if (m_editor.saveNote(m_view.location(), address, note))
+        m_messages.show(QStringLiteral("Info saved for IP: ") + address);
+}
+
+} // namespace qos
