@@ -8,7 +8,10 @@
 //  - The Map View lives as long as the program. At most one List View exists; it exists exactly
 //    while a location is open, and MonitorPaused is 1 while it does.
 //  - The windows own no service and never create one; what two windows need lives here or below.
-//  - Teardown order: List View (its pings end), Map View, cycle (its probe ends), alerts.
+//    The settings dialogs are single instances shared by both windows' Settings menus; a changed
+//    probe setting is shown on both windows.
+//  - Teardown order: settings dialogs, List View (its pings end), Map View, cycle (its probe ends),
+//    alerts.
 #include "listview/listview.h"
 #include "monitor/alerts.h"
 #include "monitor/monitorcycle.h"
@@ -18,6 +21,7 @@
 #include "platform/tray.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
+#include "settings/settingsdialogs.h"
 #include "store/graphfile.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
@@ -72,6 +76,7 @@ public:
     const MonitorClocks &clocks() const { return m_clocks; }
     MapView &mapView() { return *m_mapView; }
     ListView *listView() const { return m_listView.data(); }
+    SettingsDialogs &settingsDialogs() { return *m_settings; }
 
 Q_SIGNALS:
     // "EXIT": the program should end now.
@@ -79,6 +84,8 @@ Q_SIGNALS:
 
 private:
     void wireMonitor();
+    template <class Controls> void wireSettingsMenu(const Controls &c, QObject *window);
+    void showDisplaySettings();
     void setWindowIcons(const QIcon &icon);
     void listViewClosing(bool towardsMap);
     void showStartupProblems(const LoadResult &load, QStringList unreadable);
@@ -95,6 +102,7 @@ private:
     std::unique_ptr<MonitorCycle> m_cycle;
     std::unique_ptr<MapView> m_mapView;
     QPointer<ListView> m_listView;
+    std::unique_ptr<SettingsDialogs> m_settings;
 };
 
 } // namespace qos
