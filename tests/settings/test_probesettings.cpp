@@ -29,34 +29,19 @@ struct Rig : ProgramRig {
             WriteGraph(folder(), {l});
         start();
     }
-    QByteArray file() const
-    {
-        QFile f(GraphFilePath(folder()));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray file() const { return ReadFile(GraphFilePath(folder())); }
     SettingsDialogs &dialogs() { return program->settingsDialogs(); }
     // The Settings menu entry of the Map View, or of the List View (opened first).
     ProbeSettingDialog *open(ProbeSetting which, bool fromList)
     {
-        QAction *const MapView::Controls::*mapItem = nullptr;
-        QAction *const ListView::Controls::*listItem = nullptr;
-        switch (which) {
-        case ProbeSetting::Timeout:
-            mapItem = &MapView::Controls::ChangeTimeout;
-            listItem = &ListView::Controls::ChangeTimeout;
-            break;
-        case ProbeSetting::Interval:
-            mapItem = &MapView::Controls::ChangePing;
-            listItem = &ListView::Controls::ChangePing;
-            break;
-        case ProbeSetting::Packets:
-            mapItem = &MapView::Controls::PingPackets;
-            listItem = &ListView::Controls::PingPackets;
-            break;
-        }
         if (fromList && !list())
             QTest::mouseClick(view->marker(1), Qt::LeftButton);
-        (fromList ? list()->controls().*listItem : c().*mapItem)->trigger();
+        const auto item = [which](const auto &c) {
+            return which == ProbeSetting::Timeout    ? c.ChangeTimeout
+                   : which == ProbeSetting::Interval ? c.ChangePing
+                                                     : c.PingPackets;
+        };
+        (fromList ? item(list()->controls()) : item(c()))->trigger();
         return dialogs().dialog(which);
     }
     // Types text into the open dialog and presses "Submit".
@@ -109,17 +94,12 @@ private Q_SLOTS:
                                     << QByteArray("PINGINTERVAL=0");
         QTest::newRow("2.5 stored as 2, written as typed")
             << I << false << QStringLiteral("2.5") << QString() << 2 << QByteArray("PINGINTERVAL=2.5");
-        QTest::newRow("3.5 to even") << I << false << QStringLiteral("3.5") << QString() << 4
-                                     << QByteArray("PINGINTERVAL=3.5");
         QTest::newRow("exponent") << T << false << QStringLiteral("1e3") << QString() << 1000
                                   << QByteArray("PINGTIMEOUT=1e3");
-        QTest::newRow("plus sign") << P << false << QStringLiteral("+2") << QString() << 2
-                                   << QByteArray("PINGPACKETS=+2");
         QTest::newRow("blank") << T << false << QString() << blank << 2000 << QByteArray();
         QTest::newRow("only spaces") << T << false << QStringLiteral("    ") << numeric << 2000
                                      << QByteArray();
         QTest::newRow("letters") << I << true << QStringLiteral("abc") << numeric << 3 << QByteArray();
-        QTest::newRow("two points") << P << false << QStringLiteral("1.2.") << numeric << 4 << QByteArray();
         QTest::newRow("sign apart") << P << false << QStringLiteral("- 5") << numeric << 4 << QByteArray();
         QTest::newRow("beyond 16 bits")
             << T << false << QStringLiteral("9e9") << numeric << 2000 << QByteArray();
@@ -216,17 +196,6 @@ private Q_SLOTS:
                             "PINGINTERVAL=5\r\nPINGPACKETS=4\r\nALERTWAV=alarm.wav\r\nONLINEWAV=\r\n"
                             "------------MAIN SETTINGS-----------\r\n"));
         QCOMPARE(p.cfg.settings.PINGINTERVAL, qint16(5));
-    }
-
-    void missingKeyLineIsAdded()
-    {
-        Rig p(false);
-        GraphLocation l{"abc"};
-        QVERIFY(WriteFile(GraphFilePath(p.folder()), GraphText({l}).replace("PINGPACKETS=4\r\n", "")));
-        p.submit(p.open(ProbeSetting::Packets, false), QStringLiteral("3"));
-        Configuration again;
-        LoadConfiguration(p.folder(), again);
-        QCOMPARE(again.settings.PINGPACKETS, qint16(3)); // memory and file agree after a restart
     }
 
     void failedRewriteChangesNothing()

@@ -50,23 +50,17 @@ struct SoundRig : ProgramRig {
         program->settingsDialogs().setBrowsing(SoundBrowsing{[drives] { return drives; }, sounds});
         start();
     }
-    QByteArray file(const QString &path) const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QByteArray graph() const { return file(GraphFilePath(folder())); }
+    QByteArray graph() const { return ReadFile(GraphFilePath(folder())); }
     QString inProgram(const char *name) const { return QDir(folder()).filePath(QLatin1String(name)); }
 
     SoundChooserDialog *open(SoundSetting which, bool fromList)
     {
         if (fromList && !list())
             QTest::mouseClick(view->marker(1), Qt::LeftButton);
-        const bool alert = which == SoundSetting::Alert;
-        if (fromList)
-            (alert ? list()->controls().AlertWav : list()->controls().onlinewav)->trigger();
-        else
-            (alert ? c().AlertWav : c().onlinewav)->trigger();
+        const auto item = [which](const auto &c) {
+            return which == SoundSetting::Alert ? c.AlertWav : c.onlinewav;
+        };
+        (fromList ? item(list()->controls()) : item(c()))->trigger();
         return program->settingsDialogs().dialog(which);
     }
     static QStringList rows(const QListWidget *l)
@@ -187,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(setting, picked);
         QCOMPARE(p.graph(), QByteArray(before).replace(key + "old.wav", key + picked.toLatin1()));
         QCOMPARE(p.pleaseWait.begins, 1);
-        const QByteArray inProgram = p.file(p.inProgram("alarm.wav"));
+        const QByteArray inProgram = ReadFile(p.inProgram("alarm.wav"));
         QCOMPARE(inProgram, !own.isEmpty() ? own : picked.isEmpty() ? QByteArray() : Wav("alarm.wav"));
         QVERIFY(!p.graph().contains("DEFAULT"));
     }
@@ -214,7 +208,7 @@ private Q_SLOTS:
         SoundRig::pick(d, QStringLiteral("own.wav"));
         p.select(d);
         QCOMPARE(p.cfg.settings.ONLINEWAV, QStringLiteral("own.wav"));
-        QCOMPARE(p.file(p.inProgram("own.wav")), QByteArray("own"));
+        QCOMPARE(ReadFile(p.inProgram("own.wav")), QByteArray("own"));
         QVERIFY(!QFile::exists(CopyTwinPath(p.inProgram("own.wav"))));
     }
 
@@ -229,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(p.graph(), QByteArray("------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\n"
                                        "PINGINTERVAL=3\r\nPINGPACKETS=4\r\nALERTWAV=alarm.wav\r\n"
                                        "ONLINEWAV=ding.wav\r\n------------MAIN SETTINGS-----------\r\n"));
-        QCOMPARE(p.file(p.inProgram("ding.wav")), Wav("deeper/ding.wav"));
+        QCOMPARE(ReadFile(p.inProgram("ding.wav")), Wav("deeper/ding.wav"));
     }
 
     void failedDriveChangeGoesBack()
