@@ -228,18 +228,23 @@ void SoundChooserDialog::choose(const QString &name)
 {
     const SettingsServices &s = m_services;
     QByteArray line;
-    if (Status fits = KeyLine(key(), name, line); !fits)
-        return fail(fits.error);
+    if (Status fits = KeyLine(key(), name, line); !fits) {
+        fail(fits.error);
+        return;
+    }
     const QString target = QDir(s.programFolder).filePath(name);
     bool copied = false;
     if (!name.isEmpty()) {
-        if (Status c = CopyFileIfAbsent(QDir(m_folder).filePath(name), target, copied, s.ops); !c)
-            return fail(c.error);
+        if (Status c = CopyFileIfAbsent(QDir(m_folder).filePath(name), target, copied, s.ops); !c) {
+            fail(c.error);
+            return;
+        }
     }
     if (Status w = RewriteMainSetting(s.programFolder, s.settings, key(), name, s.pleaseWait, s.ops); !w) {
         if (copied)
             QFile::remove(target); // the copy made for this choice only
-        return fail(w.error);
+        fail(w.error);
+        return;
     }
     value() = name;
     setSelected(name);
