@@ -4,6 +4,7 @@
 #include "mapview/mapplacementview.h"
 #include "mapview/mapview.h"
 
+#include <QAction>
 #include <QPushButton>
 
 namespace qos {
@@ -20,7 +21,11 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
         MonitorServices{m_cfg, m_run, services.prober, *m_alerts, services.notice}, m_clocks);
     m_mapView = std::make_unique<MapView>(m_folder, m_cfg, m_run, services.tray, services.messages,
                                           services.pleaseWait);
+    m_settings = std::make_unique<SettingsDialogs>(
+        SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
+    connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
     wireMonitor();
+    wireSettingsMenu(m_mapView->controls(), m_mapView.get());
 
     MapView *map = m_mapView.get();
     connect(map, &MapView::markerClicked, this, &Program::OpenLocationFromMarker);
@@ -32,6 +37,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 
 Program::~Program()
 {
+    m_settings.reset();
     delete m_addressDialog.data();
     delete m_listView.data(); // its pings end before the services they use
     delete m_closedListView.data();
@@ -53,6 +59,27 @@ void Program::wireMonitor()
     connect(cycle, &MonitorCycle::indicatorChanged, map, &MapView::refreshIndicator);
     map->setStatusText(cycle->statusText());
     map->setMonitoring(cycle->monitoring());
+}
+
+// The Settings menu of a window: both windows open the same dialogs.
+template <class Controls> void Program::wireSettingsMenu(const Controls &c, QObject *window)
+{
+    SettingsDialogs *d = m_settings.get();
+    const auto opens = [&](QAction *item, auto which) {
+        connect(item, &QAction::triggered, window, [d, which] { d->open(which); });
+    };
+    opens(c.AlertWav, SoundSetting::Alert);
+    opens(c.onlinewav, SoundSetting::Online);
+    opens(c.ChangeTimeout, ProbeSetting::Timeout);
+    opens(c.ChangePing, ProbeSetting::Interval);
+    opens(c.PingPackets, ProbeSetting::Packets);
+}
+
+void Program::showDisplaySettings()
+{
+    m_mapView->showDisplaySettings();
+    if (m_listView)
+        m_listView->showDisplaySettings();
 }
 
 void Program::setWindowIcons(const QIcon &icon)
@@ -153,6 +180,7 @@ void Program::OpenLocation(int k)
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
+        wireSettingsMenu(m_listView->controls(), m_listView.data());
     }
     m_listView->LoadListView();
     m_listView->show();

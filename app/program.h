@@ -9,7 +9,10 @@
 //    while a location is open, and MonitorPaused is 1 while it does or while the Add/Delete Address
 //    dialog, which takes its place, is open.
 //  - The windows own no service and never create one; what two windows need lives here or below.
-//  - Teardown order: List View (its pings end), Map View, cycle (its probe ends), alerts.
+//    The settings dialogs are single instances shared by both windows' Settings menus; a changed
+//    probe setting is shown on both windows.
+//  - Teardown order: settings dialogs, the Add/Delete Address dialog, List View (its pings end),
+//    Map View, cycle (its probe ends), alerts.
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
 #include "listview/locationeditor.h"
@@ -21,6 +24,7 @@
 #include "platform/tray.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
+#include "settings/settingsdialogs.h"
 #include "store/graphfile.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
@@ -79,6 +83,7 @@ public:
     ListView *listView() const { return m_listView.data(); }
     AddressDialog *addressDialog() const { return m_addressDialog.data(); }
     LocationEditor &editor() { return *m_editor; }
+    SettingsDialogs &settingsDialogs() { return *m_settings; }
 
 Q_SIGNALS:
     // "EXIT": the program should end now.
@@ -86,6 +91,8 @@ Q_SIGNALS:
 
 private:
     void wireMonitor();
+    template <class Controls> void wireSettingsMenu(const Controls &c, QObject *window);
+    void showDisplaySettings();
     void setWindowIcons(const QIcon &icon);
     void listViewClosing(bool towardsMap);
     LoadResult loadLocations();
@@ -108,6 +115,7 @@ private:
     QPointer<ListView> m_listView;
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
     QPointer<AddressDialog> m_addressDialog;
+    std::unique_ptr<SettingsDialogs> m_settings;
 };
 
 } // namespace qos

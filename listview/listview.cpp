@@ -227,8 +227,7 @@ void ListView::LoadListView()
             captions << m_cfg.table[k].site;
         MakeList(m_c.listview, captions, m_sortList);
     }
-    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
-    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
+    showDisplaySettings();
     const LocationRecord &rec = m_cfg.table[location()];
     m_pings->setAddresses(SplitAddressList(rec.siteip));
     hideSelectionPanel();
@@ -237,6 +236,12 @@ void ListView::LoadListView()
     setResult(QStringLiteral("Parsing List"));
     m_c.Result->repaint(); // painted now: the fill runs without returning to the event loop
     FillLists();
+}
+
+void ListView::showDisplaySettings()
+{
+    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
+    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
 }
 
 void ListView::FillLists()

@@ -90,6 +90,8 @@ public:
 
     // Shows the location SelectedLocation names and fills the lists.
     void LoadListView();
+    // The probe settings shown in the panel, from the configuration.
+    void showDisplaySettings();
     void FillLists();
 
     // The rows of a group.

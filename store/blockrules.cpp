@@ -132,4 +132,39 @@ Status BlockRemovalRule::end(LineOut &out)
     return TargetNotFound(m_target, m_seen);
 }
 
+MainSettingRule::MainSettingRule(Key key, QByteArray newLine)
+    : m_key(key)
+    , m_newLine(std::move(newLine))
+{}
+
+void MainSettingRule::line(const QByteArray &line, LinePlace place, LineOut &out)
+{
+    if (place == LinePlace::Outside) {
+        const auto keyed = ReadKeyedLine(line);
+        if (keyed && keyed->key == m_key) {
+            out.write(m_newLine);
+            m_written = true;
+            return;
+        }
+        if (line == MainSettingsLine && ++m_mainLines == 2)
+            writeIfMissing(out);
+    } else if (place == LinePlace::BlockBegin) {
+        writeIfMissing(out);
+    }
+    out.keep(line);
+}
+
+Status MainSettingRule::end(LineOut &out)
+{
+    writeIfMissing(out);
+    return Status::success();
+}
+
+void MainSettingRule::writeIfMissing(LineOut &out)
+{
+    if (!m_written)
+        out.write(m_newLine);
+    m_written = true;
+}
+
 } // namespace qos

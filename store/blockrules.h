@@ -1,9 +1,9 @@
 #pragma once
-// The line rules that aim at one location's block: replacing a key line and removing the block.
-// graph.txt uses both; info.txt uses the block removal.
+// The line rules of the rewrites: replacing a key line of one location's block, removing that block,
+// and replacing a main-settings line. graph.txt uses all three; info.txt uses the block removal.
 //
 // Invariants:
-//  - The target is the n-th line equal, byte for byte, to "SITEID=" + the name: never a case or
+//  - A location's target is the n-th line equal, byte for byte, to "SITEID=" + the name: never a case or
 //    spacing variant, never a second block with the same name.
 //  - Every line the rule does not name is kept byte for byte and in order.
 //  - A target that is not in the file ends the rule with Kind::NotFound, a target that cannot be
@@ -60,6 +60,25 @@ private:
     bool m_removed = false;
     bool m_unfinished = false; // the target's block has no END line
     bool m_outside = false;    // the target's SITEID line is outside any block
+};
+
+// Replaces the main-settings lines of key with newLine: every line outside the location blocks that
+// the loader reads as key. Lines inside blocks are never touched, so a location line holding the key's
+// text (an address list may hold any text) stays as it is. A file without such a line gets newLine
+// inside its MAIN SETTINGS block (before the second MAIN SETTINGS line), or, without a closed block,
+// before the first location block or at the end, so the file holds the value the program now uses.
+class MainSettingRule : public LineRule {
+public:
+    MainSettingRule(Key key, QByteArray newLine);
+    void line(const QByteArray &line, LinePlace place, LineOut &out) override;
+    Status end(LineOut &out) override;
+
+private:
+    void writeIfMissing(LineOut &out);
+    Key m_key;
+    QByteArray m_newLine;
+    int m_mainLines = 0; // MAIN SETTINGS lines outside the blocks so far
+    bool m_written = false;
 };
 
 } // namespace qos

@@ -76,6 +76,19 @@ Status CreateViaTemporary(const QString &path, const QString &twinPath, const QL
 Status AppendLocation(const QString &folder, const MainSettings &settings, const LocationRecord &rec,
                       PleaseWait *pleaseWait, FileOps *ops = nullptr);
 
+// True for the keys of the main-settings block the settings dialogs change: PINGTIMEOUT=,
+// PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=.
+bool IsMainSettingKey(Key key);
+
+// Writes key + valueText as the main-settings line of key (see MainSettingRule: every such line outside
+// the location blocks is replaced, and a file without one gets it in its MAIN SETTINGS block). Without
+// graph.txt it creates the seven-line main-settings block: valueText for key, the defaults 2000, 3 and
+// 4 for the other numbers (not what memory holds), the sound names from settings. valueText is written
+// exactly (the settings dialogs pass the text the operator typed, trimmed); values the file cannot hold
+// as they are are refused, like every other failure without changing anything.
+Status RewriteMainSetting(const QString &folder, const MainSettings &settings, Key key,
+                          const QString &valueText, PleaseWait *pleaseWait, FileOps *ops = nullptr);
+
 // The line "KEY=value" in the file's bytes, for writers. Fails with a text for the operator when the
 // value holds a line break or a character outside Latin-1, or would not read back as this key with this
 // value (it holds "---------" or an earlier key, or ends with a space).

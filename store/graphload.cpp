@@ -94,19 +94,40 @@ public:
         m_result.warnings << QStringLiteral("%1, line %2: %3").arg(m_fileName).arg(number).arg(what);
     }
 
+    // After the last line: a packet count below 1 would send no echo request at all, and every
+    // enabled location would show online.
+    void finish()
+    {
+        if (m_packetsLine.isEmpty() || m_cfg.settings.PINGPACKETS >= 1)
+            return;
+        warn(m_packetsNumber,
+             QStringLiteral("\"%1\": fewer than 1 ping packet, so no echo request is sent and "
+                            "every enabled location shows online. Set the number with "
+                            "Settings, Ping Packets.")
+                 .arg(m_packetsLine));
+    }
+
 private:
-    void warnValue(const QString &what)
+    QString shownLine() const
     {
         QString shown = QString::fromLatin1(m_line.first(qMin(m_line.size(), ShownLineLength)));
         if (m_line.size() > ShownLineLength)
             shown += QStringLiteral("...");
-        warn(m_number, QStringLiteral("\"%1\": %2").arg(shown, what));
+        return shown;
+    }
+    void warnValue(const QString &what)
+    {
+        warn(m_number, QStringLiteral("\"%1\": %2").arg(shownLine(), what));
     }
 
     void readSetting(Key key, QByteArrayView value, qint16 &field)
     {
         if (const auto number = ToInt16(value)) {
             field = *number;
+            if (key == Key::PingPackets) {
+                m_packetsNumber = m_number;
+                m_packetsLine = shownLine();
+            }
             return;
         }
         warnValue(
@@ -165,6 +186,8 @@ private:
     float m_left = 0;
     float m_top = 0;
     bool m_full = false;
+    qint64 m_packetsNumber = 0; // the PINGPACKETS line read last, and its text
+    QString m_packetsLine;
 };
 
 void ReadFile(const QString &path, Configuration &cfg, LoadResult &result, FileOps &ops)
@@ -197,6 +220,7 @@ void ReadFile(const QString &path, Configuration &cfg, LoadResult &result, FileO
                                .arg(reader.error());
             return;
         case LineReader::Outcome::End:
+            loader.finish();
             return;
         }
     }

@@ -4,6 +4,7 @@
 //  - The original file is never opened for writing: the new content goes to the twin, which is forced
 //    to disk and then renamed over the original in one step.
 //  - Until that rename succeeds every failure removes the twin and leaves the original as it was.
+#include "store/blockrules.h"
 #include "store/fileops.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace qos {
@@ -231,17 +234,24 @@ private:
     Status m_status;
 };
 
+constexpr Key MainSettingKeys[] = {Key::PingTimeout, Key::PingInterval, Key::PingPackets, Key::AlertWav,
+                                   Key::OnlineWav};
+
+// The seven lines of the main-settings block; values[i] goes after MainSettingKeys[i].
+Status MainSettingsBlock(const std::array<QString, 5> &values, QList<QByteArray> &lines)
+{
+    BlockLines block;
+    block.fixed(MainSettingsLine);
+    for (size_t i = 0; i < values.size(); ++i)
+        block.text(MainSettingKeys[i], values[i]);
+    return block.fixed(MainSettingsLine).takeInto(lines);
+}
+
 Status MainSettingsBlock(const MainSettings &settings, QList<QByteArray> &lines)
 {
-    return BlockLines()
-        .fixed(MainSettingsLine)
-        .plain(Key::PingTimeout, QByteArray::number(settings.PINGTIMEOUT))
-        .plain(Key::PingInterval, QByteArray::number(settings.PINGINTERVAL))
-        .plain(Key::PingPackets, QByteArray::number(settings.PINGPACKETS))
-        .text(Key::AlertWav, settings.ALERTWAV)
-        .text(Key::OnlineWav, settings.ONLINEWAV)
-        .fixed(MainSettingsLine)
-        .takeInto(lines);
+    return MainSettingsBlock({QString::number(settings.PINGTIMEOUT), QString::number(settings.PINGINTERVAL),
+                              QString::number(settings.PINGPACKETS), settings.ALERTWAV, settings.ONLINEWAV},
+                             lines);
 }
 
 // The block a new location gets: no ignored addresses, enabled.
@@ -335,6 +345,39 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
     if (Status s = MainSettingsBlock(settings, lines); !s)
         return s;
     return CreateViaTemporary(path, twin, lines + block, pleaseWait, ops);
+}
+
+bool IsMainSettingKey(Key key)
+{
+    return std::find(std::begin(MainSettingKeys), std::end(MainSettingKeys), key) !=
+           std::end(MainSettingKeys);
+}
+
+Status RewriteMainSetting(const QString &folder, const MainSettings &settings, Key key,
+                          const QString &valueText, PleaseWait *pleaseWait, FileOps *ops)
+{
+    if (!IsMainSettingKey(key))
+        return Status::refused(QStringLiteral("%1 is not a main setting.").arg(QLatin1String(KeyText(key))));
+    QByteArray line;
+    if (Status s = KeyLine(key, valueText, line); !s)
+        return s;
+    const QString path = GraphFilePath(folder);
+    const QString twin = GraphTwinPath(folder);
+    if (QFileInfo::exists(path)) {
+        MainSettingRule rule(key, line);
+        return RewriteViaTemporary(path, twin, &rule, {}, pleaseWait, ops);
+    }
+    // A new file: the numbers not being set get their defaults, the sounds what memory holds.
+    std::array<QString, 5> values = {QStringLiteral("2000"), QStringLiteral("3"), QStringLiteral("4"),
+                                     settings.ALERTWAV, settings.ONLINEWAV};
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (MainSettingKeys[i] == key)
+            values[i] = valueText;
+    }
+    QList<QByteArray> lines;
+    if (Status s = MainSettingsBlock(values, lines); !s)
+        return s;
+    return CreateViaTemporary(path, twin, lines, pleaseWait, ops);
 }
 
 } // namespace qos

@@ -102,7 +102,7 @@ private Q_SLOTS:
             << 0;
         QTest::newRow("halves to even")
             << QByteArray("PINGTIMEOUT=2.5\r\nPINGINTERVAL=3.5\r\nPINGPACKETS=-2.5\r\n")
-            << QList<int>{2, 4, -2} << QStringList{{}, {}, tray} << 0;
+            << QList<int>{2, 4, -2} << QStringList{{}, {}, tray} << 1; // packets below 1 are told
         QTest::newRow("range ends")
             << QByteArray("PINGTIMEOUT=32767\r\nPINGINTERVAL=-32768.5\r\nPINGPACKETS=+1e1\r\n")
             << QList<int>{32767, -32768, 10} << QStringList{{}, {}, tray} << 0;
@@ -136,6 +136,31 @@ private Q_SLOTS:
         QVERIFY2(r.warnings[0].contains(QLatin1String("line 3")), qPrintable(r.warnings[0]));
         QVERIFY(r.warnings[0].contains(QLatin1String("PINGTIMEOUT=abc")));
         QVERIFY(r.warnings[0].contains(QLatin1String("900")));
+    }
+
+    void packetsBelowOneAreTold_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("line"); // of the warning; 0 for none
+        QTest::newRow("zero") << QByteArray("PINGTIMEOUT=5\r\nPINGPACKETS=0\r\n") << 2;
+        QTest::newRow("negative") << QByteArray("PINGPACKETS=-3\r\n") << 1;
+        QTest::newRow("rounds to zero") << QByteArray("PINGPACKETS=0.5\r\n") << 1;
+        QTest::newRow("the last line counts") << QByteArray("PINGPACKETS=2\r\nPINGPACKETS=0\r\n") << 2;
+        QTest::newRow("put right later") << QByteArray("PINGPACKETS=0\r\nPINGPACKETS=2\r\n") << 0;
+        QTest::newRow("one") << QByteArray("PINGPACKETS=1\r\n") << 0;
+    }
+    void packetsBelowOneAreTold()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, line);
+        Configuration cfg;
+        const LoadResult r = LoadBytes(file, cfg);
+        QCOMPARE(r.warnings.size(), line ? 1 : 0);
+        if (line) {
+            QVERIFY2(r.warnings[0].startsWith(QStringLiteral("graph.txt, line %1: \"PINGPACKETS=").arg(line)),
+                     qPrintable(r.warnings[0]));
+            QVERIFY(r.warnings[0].contains(QLatin1String("no echo request is sent")));
+        }
     }
 
     void locations_data()

@@ -1,0 +1,52 @@
+#include "settings/settingsdialogs.h"
+
+namespace qos {
+
+namespace {
+
+void BringForward(QWidget *w)
+{
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+} // namespace
+
+SettingsDialogs::SettingsDialogs(const SettingsServices &services, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+{}
+
+SettingsDialogs::~SettingsDialogs()
+{
+    for (const auto &d : m_probes)
+        delete d.data();
+    for (const auto &d : m_sounds)
+        delete d.data();
+}
+
+ProbeSettingDialog *SettingsDialogs::open(ProbeSetting setting)
+{
+    QPointer<ProbeSettingDialog> &d = m_probes[size_t(setting)];
+    if (!d) {
+        d = new ProbeSettingDialog(setting, m_services);
+        connect(d, &ProbeSettingDialog::changed, this, &SettingsDialogs::probeSettingChanged);
+    }
+    BringForward(d);
+    return d;
+}
+
+SoundChooserDialog *SettingsDialogs::open(SoundSetting setting)
+{
+    QPointer<SoundChooserDialog> &d = m_sounds[size_t(setting)];
+    if (!d) {
+        d = new SoundChooserDialog(setting, m_services, m_browsing);
+        connect(d, &SoundChooserDialog::changed, this, &SettingsDialogs::soundSettingChanged);
+    }
+    BringForward(d);
+    return d;
+}
+
+} // namespace qos

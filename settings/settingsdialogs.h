@@ -1,0 +1,47 @@
+#pragma once
+// The single shared instances of the five settings dialogs, opened from the Settings menu of either
+// window.
+//
+// Invariants:
+//  - At most one dialog of each kind exists. Opening one that is open brings it forward unchanged
+//    (its box keeps what was typed); opening one that is closed creates it afresh from the settings.
+//  - The dialogs have no owner window, so they outlive the List View; the ones still open when this
+//    object goes are closed with it.
+#include "settings/probesettingdialog.h"
+#include "settings/soundchooserdialog.h"
+
+#include <QObject>
+#include <QPointer>
+#include <array>
+
+namespace qos {
+
+class SettingsDialogs : public QObject {
+    Q_OBJECT
+public:
+    explicit SettingsDialogs(const SettingsServices &services, QObject *parent = nullptr);
+    ~SettingsDialogs() override;
+
+    // Where the sound dialogs opened from now on browse.
+    void setBrowsing(SoundBrowsing browsing) { m_browsing = std::move(browsing); }
+
+    // Shows the dialog in front, creating it when it is not open.
+    ProbeSettingDialog *open(ProbeSetting setting);
+    SoundChooserDialog *open(SoundSetting setting);
+    // The open dialog of that kind, or null.
+    ProbeSettingDialog *dialog(ProbeSetting setting) const { return m_probes[size_t(setting)]; }
+    SoundChooserDialog *dialog(SoundSetting setting) const { return m_sounds[size_t(setting)]; }
+
+Q_SIGNALS:
+    // A probe setting changed: the windows show the new value.
+    void probeSettingChanged(qos::ProbeSetting setting);
+    void soundSettingChanged(qos::SoundSetting setting);
+
+private:
+    SettingsServices m_services;
+    SoundBrowsing m_browsing;
+    std::array<QPointer<ProbeSettingDialog>, 3> m_probes;
+    std::array<QPointer<SoundChooserDialog>, 2> m_sounds;
+};
+
+} // namespace qos
