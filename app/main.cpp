@@ -1,4 +1,6 @@
-// QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
+// QOR Online Status: everything lasting lives in the data folder (app/datafolder.h says which).
+#include "app/datafolder.h"
+#include "app/options.h"
 #include "app/program.h"
 #include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
@@ -17,6 +19,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // No display name: each window's caption is exactly its own text.
     QApplication::setApplicationName(QStringLiteral("QOR Online Status"));
+    QGuiApplication::setDesktopFileName(QLatin1String(qos::kPackageName));
+    const qos::CommandLine options = qos::ParseCommandLine(QCoreApplication::arguments());
+    if (options.exitCode)
+        return qos::PrintCommandLineMessage(options);
+    const qos::DataFolder data = qos::OpenDataFolder(QCoreApplication::applicationDirPath(), options.folder);
 
     qos::QtTray tray;
     qos::QtSound sound;
@@ -25,7 +32,12 @@ int main(int argc, char **argv)
     qos::StartupNotice notice(messages);
     qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
 
-    qos::Program program(QCoreApplication::applicationDirPath(),
+    if (!data.status) {
+        messages.show(data.status.error, qos::MessageBoxes::Icon::Critical,
+                      [] { QCoreApplication::exit(1); });
+        return app.exec();
+    }
+    qos::Program program(data.folder,
                          qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
     program.startUp();

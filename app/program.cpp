@@ -5,6 +5,7 @@
 #include "mapview/mapview.h"
 
 #include <QAction>
+#include <QDir>
 #include <QPushButton>
 
 namespace qos {
@@ -133,9 +134,9 @@ void Program::showStartupProblems(const LoadResult &load, QStringList unreadable
         icons << MessageBoxes::Icon::Exclamation;
     }
     if (!unreadable.isEmpty()) {
-        texts << QStringLiteral("These files in the program folder are missing or cannot be read: %1.\n"
+        texts << QStringLiteral("These files in the data folder \"%1\" are missing or cannot be read: %2.\n"
                                 "QOR Online Status uses a plain background and its built-in icons instead.")
-                     .arg(unreadable.join(QStringLiteral(", ")));
+                     .arg(QDir::toNativeSeparators(m_folder), unreadable.join(QStringLiteral(", ")));
         icons << MessageBoxes::Icon::Exclamation;
     }
     showMessages(texts, icons);

@@ -10,6 +10,8 @@ PKGS=(
   xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils
   # ICMP test hosts and permissions
   iproute2 nftables libcap2-bin util-linux procps
+  # the Debian package: dependencies (dpkg-shlibdeps) and the validators of its menu entry and AppStream data
+  dpkg-dev desktop-file-utils appstream
   # reference pinger for the benchmark
   fping
   # the fuzz targets: clang and its libFuzzer runtime

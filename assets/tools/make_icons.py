@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the bundled icons swag.ico (normal: green disc with a white tick) and swar.ico (attention:
-red disc with a white exclamation mark), each with 16, 24, 32 and 48 pixel pictures.
+red disc with a white exclamation mark), each with 16, 24, 32 and 48 pixel pictures, and the normal
+picture as the desktop menu's icon icons/hicolor/NxN/apps/qor-online-status.png (16 to 256 pixels).
 Needs ImageMagick's convert.
 
     python3 assets/tools/make_icons.py [--out-dir assets]
@@ -11,6 +12,7 @@ import subprocess
 import tempfile
 
 SIZES = (16, 24, 32, 48)
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def disc(size, fill, rim):
@@ -40,8 +42,10 @@ def draw(path, size, commands):
     mvg = path + ".mvg"
     with open(mvg, "w") as f:
         f.write("viewbox 0 0 %d %d\nstroke-antialias 1\n%s\n" % (size, size, "\n".join(commands)))
+    # No time stamps in the file: drawing again gives the same bytes.
     subprocess.run(["/usr/bin/convert", "-size", "%dx%d" % (size, size), "-background", "none",
-                    "mvg:" + mvg, "PNG32:" + path], check=True)
+                    "mvg:" + mvg, "-define", "png:exclude-chunks=date,time", "PNG32:" + path], check=True)
+    os.remove(mvg)
 
 
 def main():
@@ -63,6 +67,12 @@ def main():
             out = os.path.abspath(os.path.join(args.out_dir, name))
             subprocess.run(["/usr/bin/convert", *pngs, out], check=True)
             print("wrote", out)
+    for n in HICOLOR_SIZES:
+        folder = os.path.abspath(os.path.join(args.out_dir, "icons", "hicolor", "%dx%d" % (n, n), "apps"))
+        os.makedirs(folder, exist_ok=True)
+        out = os.path.join(folder, "qor-online-status.png")
+        draw(out, n, icons["swag.ico"](n))
+        print("wrote", out)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,8 @@
 // The program itself on a real X server (an Xvfb the test starts), run from a copy that carries
 // cap_net_raw by an ordinary user, and by root: once its window is up no thread of it holds a
 // capability, and "Start Monitor" still turns a 127.0.0.1 location green.
+#include "tests/support/xserver.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,9 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+using qos::test::ToolOutput;
+using qos::test::XServer;
 
 namespace {
 
@@ -35,45 +40,6 @@ QPoint pixels(const QPointF &twips, int menuHeight)
 {
     return {int(twips.x() / kTwipsPerPixel), int(twips.y() / kTwipsPerPixel) + menuHeight};
 }
-
-// Standard output of a tool that ended well; empty otherwise.
-QByteArray output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput();
-}
-
-// Xvfb at 96 DPI on the first free display.
-class XServer {
-public:
-    XServer()
-    {
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-dpi"),
-                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QByteArray number;
-        while (!number.contains('\n') && m_xvfb.waitForReadyRead(10000))
-            number += m_xvfb.readAllStandardOutput();
-        if (number.contains('\n'))
-            display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-    }
-    ~XServer()
-    {
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(3000))
-            m_xvfb.kill();
-        m_xvfb.waitForFinished(1000);
-    }
-    QString display; // empty when it did not start
-
-private:
-    QProcess m_xvfb;
-};
 
 // Capability sets (CapInh, CapPrm, CapEff, CapAmb, CapBnd) of every thread of a process.
 QList<QMap<QByteArray, quint64>> threadCapabilities(qint64 pid)
@@ -101,30 +67,17 @@ class TestCapability : public QObject {
     std::unique_ptr<XServer> m_x;
     QString m_display;
 
-    // The window's id once it is up (empty if it never came), while the program runs.
-    QString waitForWindow(const QProcess &program)
-    {
-        for (int i = 0; i < 100 && program.state() == QProcess::Running; ++i) {
-            const QByteArray ids = output(QStringLiteral("xdotool"),
-                                          {QStringLiteral("search"), QStringLiteral("--name"), kTitle});
-            if (!ids.trimmed().isEmpty())
-                return QString::fromLatin1(ids.trimmed().split('\n').first());
-            QTest::qWait(200);
-        }
-        return {};
-    }
-
     // "r,g,b" of one pixel of the window.
     QString pixel(const QString &window, QPoint at, const QString &folder)
     {
         const QString shot = folder + QStringLiteral("/shot.png");
-        if (output(QStringLiteral("import"), {QStringLiteral("-window"), window, shot}).isNull() &&
+        if (ToolOutput(QStringLiteral("import"), {QStringLiteral("-window"), window, shot}).isNull() &&
             !QFile::exists(shot))
             return {};
         const QByteArray text =
-            output(QStringLiteral("convert"),
-                   {shot, QStringLiteral("-crop"), QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y()),
-                    QStringLiteral("txt:-")});
+            ToolOutput(QStringLiteral("convert"),
+                       {shot, QStringLiteral("-crop"), QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y()),
+                        QStringLiteral("txt:-")});
         QFile::remove(shot);
         const int open = text.lastIndexOf("("), close = text.indexOf(")", open);
         return open < 0 || close < 0 ? QString() : QString::fromLatin1(text.mid(open + 1, close - open - 1));
@@ -201,7 +154,7 @@ private Q_SLOTS:
             program.kill();
             program.waitForFinished(5000);
         });
-        const QString window = waitForWindow(program);
+        const QString window = XServer::waitForWindow(kTitle, program);
         QVERIFY2(!window.isEmpty(), program.readAll().constData());
 
         const auto threads = threadCapabilities(program.processId());
@@ -213,8 +166,9 @@ private Q_SLOTS:
         }
 
         // The window's height less the client area's is the menu bar's.
-        const QByteArray geometry = output(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
-                                                                       QStringLiteral("--shell"), window});
+        const QByteArray geometry =
+            ToolOutput(QStringLiteral("xdotool"),
+                       {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
         const int height = geometry.mid(geometry.indexOf("HEIGHT=") + 7).split('\n').first().toInt();
         const int menuHeight = height - int(kClientHeight / kTwipsPerPixel);
         QVERIFY2(menuHeight >= 0 && menuHeight < 60, geometry.constData());

@@ -352,6 +352,7 @@ void TestMapView::startUpProblemsShownOnce()
     QCOMPARE(p.boxes.shown.size(), 2);
     QVERIFY(p.boxes.shown[0].contains(QLatin1String("PINGTIMEOUT")));
     QVERIFY(p.boxes.shown[1].contains(QLatin1String("map.gif, swag.ico, swar.ico")));
+    QVERIFY(p.boxes.shown[1].contains(QStringLiteral("\"%1\"").arg(p.folder()))); // where to put them
     p.boxes.confirmAll();
     QCOMPARE(p.boxes.shown.size(), 2);
 }
