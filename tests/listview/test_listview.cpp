@@ -187,6 +187,7 @@ void TestListView::closeResumesPausedCycle()
 {
     Rig p({site("one", "10.0.0.1"), site("two", "10.0.0.2"), site("tre", "10.0.0.3")});
     p.fake.manual = true;
+    p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     ListView &l = p.open(1); // while the first location's echo is out
@@ -328,6 +329,7 @@ void TestListView::stopPingAndCloseDuringRun()
 {
     Rig p({site("abc", "10.0.0.1,10.0.0.2"), site("oth", "10.0.0.3")});
     p.fake.manual = true;
+    p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
     QTest::mouseClick(c.Command1, Qt::LeftButton);
