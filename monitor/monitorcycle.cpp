@@ -297,23 +297,18 @@ void MonitorCycle::awaitEntry()
 QList<SweepJob> MonitorCycle::planFromHere() const
 {
     QList<SweepJob> plan;
-    const Walk &w = m_walk;
-    for (int e = w.entry; e < w.entries.size(); ++e) {
-        if (!IsIgnored(w.entries.at(e), w.ignores))
-            plan.append({w.k, e, w.entries.at(e)});
-    }
-    const LocationTable &table = m_services.cfg.table;
-    const int last = qMin(w.last, table.LocationCount());
-    for (int k = w.k + 1; k <= last; ++k) {
-        const LocationRecord &rec = table[k];
-        if (IsDisabled(rec))
-            continue;
-        const QStringList entries = SplitAddressList(rec.siteip);
-        const QStringList ignores = SplitAddressList(rec.ignore);
-        for (int e = 0; e < entries.size(); ++e) {
+    const auto append = [&plan](int k, const QStringList &entries, const QStringList &ignores, int from) {
+        for (int e = from; e < entries.size(); ++e) {
             if (!IsIgnored(entries.at(e), ignores))
                 plan.append({k, e, entries.at(e)});
         }
+    };
+    const Walk &w = m_walk;
+    append(w.k, w.entries, w.ignores, w.entry);
+    const LocationTable &table = m_services.cfg.table;
+    for (int k = w.k + 1; k <= qMin(w.last, table.LocationCount()); ++k) {
+        if (!IsDisabled(table[k]))
+            append(k, SplitAddressList(table[k].siteip), SplitAddressList(table[k].ignore), 0);
     }
     return plan;
 }

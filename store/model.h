@@ -19,7 +19,8 @@ enum class Indicator { White, Black, Green, Cyan, Red, DarkRed };
 
 // Addresses probed at once when graph.txt has no PINGINFLIGHT line. A cycle then takes about
 // PINGPACKETS x PINGTIMEOUT as long as its silent addresses fit in: 256 covers a map of a few
-// hundred addresses, and 256 replies arriving together still fit the echo socket's receive buffer.
+// hundred addresses, while the echoes in flight stay a small share of the 65536 sequence numbers of
+// the one socket and their replies, arriving paced, never fill its receive buffer.
 inline constexpr qint16 kDefaultPingInFlight = 256;
 
 struct MainSettings {
