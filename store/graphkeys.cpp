@@ -8,11 +8,12 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 12> KeyTexts = {
+constexpr std::array<QByteArrayView, 13> KeyTexts = {
     QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),      QByteArrayView("SITELEFT="),
     QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),      QByteArrayView("PINGTIMEOUT="),
     QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="), QByteArrayView("ALERTWAV="),
     QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),    QByteArrayView("SITETOP="),
+    QByteArrayView("PINGINFLIGHT="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

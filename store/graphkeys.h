@@ -24,6 +24,8 @@ enum class Key {
     OnlineWav,
     IconText,
     SiteTop,
+    // Last: a line holding an older key as well stays what older programs read it as.
+    PingInFlight,
 };
 
 // The key's text including its "=", e.g. "SITEID=".
