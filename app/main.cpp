@@ -1,5 +1,6 @@
 // QOR Online Status: the program folder is the executable's folder; everything lasting lives there.
 #include "app/program.h"
+#include "app/singleinstance.h"
 #include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
@@ -21,12 +22,16 @@ int main(int argc, char **argv)
     qos::QtTray tray;
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
+    const QString folder = QCoreApplication::applicationDirPath();
+    qos::SingleInstance single(folder); // one program per folder: a second start shows this one's window
+    if (const std::optional<int> exitCode = qos::ClaimFolder(single, messages))
+        return *exitCode;
     qos::QtPleaseWait pleaseWait;
     qos::StartupNotice notice(messages);
     qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
 
-    qos::Program program(QCoreApplication::applicationDirPath(),
-                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
+    qos::Program program(folder, qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
+    QObject::connect(&single, &qos::SingleInstance::showRequested, &program, &qos::Program::RestoreFromTray);
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
     program.startUp();
     return app.exec();

@@ -1,6 +1,8 @@
 // The program itself on a real X server (an Xvfb the test starts), run from a copy that carries
 // cap_net_raw by an ordinary user, and by root: once its window is up no thread of it holds a
 // capability, and "Start Monitor" still turns a 127.0.0.1 location green.
+#include "tests/support/xsession.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 
 namespace {
+
+using qos::test::ToolOutput;
 
 const QString kTitle = QStringLiteral("QOR Online Status - Map View");
 // Map View layout in twips at 96 DPI (15 twips a pixel), the window's client area below its menu
@@ -35,45 +39,6 @@ QPoint pixels(const QPointF &twips, int menuHeight)
 {
     return {int(twips.x() / kTwipsPerPixel), int(twips.y() / kTwipsPerPixel) + menuHeight};
 }
-
-// Standard output of a tool that ended well; empty otherwise.
-QByteArray output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput();
-}
-
-// Xvfb at 96 DPI on the first free display.
-class XServer {
-public:
-    XServer()
-    {
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-dpi"),
-                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QByteArray number;
-        while (!number.contains('\n') && m_xvfb.waitForReadyRead(10000))
-            number += m_xvfb.readAllStandardOutput();
-        if (number.contains('\n'))
-            display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-    }
-    ~XServer()
-    {
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(3000))
-            m_xvfb.kill();
-        m_xvfb.waitForFinished(1000);
-    }
-    QString display; // empty when it did not start
-
-private:
-    QProcess m_xvfb;
-};
 
 // Capability sets (CapInh, CapPrm, CapEff, CapAmb, CapBnd) of every thread of a process.
 QList<QMap<QByteArray, quint64>> threadCapabilities(qint64 pid)
@@ -98,15 +63,15 @@ QList<QMap<QByteArray, quint64>> threadCapabilities(qint64 pid)
 
 class TestCapability : public QObject {
     Q_OBJECT
-    std::unique_ptr<XServer> m_x;
+    std::unique_ptr<qos::test::XSession> m_x;
     QString m_display;
 
     // The window's id once it is up (empty if it never came), while the program runs.
     QString waitForWindow(const QProcess &program)
     {
         for (int i = 0; i < 100 && program.state() == QProcess::Running; ++i) {
-            const QByteArray ids = output(QStringLiteral("xdotool"),
-                                          {QStringLiteral("search"), QStringLiteral("--name"), kTitle});
+            const QByteArray ids = ToolOutput(QStringLiteral("xdotool"),
+                                              {QStringLiteral("search"), QStringLiteral("--name"), kTitle});
             if (!ids.trimmed().isEmpty())
                 return QString::fromLatin1(ids.trimmed().split('\n').first());
             QTest::qWait(200);
@@ -118,13 +83,13 @@ class TestCapability : public QObject {
     QString pixel(const QString &window, QPoint at, const QString &folder)
     {
         const QString shot = folder + QStringLiteral("/shot.png");
-        if (output(QStringLiteral("import"), {QStringLiteral("-window"), window, shot}).isNull() &&
+        if (ToolOutput(QStringLiteral("import"), {QStringLiteral("-window"), window, shot}).isNull() &&
             !QFile::exists(shot))
             return {};
         const QByteArray text =
-            output(QStringLiteral("convert"),
-                   {shot, QStringLiteral("-crop"), QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y()),
-                    QStringLiteral("txt:-")});
+            ToolOutput(QStringLiteral("convert"),
+                       {shot, QStringLiteral("-crop"), QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y()),
+                        QStringLiteral("txt:-")});
         QFile::remove(shot);
         const int open = text.lastIndexOf("("), close = text.indexOf(")", open);
         return open < 0 || close < 0 ? QString() : QString::fromLatin1(text.mid(open + 1, close - open - 1));
@@ -143,10 +108,9 @@ private Q_SLOTS:
         struct statvfs mount {};
         if (::statvfs("/tmp", &mount) != 0 || (mount.f_flag & ST_NOSUID))
             QSKIP("/tmp is mounted nosuid: file capabilities of a copy there would not apply");
-        m_x = std::make_unique<XServer>();
-        if (m_x->display.isEmpty())
-            QSKIP("Xvfb could not be started");
-        qputenv("DISPLAY", m_x->display.toLatin1());
+        m_x = std::make_unique<qos::test::XSession>(qos::test::XSession::Tray::None);
+        if (!m_x->ok)
+            QSKIP(qPrintable(m_x->reason));
     }
     void cleanupTestCase() { m_x.reset(); }
 
@@ -213,8 +177,9 @@ private Q_SLOTS:
         }
 
         // The window's height less the client area's is the menu bar's.
-        const QByteArray geometry = output(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
-                                                                       QStringLiteral("--shell"), window});
+        const QByteArray geometry =
+            ToolOutput(QStringLiteral("xdotool"),
+                       {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
         const int height = geometry.mid(geometry.indexOf("HEIGHT=") + 7).split('\n').first().toInt();
         const int menuHeight = height - int(kClientHeight / kTwipsPerPixel);
         QVERIFY2(menuHeight >= 0 && menuHeight < 60, geometry.constData());
