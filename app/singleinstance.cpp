@@ -62,9 +62,14 @@ QString SingleInstance::ServerName(const QString &folder)
 
 QString SingleInstance::noAnswerText() const
 {
-    return QStringLiteral("QOR Online Status is already running on the folder %1, but it does not answer.\n"
+    qint64 pid = 0;
+    QString host;
+    QString holder;
+    if (m_lock.getLockInfo(&pid, &host, nullptr))
+        holder = QStringLiteral(" (process %1 on %2)").arg(pid).arg(host);
+    return QStringLiteral("QOR Online Status is already running on the folder %1%2, but it does not answer.\n"
                           "End that program, or try again in a moment.")
-        .arg(QDir::toNativeSeparators(m_folder));
+        .arg(QDir::toNativeSeparators(m_folder), holder);
 }
 
 bool SingleInstance::listening() const

@@ -131,6 +131,8 @@ void TestSingleInstance::silentOwnerBoundsTheWait()
     QVERIFY2(clock.elapsed() < 1400, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(lockHolder(folder.path()), QCoreApplication::applicationPid());
     QVERIFY(second.noAnswerText().contains(QDir::toNativeSeparators(folder.path())));
+    QVERIFY(second.noAnswerText().contains(
+        QStringLiteral("process %1 on ").arg(QCoreApplication::applicationPid())));
 }
 
 void TestSingleInstance::whatTheOwnerAnswers_data()
