@@ -10,6 +10,7 @@
 #include <QList>
 #include <QThread>
 #include <cstdio>
+#include <malloc.h>
 #include <mutex>
 #include <unistd.h>
 #include <unordered_set>
@@ -75,6 +76,7 @@ private:
 
 struct Figures {
     double residentMb = 0;
+    double heapMb = 0; // allocated through malloc and not freed (0 where the allocator does not say)
     int descriptors = 0;
     int timers = 0;
     int objects = 0;
@@ -90,6 +92,12 @@ inline double ResidentMb()
     return fields.size() > 1 ? fields[1].toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
+inline double HeapMb()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
+
 inline int OpenDescriptors()
 {
     // Less the one the listing itself holds open.
@@ -99,7 +107,8 @@ inline int OpenDescriptors()
 
 inline Figures Measure(const EchoEngine &engine)
 {
-    return {ResidentMb(), OpenDescriptors(), LiveObjects::timers(), LiveObjects::count(), engine.inFlight()};
+    return {ResidentMb(),         HeapMb(),         OpenDescriptors(), LiveObjects::timers(),
+            LiveObjects::count(), engine.inFlight()};
 }
 
 // The figures at the marks of one run, printed as they come.
@@ -108,15 +117,15 @@ public:
     // progress: what the run has done by a mark ("1440 cycles, 3.0 days"), shown beside the figures.
     void header() const
     {
-        std::printf("%5s  %-28s %10s %5s %7s %8s %10s %8s\n", "mark", "progress", "RSS MB", "fds", "timers",
-                    "objects", "in-flight", "wall s");
+        std::printf("%5s  %-28s %8s %8s %5s %7s %8s %10s %8s\n", "mark", "progress", "RSS MB", "heap MB",
+                    "fds", "timers", "objects", "in-flight", "wall s");
         std::fflush(stdout);
     }
     void add(int percent, const QString &progress, const Figures &f, double wallSeconds)
     {
         m_figures << f;
-        std::printf("%4d%%  %-28s %10.1f %5d %7d %8d %10d %8.0f\n", percent, qPrintable(progress),
-                    f.residentMb, f.descriptors, f.timers, f.objects, f.inFlight, wallSeconds);
+        std::printf("%4d%%  %-28s %8.1f %8.2f %5d %7d %8d %10d %8.0f\n", percent, qPrintable(progress),
+                    f.residentMb, f.heapMb, f.descriptors, f.timers, f.objects, f.inFlight, wallSeconds);
         std::fflush(stdout);
     }
     // Prints the growth from the first mark to the last; true when resident memory grew by less than
@@ -127,13 +136,14 @@ public:
             return true;
         const Figures &a = m_figures.first(), &b = m_figures.last();
         const double rss = a.residentMb > 0 ? 100.0 * (b.residentMb - a.residentMb) / a.residentMb : 0;
+        const double heap = a.heapMb > 0 ? 100.0 * (b.heapMb - a.heapMb) / a.heapMb : 0;
         const bool flat = rss < rssLimitPercent && b.descriptors <= a.descriptors && b.timers <= a.timers &&
                           b.objects <= a.objects && b.inFlight <= a.inFlight;
         std::printf(
-            "growth from the first mark to the last: RSS %+.2f%% (limit %.1f%%), fds %+d, timers %+d, "
-            "objects %+d, in-flight %+d: %s\n",
-            rss, rssLimitPercent, b.descriptors - a.descriptors, b.timers - a.timers, b.objects - a.objects,
-            b.inFlight - a.inFlight, flat ? "flat" : "NOT FLAT");
+            "growth from the first mark to the last: RSS %+.2f%% (limit %.1f%%), heap %+.2f%%, fds %+d, "
+            "timers %+d, objects %+d, in-flight %+d: %s\n",
+            rss, rssLimitPercent, heap, b.descriptors - a.descriptors, b.timers - a.timers,
+            b.objects - a.objects, b.inFlight - a.inFlight, flat ? "flat" : "NOT FLAT");
         return flat;
     }
 
