@@ -28,7 +28,6 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <climits>
 #include <cstdio>
 
 using namespace qos;
@@ -103,13 +102,16 @@ private:
 // List View is open, and goes on when woken.
 class FakeClock : public QObject {
 public:
+    // Longer than any run. (INT_MAX itself wraps when Qt rounds so coarse a timer to whole seconds.)
+    static constexpr int kNeverMs = 10 * 24 * 3600 * 1000;
+
     FakeClock(MonitorCycle &cycle, const MonitorClocks &clocks, std::function<bool()> busy)
         : m_cycle(cycle)
         , m_clocks(clocks)
         , m_busy(std::move(busy))
     {
-        m_clocks.interval->setInterval(INT_MAX);
-        m_clocks.resume->setInterval(INT_MAX);
+        m_clocks.interval->setInterval(kNeverMs);
+        m_clocks.resume->setInterval(kNeverMs);
     }
     qint64 elapsedMs() const { return m_elapsedMs; }
     void wake()
