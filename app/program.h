@@ -9,7 +9,10 @@
 //    while a location is open, and MonitorPaused is 1 while it does or while the Add/Delete Address
 //    dialog, which takes its place, is open.
 //  - The windows own no service and never create one; what two windows need lives here or below.
-//  - Teardown order: List View (its pings end), Map View, cycle (its probe ends), alerts.
+//  - Teardown order: history windows, List View (its pings end), Map View, cycle (its probe ends),
+//    history (its last lines are written), alerts.
+#include "history/history.h"
+#include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
 #include "listview/locationeditor.h"
@@ -25,6 +28,7 @@
 #include "store/model.h"
 #include "store/pleasewait.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -68,6 +72,8 @@ public:
     void RestoreFromTray();
     // The Add/Delete Address dialog for location k, in the List View's place.
     void OpenAddressDialog(int k);
+    // The history window of location k (one per location; shown again when it is open).
+    void OpenHistory(int k);
 
     const QString &programFolder() const { return m_folder; }
     RunState &run() { return m_run; }
@@ -79,6 +85,8 @@ public:
     ListView *listView() const { return m_listView.data(); }
     AddressDialog *addressDialog() const { return m_addressDialog.data(); }
     LocationEditor &editor() { return *m_editor; }
+    History &history() { return *m_history; }
+    HistoryWindow *historyWindow(const QString &site) const { return m_historyWindows.value(site).data(); }
 
 Q_SIGNALS:
     // "EXIT": the program should end now.
@@ -108,6 +116,8 @@ private:
     QPointer<ListView> m_listView;
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
     QPointer<AddressDialog> m_addressDialog;
+    std::unique_ptr<History> m_history;
+    QHash<QString, QPointer<HistoryWindow>> m_historyWindows; // by location name
 };
 
 } // namespace qos

@@ -80,6 +80,7 @@ void ListPings::startProbe(const QString &address)
 
 void ListPings::probed(const AddressOutcome &outcome)
 {
+    Q_EMIT addressProbed(m_view.location(), m_probe.address(), outcome);
     if (m_mode == Mode::All)
         onePinged(outcome);
     else if (m_mode == Mode::Selected)
