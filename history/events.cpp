@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <utility>
 
 namespace qos {
 namespace {
@@ -176,68 +177,119 @@ QByteArray FormatChange(const ChangeRecord &c)
     return line + "\r\n";
 }
 
-std::optional<QList<QByteArray>> SplitCsvRecord(QByteArrayView record)
+namespace {
+
+// Calls field(view) for each field of record in order; a field with doubled quotes is unescaped into
+// scratch first. False when the quoting is broken or field says stop.
+template <class Field> bool ForEachCsvField(QByteArrayView record, QByteArray &scratch, Field &&field)
 {
-    QList<QByteArray> fields;
     qsizetype i = 0;
     const qsizetype n = record.size();
     for (;;) {
-        QByteArray field;
+        QByteArrayView value;
         if (i < n && record[i] == '"') {
-            ++i;
-            for (;;) {
+            const qsizetype begin = ++i;
+            bool doubled = false;
+            for (;; ++i) {
                 if (i >= n)
-                    return std::nullopt; // the quote never closes
-                if (record[i] == '"') {
-                    if (i + 1 < n && record[i + 1] == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
+                    return false; // the quote never closes
+                if (record[i] != '"')
+                    continue;
+                if (i + 1 < n && record[i + 1] == '"') {
+                    doubled = true;
                     ++i;
-                    break;
+                    continue;
                 }
-                field += record[i++];
+                break;
             }
+            value = record.sliced(begin, i - begin);
+            ++i; // the closing quote
             if (i < n && record[i] != ',')
-                return std::nullopt; // text after the closing quote
+                return false; // text after the closing quote
+            if (doubled) {
+                scratch = value.toByteArray().replace(QByteArrayLiteral("\"\""), QByteArrayLiteral("\""));
+                value = scratch;
+            }
         } else {
-            const qsizetype end = record.indexOf(',', i) < 0 ? n : record.indexOf(',', i);
-            field = record.sliced(i, end - i).toByteArray();
-            if (field.contains('"'))
-                return std::nullopt;
+            qsizetype end = record.indexOf(',', i);
+            if (end < 0)
+                end = n;
+            value = record.sliced(i, end - i);
+            if (value.contains('"'))
+                return false;
             i = end;
         }
-        fields << field;
+        if (!field(value))
+            return false;
         if (i >= n)
-            return fields;
+            return true;
         ++i; // the comma
     }
 }
 
-std::optional<ChangeRecord> ParseChange(QByteArrayView record)
+} // namespace
+
+std::optional<QList<QByteArray>> SplitCsvRecord(QByteArrayView record)
 {
-    const auto fields = SplitCsvRecord(record);
-    if (!fields || fields->size() != 7)
+    QList<QByteArray> fields;
+    QByteArray scratch;
+    if (!ForEachCsvField(record, scratch, [&fields](QByteArrayView f) {
+            fields << f.toByteArray();
+            return true;
+        }))
         return std::nullopt;
-    const QList<QByteArray> &f = *fields;
+    return fields;
+}
+
+bool ParseChangeFields(QByteArrayView record, ChangeFields &out)
+{
+    std::array<QByteArrayView, 7> f;
+    int count = 0;
+    QByteArray scratch;
+    const bool split = ForEachCsvField(record, scratch, [&](QByteArrayView v) {
+        if (count == 7)
+            return false;
+        if (v.data() == scratch.constData()) { // keep it apart from the next field's unescaping
+            out.scratch[size_t(count)] = std::exchange(scratch, {});
+            v = out.scratch[size_t(count)];
+        }
+        f[size_t(count++)] = v;
+        return true;
+    });
+    if (!split || count != 7)
+        return false;
     const auto time = ParseUtcTime(f[0]);
     const auto from = StateFromName(f[3]);
     const auto to = StateFromName(f[4]);
     const auto roundTrip = ParseRoundTrip(f[6]);
     if (!time || !from || !to || !roundTrip || *to == State::Unknown)
-        return std::nullopt;
+        return false;
     const bool addressLine = !f[2].isEmpty();
     if (IsAddressState(*to) != addressLine ||
         (*from != State::Unknown && IsAddressState(*from) != addressLine))
+        return false;
+    out.timeMs = *time;
+    out.location = f[1];
+    out.address = f[2];
+    out.status = f[5];
+    out.from = *from;
+    out.to = *to;
+    out.roundTripUs = *roundTrip;
+    return true;
+}
+
+std::optional<ChangeRecord> ParseChange(QByteArrayView record)
+{
+    ChangeFields f;
+    if (!ParseChangeFields(record, f))
         return std::nullopt;
-    return ChangeRecord{*time,
-                        QString::fromLatin1(f[1]),
-                        QString::fromLatin1(f[2]),
-                        *from,
-                        *to,
-                        QString::fromLatin1(f[5]),
-                        *roundTrip};
+    return ChangeRecord{f.timeMs,
+                        QString::fromLatin1(f.location),
+                        QString::fromLatin1(f.address),
+                        f.from,
+                        f.to,
+                        QString::fromLatin1(f.status),
+                        f.roundTripUs};
 }
 
 QByteArray FormatUtcTime(qint64 ms)
@@ -290,6 +342,11 @@ void EventLog::add(const ChangeRecord &c)
     e.roundTripUs = qint32(qBound(qint64(-1), c.roundTripUs, qint64(INT_MAX)));
     e.from = c.from;
     e.to = c.to;
+    add(e);
+}
+
+void EventLog::add(const HistoryEvent &e)
+{
     m_events << e;
     // The front goes in batches, so adding stays cheap at the capacity.
     if (m_events.size() > m_capacity + m_capacity / 8)
@@ -301,28 +358,33 @@ ChangeRecord EventLog::record(const HistoryEvent &e) const
     return {e.timeMs, text(e.location), text(e.address), e.from, e.to, text(e.status), e.roundTripUs};
 }
 
-void EventLog::prepend(const EventLog &earlier)
+void EventLog::append(const EventLog &later)
 {
-    QList<HistoryEvent> merged;
-    merged.reserve(earlier.size() + size());
-    for (HistoryEvent e : earlier.m_events) {
-        e.location = intern(earlier.text(e.location));
-        e.address = intern(earlier.text(e.address));
-        e.status = intern(earlier.text(e.status));
-        merged << e;
+    m_events.reserve(size() + later.size());
+    for (HistoryEvent e : later.m_events) {
+        e.location = intern(later.text(e.location));
+        e.address = intern(later.text(e.address));
+        e.status = intern(later.text(e.status));
+        m_events << e;
     }
-    merged << m_events;
-    std::stable_sort(merged.begin(), merged.end(),
-                     [](const HistoryEvent &a, const HistoryEvent &b) { return a.timeMs < b.timeMs; });
-    m_events = std::move(merged);
+    sortByTime();
     trim();
+}
+
+void EventLog::sortByTime()
+{
+    const auto earlier = [](const HistoryEvent &a, const HistoryEvent &b) { return a.timeMs < b.timeMs; };
+    if (!std::is_sorted(m_events.cbegin(), m_events.cend(), earlier))
+        std::stable_sort(m_events.begin(), m_events.end(), earlier);
 }
 
 void EventLog::trim()
 {
     if (m_events.size() > m_capacity)
         m_events.remove(0, m_events.size() - m_capacity);
-    rebuildNames();
+    // Texts only dropped events used go once they could be half of all: rarely, as names repeat.
+    if (m_names.size() > 2 * m_liveNames + 1024)
+        rebuildNames();
 }
 
 // Texts only the dropped events used go too, so the names stay bounded with the events.
@@ -346,6 +408,8 @@ void EventLog::rebuildNames()
     }
     m_names = std::move(names);
     m_ids = std::move(ids);
+    m_liveNames = m_names.size();
+    ++m_namesGeneration;
 }
 
 } // namespace qos

@@ -9,8 +9,10 @@
 //    the location itself), old state, new state, status text, round-trip ms (empty without a reply),
 //    ending in CR LF. Fields are quoted exactly when they hold a comma, a quote, a line break or a
 //    leading or trailing space; text is the file's single-byte text (Latin-1), as in graph.txt.
-//  - EventLog holds at most its capacity of events in the order they were added; names are interned
-//    (one copy of each location, address and status text) and id 0 is the empty text.
+//  - EventLog keeps the newest of the events added, in the order they were added: its capacity, and up
+//    to an eighth more until the next batch of the oldest goes. Names are interned
+//    (one copy of each location, address and status text), id 0 is the empty text, and texts no kept
+//    event uses are at most about as many as those in use.
 #include "store/model.h"
 
 #include <QByteArray>
@@ -19,6 +21,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
 
 namespace qos {
@@ -66,8 +69,20 @@ QByteArray CsvField(const QString &text);
 QByteArray FormatChange(const ChangeRecord &change);
 // Splits one CSV record (without its line end) into fields; nothing when its quoting is broken.
 std::optional<QList<QByteArray>> SplitCsvRecord(QByteArrayView record);
-// The change a record holds; nothing when a field is missing, extra or unreadable, or when its states
+
+// A change record's fields as read, its texts still bytes of the record (or of its own scratch, for
+// fields with doubled quotes): valid while the record and this object are.
+struct ChangeFields {
+    qint64 timeMs = 0;
+    QByteArrayView location, address, status;
+    State from = State::Unknown;
+    State to = State::Unknown;
+    qint64 roundTripUs = -1;
+    std::array<QByteArray, 7> scratch;
+};
+// The change a record holds; false when a field is missing, extra or unreadable, or when its states
 // do not fit its kind (location or address).
+bool ParseChangeFields(QByteArrayView record, ChangeFields &out);
 std::optional<ChangeRecord> ParseChange(QByteArrayView record);
 
 // "2024-05-01T14:02:03.456Z".
@@ -93,8 +108,14 @@ public:
 
     // Appends a change; beyond the capacity the oldest events go.
     void add(const ChangeRecord &change);
-    // Puts earlier events (loaded from the file) in front of these, in time order, within capacity.
-    void prepend(const EventLog &earlier);
+    // The same with its texts interned already (ids are valid until namesGeneration() changes).
+    void add(const HistoryEvent &event);
+    quint32 intern(const QString &text);
+    quint64 namesGeneration() const { return m_namesGeneration; }
+    // Adds later events (this run's, after the file's) behind these, in time order, within capacity.
+    void append(const EventLog &later);
+    // In time order (stable): hand edits and clock changes may have mixed a file.
+    void sortByTime();
 
     qsizetype size() const { return m_events.size(); }
     const QList<HistoryEvent> &events() const { return m_events; }
@@ -106,7 +127,6 @@ public:
     qsizetype nameCount() const { return m_names.size(); }
 
 private:
-    quint32 intern(const QString &text);
     void trim();
     void rebuildNames();
 
@@ -114,6 +134,8 @@ private:
     QList<HistoryEvent> m_events;
     QStringList m_names{QString()};
     QHash<QString, quint32> m_ids{{QString(), 0}};
+    qsizetype m_liveNames = 1; // texts in use at the last rebuild
+    quint64 m_namesGeneration = 0;
 };
 
 } // namespace qos

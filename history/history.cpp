@@ -244,7 +244,8 @@ void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 {
     EventLog &earlier = *loaded->log;
     closeLoadedLocations(earlier);
-    m_log.prepend(earlier);
+    earlier.append(m_log); // this run's few events behind the file's many
+    m_log = std::move(earlier);
     m_loaded = true;
     if (!loaded->warning.isEmpty())
         Q_EMIT problem(loaded->warning);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <climits>
 
 namespace qos {
 namespace {
@@ -47,6 +49,110 @@ QString PreviousHistoryFilePath(const QString &folder)
     return QDir(folder).filePath(QLatin1String(PreviousHistoryFileName));
 }
 
+namespace {
+
+// Texts of the file to ids of the log, without making a QString for a text seen before.
+class Interner {
+public:
+    explicit Interner(EventLog &log)
+        : m_log(log)
+    {}
+    quint32 id(QByteArrayView bytes)
+    {
+        if (m_generation != m_log.namesGeneration()) {
+            m_ids.clear(); // the log renumbered its texts
+            m_generation = m_log.namesGeneration();
+        }
+        const auto it = m_ids.constFind(QByteArray::fromRawData(bytes.data(), bytes.size()));
+        if (it != m_ids.constEnd())
+            return *it;
+        const quint32 id = m_log.intern(QString::fromLatin1(bytes));
+        m_ids.insert(bytes.toByteArray(), id);
+        return id;
+    }
+
+private:
+    EventLog &m_log;
+    QHash<QByteArray, quint32> m_ids;
+    quint64 m_generation = 0;
+};
+
+// The records after the header, line by line; a quoted field may go on over line ends.
+class RecordReader {
+public:
+    RecordReader(HistoryFileRead &read, EventLog &log)
+        : m_read(read)
+        , m_log(log)
+        , m_ids(log)
+    {}
+
+    void line(QByteArrayView line)
+    {
+        ++m_lineNo;
+        m_read.endsWithLineEnd = line.endsWith('\n');
+        const qsizetype quotes = line.count('"');
+        if (m_record.isEmpty()) {
+            if (WithoutLineEnd(line).isEmpty())
+                return; // a blank line is no record
+            m_recordStart = m_lineNo;
+            if (quotes % 2 == 0) {
+                record(WithoutLineEnd(line));
+                return;
+            }
+        }
+        m_record += line;
+        m_quotes += quotes;
+        if (m_quotes % 2 != 0)
+            return; // a quoted field goes on in the next line
+        record(WithoutLineEnd(m_record));
+        m_record.clear();
+        m_quotes = 0;
+    }
+
+    void end()
+    {
+        if (!m_record.isEmpty()) { // a quote that never closes
+            ++m_read.lines;
+            bad();
+        }
+    }
+
+private:
+    void record(QByteArrayView text)
+    {
+        ++m_read.lines;
+        if (!ParseChangeFields(text, m_fields)) {
+            bad();
+            return;
+        }
+        HistoryEvent e;
+        e.timeMs = m_fields.timeMs;
+        e.location = m_ids.id(m_fields.location);
+        e.address = m_ids.id(m_fields.address);
+        e.status = m_ids.id(m_fields.status);
+        e.roundTripUs = qint32(qMin<qint64>(m_fields.roundTripUs, INT_MAX));
+        e.from = m_fields.from;
+        e.to = m_fields.to;
+        m_log.add(e);
+    }
+    void bad()
+    {
+        if (m_read.badLines++ == 0)
+            m_read.firstBadLine = m_recordStart;
+    }
+
+    HistoryFileRead &m_read;
+    EventLog &m_log;
+    Interner m_ids;
+    ChangeFields m_fields;
+    QByteArray m_record;
+    qsizetype m_quotes = 0;
+    int m_lineNo = 1; // the header
+    int m_recordStart = 0;
+};
+
+} // namespace
+
 HistoryFileRead ReadHistoryFile(const QString &path, EventLog &log)
 {
     HistoryFileRead r;
@@ -71,52 +177,31 @@ HistoryFileRead ReadHistoryFile(const QString &path, EventLog &log)
         return r;
     }
     r.endsWithLineEnd = first.endsWith('\n');
-    int lineNo = 1;
-    int recordStart = 0;
-    QByteArray record;
-    qsizetype quotes = 0;
-    auto bad = [&r](int at) {
-        if (r.badLines++ == 0)
-            r.firstBadLine = at;
-    };
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        if (line.isEmpty())
+    RecordReader records(r, log);
+    QByteArray buffer;
+    for (;;) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
             break;
-        ++lineNo;
-        r.endsWithLineEnd = line.endsWith('\n');
-        if (record.isEmpty()) {
-            if (WithoutLineEnd(line).isEmpty())
-                continue; // a blank line is no record
-            recordStart = lineNo;
-        }
-        record += line;
-        quotes += line.count('"');
-        if (quotes % 2 != 0)
-            continue; // a quoted field goes on in the next line
-        ++r.lines;
-        if (const auto change = ParseChange(WithoutLineEnd(record)))
-            log.add(*change);
-        else
-            bad(recordStart);
-        record.clear();
-        quotes = 0;
+        buffer += chunk;
+        qsizetype start = 0;
+        for (qsizetype nl; (nl = buffer.indexOf('\n', start)) >= 0; start = nl + 1)
+            records.line(QByteArrayView(buffer).sliced(start, nl + 1 - start));
+        buffer.remove(0, start);
     }
-    if (!record.isEmpty()) { // a quote that never closes
-        ++r.lines;
-        bad(recordStart);
-    }
+    if (!buffer.isEmpty())
+        records.line(buffer); // the last line, without its line end
+    records.end();
     return r;
 }
 
 LoadedHistory LoadHistory(const QString &folder, qsizetype capacity)
 {
     LoadedHistory h;
-    EventLog read(capacity);
-    h.previous = ReadHistoryFile(PreviousHistoryFilePath(folder), read);
-    h.current = ReadHistoryFile(HistoryFilePath(folder), read);
     h.log = std::make_shared<EventLog>(capacity);
-    h.log->prepend(read); // in time order: hand edits and clock changes may have mixed it
+    h.previous = ReadHistoryFile(PreviousHistoryFilePath(folder), *h.log);
+    h.current = ReadHistoryFile(HistoryFilePath(folder), *h.log);
+    h.log->sortByTime();
     QStringList problems;
     for (const auto &[name, r] :
          {std::pair{PreviousHistoryFileName, h.previous}, {HistoryFileName, h.current}})
