@@ -88,11 +88,14 @@ QString DurationText(qint64 ms)
                            : QStringLiteral("%1 d %2 h").arg(hours / 24).arg(hours % 24);
 }
 
-QString ClockText(qint64 ms, qint64 nowMs, const QTimeZone &zone)
+QString ClockText(qint64 ms, qint64 nowMs, const QTimeZone &zone, bool seconds)
 {
     const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, zone);
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs, zone);
-    return t.toString(t.date() == now.date() ? QStringLiteral("HH:mm") : QStringLiteral("yyyy-MM-dd HH:mm"));
+    QString format = seconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    if (t.date() != now.date())
+        format.prepend(QStringLiteral("yyyy-MM-dd "));
+    return t.toString(format);
 }
 
 QString PeriodText(const Period &p, qint64 nowMs, const QTimeZone &zone)
@@ -101,8 +104,13 @@ QString PeriodText(const Period &p, qint64 nowMs, const QTimeZone &zone)
     if (p.ongoing)
         return QStringLiteral("%1 since %2, %3")
             .arg(StateName(p.state), ClockText(p.fromMs, nowMs, zone), duration);
-    return QStringLiteral("%1 %2 to %3, %4")
-        .arg(StateName(p.state), ClockText(p.fromMs, nowMs, zone), ClockText(p.toMs, nowMs, zone), duration);
+    QString from = ClockText(p.fromMs, nowMs, zone);
+    QString to = ClockText(p.toMs, nowMs, zone);
+    if (from == to) {
+        from = ClockText(p.fromMs, nowMs, zone, true);
+        to = ClockText(p.toMs, nowMs, zone, true);
+    }
+    return QStringLiteral("%1 %2 to %3, %4").arg(StateName(p.state), from, to, duration);
 }
 
 QString ShareText(const UpShare &share, bool address)

@@ -44,9 +44,10 @@ QStringList EventAddresses(const EventLog &log, const QString &site);
 
 // "40 s", "17 min", "2 h 5 min", "3 d 4 h".
 QString DurationText(qint64 ms);
-// "14:02" on the day of nowMs, else "2024-05-01 14:02".
-QString ClockText(qint64 ms, qint64 nowMs, const QTimeZone &zone);
-// "offline 14:02 to 14:19, 17 min"; "online since 14:19, 2 h 3 min".
+// "14:02" on the day of nowMs, else "2024-05-01 14:02"; with seconds, "14:02:05".
+QString ClockText(qint64 ms, qint64 nowMs, const QTimeZone &zone, bool seconds = false);
+// "offline 14:02 to 14:19, 17 min"; "online since 14:19, 2 h 3 min"; with seconds when both ends
+// fall in one minute: "offline 14:02:05 to 14:02:38, 33 s".
 QString PeriodText(const Period &p, qint64 nowMs, const QTimeZone &zone);
 // "online 99.2% of the watched time" or "not watched in this span".
 QString ShareText(const UpShare &share, bool address);

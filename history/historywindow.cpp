@@ -15,6 +15,7 @@ namespace qos {
 namespace {
 
 constexpr int BandHeight = 8;
+constexpr qint32 MinScaleUs = 100; // the plot's top is at least 0.1 ms
 constexpr int ClockRefreshMs = 30000;
 const QColor UpColour(0, 170, 0);
 const QColor DownColour(220, 0, 0);
@@ -30,10 +31,11 @@ QColor BandColour(State state)
 
 // ---- Time line ----
 
-TimelineWidget::TimelineWidget(QWidget *parent)
+TimelineWidget::TimelineWidget(bool roundTrips, QWidget *parent)
     : QWidget(parent)
+    , m_roundTrips(roundTrips)
 {
-    setMinimumHeight(40);
+    setFixedHeight(sizeHint().height());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -47,6 +49,13 @@ void TimelineWidget::setData(const QList<Period> &periods, const QList<Sample> &
     update();
 }
 
+void TimelineWidget::setEnds(const QString &from, const QString &to)
+{
+    m_fromText = from;
+    m_toText = to;
+    update();
+}
+
 double TimelineWidget::xOf(qint64 ms) const
 {
     return double(ms - m_from) / double(m_to - m_from) * (width() - 1);
@@ -55,21 +64,40 @@ double TimelineWidget::xOf(qint64 ms) const
 void TimelineWidget::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    p.setPen(QColor(230, 230, 230));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-    const int bandTop = height() - BandHeight;
+    const int bandTop = m_roundTrips ? height() - BandHeight : 0;
+    if (m_roundTrips) {
+        p.fillRect(rect(), Qt::white);
+        p.setPen(QColor(230, 230, 230));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    p.fillRect(QRectF(0, bandTop, width(), BandHeight), QColor(240, 240, 240));
     for (const Period &period : m_periods) {
         const double x0 = qMax(0.0, xOf(period.fromMs));
         const double x1 = qMin(double(width()), xOf(period.toMs));
         if (x1 > x0)
             p.fillRect(QRectF(x0, bandTop, qMax(1.0, x1 - x0), BandHeight), BandColour(period.state));
     }
-    // Round-trip times above the band, scaled to the largest in view; lost echoes as red marks.
-    qint32 maxUs = 1000;
+    if (m_roundTrips) {
+        paintRoundTrips(p, bandTop);
+        return;
+    }
+    p.setPen(Qt::darkGray);
+    const QRect below(0, BandHeight + 2, width(), height() - BandHeight - 2);
+    p.drawText(below, Qt::AlignLeft | Qt::AlignTop, m_fromText);
+    p.drawText(below, Qt::AlignRight | Qt::AlignTop, m_toText);
+}
+
+// Round-trip times above the band, scaled to the largest in view; lost echoes as red marks (a full
+// one for a probe without a reply, a short one for a reply after lost echoes).
+void TimelineWidget::paintRoundTrips(QPainter &p, int bandTop)
+{
+    qint32 maxUs = MinScaleUs;
+    bool any = false;
     for (const Sample &s : m_samples)
-        if (s.answered && s.timeMs >= m_from)
+        if (s.answered && s.timeMs >= m_from) {
             maxUs = qMax(maxUs, s.roundTripUs);
+            any = true;
+        }
     const double plotTop = 14, plotBottom = bandTop - 3;
     auto yOf = [&](qint32 us) { return plotBottom - (plotBottom - plotTop) * double(us) / double(maxUs); };
     p.setRenderHint(QPainter::Antialiasing);
@@ -79,8 +107,7 @@ void TimelineWidget::paintEvent(QPaintEvent *)
         if (s.timeMs < m_from || s.timeMs > m_to)
             continue;
         const double x = xOf(s.timeMs);
-        const bool lostSome = !s.answered ? s.echoes > 0 : s.echoes > 1;
-        if (lostSome) {
+        if (s.answered ? s.echoes > 1 : s.echoes > 0) {
             p.setPen(QPen(DownColour, s.answered ? 1 : 2));
             p.drawLine(QPointF(x, plotTop - 10), QPointF(x, s.answered ? plotTop - 4 : plotBottom));
         }
@@ -98,8 +125,11 @@ void TimelineWidget::paintEvent(QPaintEvent *)
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(RoundTripColour, 1));
     p.drawPath(line);
-    p.setPen(Qt::darkGray);
-    p.drawText(QPointF(width() - 70, 11), QStringLiteral("max ") + RoundTripText(maxUs));
+    if (any) {
+        p.setPen(Qt::darkGray);
+        p.drawText(rect().adjusted(4, 1, -4, 0), Qt::AlignRight | Qt::AlignTop,
+                   QStringLiteral("max ") + RoundTripText(maxUs));
+    }
 }
 
 // ---- Window ----
@@ -129,7 +159,7 @@ HistoryWindow::HistoryWindow(const History &history, const Configuration &cfg, Q
     m_share = new QLabel(this);
     m_share->setObjectName(QStringLiteral("share"));
     top->addWidget(m_share);
-    m_locationLine = new TimelineWidget(this);
+    m_locationLine = new TimelineWidget(false, this);
     top->addWidget(m_locationLine);
     auto *scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
@@ -210,7 +240,7 @@ void HistoryWindow::rebuildRows(const QStringList &addresses)
     }
     m_rows.clear();
     for (const QString &address : addresses) {
-        Row row{address, new QLabel, new TimelineWidget};
+        Row row{address, new QLabel, new TimelineWidget(true)};
         m_rowsLayout->insertWidget(m_rowsLayout->count() - 1, row.caption);
         m_rowsLayout->insertWidget(m_rowsLayout->count() - 1, row.timeline);
         m_rows << row;
@@ -226,6 +256,7 @@ void HistoryWindow::refresh()
     const QList<Period> location = SubjectPeriods(log, m_site, {}, from, now);
     m_share->setText(QStringLiteral("Location: ") + ShareText(ShareUp(location, from, now), false));
     m_locationLine->setData(location, {}, from, now);
+    m_locationLine->setEnds(ClockText(from, now, m_zone), ClockText(now, now, m_zone));
 
     const QStringList list = addresses();
     QStringList shown;
@@ -233,6 +264,9 @@ void HistoryWindow::refresh()
         shown << row.address;
     if (shown != list)
         rebuildRows(list);
+    QStringList ignored;
+    if (const int k = FindLocationByName(m_cfg.table, m_site); k > 0)
+        ignored = SplitAddressList(m_cfg.table[k].ignore);
     QList<std::pair<Period, QString>> changes;
     for (const Period &p : location)
         changes.append({p, QStringLiteral("location")});
@@ -244,9 +278,10 @@ void HistoryWindow::refresh()
                 samples << ring->at(i);
         row.timeline->setData(periods, samples, from, now);
         const LinkSummary s = m_history.summary(m_site, row.address);
-        row.caption->setText(
-            QStringLiteral("%1: %2; %3")
-                .arg(row.address, ShareText(ShareUp(periods, from, now), true), LatencyLine(s)));
+        const QString name =
+            ignored.contains(row.address) ? row.address + QStringLiteral(" (ignored)") : row.address;
+        row.caption->setText(QStringLiteral("%1: %2; %3")
+                                 .arg(name, ShareText(ShareUp(periods, from, now), true), LatencyLine(s)));
         for (const Period &p : periods)
             changes.append({p, row.address});
     }

@@ -28,16 +28,21 @@ namespace qos {
 class TimelineWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit TimelineWidget(QWidget *parent = nullptr);
+    // With round trips: a plot above the band; without: the band with the span's two ends below it.
+    explicit TimelineWidget(bool roundTrips, QWidget *parent = nullptr);
     void setData(const QList<Period> &periods, const QList<Sample> &samples, qint64 fromMs, qint64 toMs);
-    QSize sizeHint() const override { return {480, 56}; }
+    void setEnds(const QString &from, const QString &to);
+    QSize sizeHint() const override { return {480, m_roundTrips ? 56 : 28}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     double xOf(qint64 ms) const;
+    void paintRoundTrips(QPainter &p, int bandTop);
 
+    bool m_roundTrips;
+    QString m_fromText, m_toText;
     QList<Period> m_periods;
     QList<Sample> m_samples;
     qint64 m_from = 0;

@@ -71,7 +71,7 @@ private Q_SLOTS:
         QVERIFY(w);
         const QStringList changes = w->changeTexts();
         const QRegularExpression outage(
-            QStringLiteral("^location: offline \\d\\d:\\d\\d to \\d\\d:\\d\\d, [23] s$"));
+            QStringLiteral("^location: offline \\d\\d:\\d\\d(:\\d\\d)? to \\d\\d:\\d\\d(:\\d\\d)?, [23] s$"));
         QVERIFY2(changes.size() == 6 && outage.match(changes.at(2)).hasMatch(),
                  qPrintable(changes.join(u'\n')));
         QVERIFY2(changes.at(3).startsWith(QLatin1String("10.213.3.9: not answering ")),

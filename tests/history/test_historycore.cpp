@@ -284,6 +284,10 @@ private Q_SLOTS:
         QTest::newRow("other locations do not count")
             << QList<ChangeRecord>{Change(T0, "M", "", W, Off), Change(T0, "M", "a", U, Down)}
             << QStringLiteral("a") << T0 << T0 + Min << QStringList{} << -1.0;
+        QTest::newRow("seconds within one minute")
+            << QList<ChangeRecord>{Change(T0 + 5000, "L", "", W, Off), Change(T0 + 38000, "L", "", Off, On)}
+            << QString() << T0 << T0 + 38000
+            << Texts({"offline 14:00:05 to 14:00:38, 33 s", "online since 14:00, 0 s"}) << 0.0;
         QTest::newRow("a day ago") << QList<ChangeRecord>{Change(T0 - 26 * 60 * Min, "L", "", W, Off)}
                                    << QString() << T0 - 30 * 60 * Min << T0
                                    << Texts({"offline since 2024-04-30 12:00, 1 d 2 h"}) << 0.0;
