@@ -2,6 +2,7 @@
 #include "app/datafolder.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "platform/dbusnotifier.h"
 #include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
@@ -30,6 +31,8 @@ int main(int argc, char **argv)
     qos::QtMessageBoxes messages;
     qos::QtPleaseWait pleaseWait;
     qos::StartupNotice notice(messages);
+    qos::DBusNotifier notifier(QDBusConnection::sessionBus(), &tray,
+                               {QCoreApplication::applicationName(), QLatin1String(qos::kPackageName)});
     qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
 
     if (!data.status) {
@@ -38,7 +41,7 @@ int main(int argc, char **argv)
         return app.exec();
     }
     qos::Program program(data.folder,
-                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
+                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice, &notifier});
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
     program.startUp();
     return app.exec();

@@ -8,16 +8,22 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 12> KeyTexts = {
-    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),      QByteArrayView("SITELEFT="),
-    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),      QByteArrayView("PINGTIMEOUT="),
-    QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="), QByteArrayView("ALERTWAV="),
-    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),    QByteArrayView("SITETOP="),
+constexpr std::array<QByteArrayView, 14> KeyTexts = {
+    QByteArrayView("SITEID="),        QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
+    QByteArrayView("DISABLED="),      QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
+    QByteArrayView("PINGINTERVAL="),  QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
+    QByteArrayView("ONLINEWAV="),     QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
+    QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");
 
 } // namespace
+
+int KeyCount()
+{
+    return int(KeyTexts.size());
+}
 
 QByteArrayView KeyText(Key key)
 {

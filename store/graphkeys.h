@@ -24,8 +24,13 @@ enum class Key {
     OnlineWav,
     IconText,
     SiteTop,
+    // Later additions, last: a line that also holds an older key stays what older programs read it as.
+    Notifications,
+    OfflineCycles,
 };
 
+// How many keys there are: Key(0) .. Key(KeyCount() - 1).
+int KeyCount();
 // The key's text including its "=", e.g. "SITEID=".
 QByteArrayView KeyText(Key key);
 

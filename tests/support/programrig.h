@@ -34,6 +34,7 @@ struct ProgramRig {
     FakeSound sound;
     FakeMessageBoxes boxes;
     FakePleaseWait pleaseWait;
+    FakeNotifier notifier; // the desktop notifications, unless the rig was given a notifier
     StartupNotice notice{boxes};
     FakeProber fake;
     std::unique_ptr<EchoProber> echo; // the real engine, when asked for
@@ -45,12 +46,12 @@ struct ProgramRig {
 
     // The program over a folder of its own (or over programFolder), created but not started.
     explicit ProgramRig(Engine engine = Engine::Scripted, bool withAssets = true,
-                        const QString &programFolder = {})
+                        const QString &programFolder = {}, Notifier *desktopNotifier = nullptr)
         : echo(engine == Engine::Real ? std::make_unique<EchoProber>(makeEchoEngine(), boxes, notice)
                                       : nullptr)
-        , program(
-              std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
-                                        DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice}))
+        , program(std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
+                                            DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice,
+                                                            desktopNotifier ? desktopNotifier : &notifier}))
         , run(program->run())
         , cfg(program->config())
         , view(&program->mapView())
