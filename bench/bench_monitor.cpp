@@ -1,18 +1,21 @@
-// Monitor cycle benchmark: how long the window's thread waits while a cycle runs, and what the cycle
-// costs beyond its echo timeouts.
+// Monitor cycle benchmark: how long one cycle takes with its addresses probed many at once
+// (PINGINFLIGHT absent, the default) against one at a time (PINGINFLIGHT=1), measured in one run,
+// and how long the window's thread waits meanwhile.
 //
-//   bench_monitor [addresses=20] [packets=2] [timeoutMs=500]
+//   bench_monitor [silentAddresses=200]
 //
-// Part 1 runs one cycle over `addresses` locations of one silent address each, with PINGPACKETS and
-// PINGTIMEOUT as given, while a 10 ms repeating timer in the same thread records its longest delay
-// (target: under 16 ms, one frame). It prints the cycle's time against its minimum,
-// addresses x packets x timeout. Run as root, the echoes go through the real echo engine to a silent
-// host in network namespaces of the benchmark's own; otherwise a model prober answers every echo
-// with "timed out" exactly after the timeout, from the event loop, as a silent host does.
-// A baseline first measures the same timer with nothing else running, to tell the machine's own
-// scheduling noise from the cycle's.
-// Part 2 runs cycles over 2000 addresses whose echoes are answered at once, to show the cost of the
-// cycle's own steps per echo.
+// (1) One cycle over `silentAddresses` silent addresses, two per location, with PINGTIMEOUT 500 and
+//     PINGPACKETS 2: the cycle time against its floor of PINGPACKETS x PINGTIMEOUT = 1000 ms (goal
+//     <= 1.3 all at once; one at a time it is the number of addresses times that), and the longest
+//     delay of a 10 ms repeating timer in the same thread (goal < 16 ms, one frame). Run as root,
+//     the echoes go through the real echo engine to silent hosts in network namespaces of the
+//     benchmark's own; otherwise a model prober answers each echo "timed out" after its timeout.
+//     An idle baseline measures the same timer with nothing running: the machine's own noise.
+// (2) One cycle over 1000 answering loopback addresses 127.0.x.y in 100 locations on the real echo
+//     engine: every location green, no address counted offline, and the cycle time against
+//     `fping -c1 -i1 -t500` over the same addresses, run just before (goal <= 1.5).
+// (3) Cycles over 2000 addresses whose echoes a model prober answers at once: the cost of the
+//     cycle's own steps per address.
 #include "monitor/monitorcycle.h"
 #include "platform/echoengine.h"
 #include "probe/echoprober.h"
@@ -20,6 +23,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 
@@ -27,9 +32,10 @@ using namespace qos;
 
 namespace {
 
-class SilentHostProber : public Prober {
+class ModelProber : public Prober {
 public:
     int answerAfterMs = 0; // < 0: the echo's own timeout
+    ProbeStatus status = StatusTimedOut;
     bool SocketsStartup() override { return true; }
     QString SocketsStartupFailureText() const override { return {}; }
     void SocketsCleanup() override {}
@@ -42,7 +48,7 @@ public:
                    std::function<void(const EchoResult &)> done) override
     {
         EchoResult result;
-        result.status = StatusTimedOut;
+        result.status = status;
         QTimer::singleShot(answerAfterMs < 0 ? timeoutMs : answerAfterMs, Qt::PreciseTimer, context,
                            [done = std::move(done), result] { done(result); });
     }
@@ -66,90 +72,214 @@ public:
     void ask(const QString &, std::function<void(bool)> done) override { done(true); }
 };
 
-// Longest delay of a 10 ms repeating timer over `ms` with nothing else running: the machine's own noise.
-qint64 idleTimerDelayUs(int ms)
+void say(const QString &line)
 {
-    qint64 longestUs = 0;
-    QElapsedTimer sinceTick;
-    QTimer frame;
-    frame.setTimerType(Qt::PreciseTimer);
-    frame.setInterval(10);
-    QObject::connect(&frame, &QTimer::timeout, &frame, [&] {
-        longestUs = qMax(longestUs, sinceTick.nsecsElapsed() / 1000 - 10000);
-        sinceTick.restart();
-    });
-    QTimer::singleShot(ms, &frame, [] { QCoreApplication::quit(); });
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', value < 100 ? 2 : 0) + QStringLiteral(" ms");
+}
+
+// A 10 ms repeating timer that keeps its longest delay.
+class FrameClock {
+public:
+    explicit FrameClock(QObject *context)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, context, [this] {
+            m_longestUs = qMax(m_longestUs, m_sinceTick.nsecsElapsed() / 1000 - 10000);
+            m_sinceTick.restart();
+        });
+    }
+    void start()
+    {
+        m_timer.start();
+        m_sinceTick.start();
+    }
+    double longestMs() const { return double(m_longestUs) / 1000.0; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceTick;
+    qint64 m_longestUs = 0;
+};
+
+double idleTimerDelayMs(int forMs)
+{
+    QObject owner;
+    FrameClock frame(&owner);
+    QTimer::singleShot(forMs, &owner, [] { QCoreApplication::quit(); });
     frame.start();
-    sinceTick.start();
     QCoreApplication::exec();
-    return longestUs;
+    return frame.longestMs();
 }
 
 struct Figures {
-    qint64 cycleMs = 0;
-    qint64 longestTimerDelayUs = 0;
+    double cycleMs = 0;
+    double longestTimerDelayMs = 0;
+    int offline = 0;  // addresses counted offline
+    int notGreen = 0; // locations not shown online
 };
 
-// Runs one cycle over `count` locations and returns its time and the worst delay of a 10 ms timer.
-Figures runCycle(Prober &prober, StartupNotice &notice, int count, int packets, int timeoutMs)
+// perLocation addresses to a location, in the order given.
+Configuration Table(const QStringList &addresses, int perLocation, int packets, int timeoutMs, int window)
 {
     Configuration cfg;
     cfg.settings.PINGPACKETS = qint16(packets);
     cfg.settings.PINGTIMEOUT = qint16(timeoutMs);
     cfg.settings.PINGINTERVAL = 3;
-    for (int i = 0; i < count; ++i) {
+    cfg.settings.PINGINFLIGHT = qint16(window);
+    for (qsizetype i = 0; i < addresses.size(); i += perLocation) {
         LocationRecord rec;
-        rec.site = QStringLiteral("L%1").arg(i + 1);
-        // Silent in the namespace lab: no route behind its target host answers there.
-        rec.siteip = QStringLiteral("10.213.%1.%2").arg(9 + i / 250).arg(i % 250 + 1);
+        rec.site = QStringLiteral("L%1").arg(cfg.table.LocationCount() + 1);
+        rec.siteip = addresses.mid(i, perLocation).join(QLatin1Char(','));
         cfg.table.records << rec;
     }
+    return cfg;
+}
+
+Figures runCycle(Prober &prober, StartupNotice &notice, Configuration cfg)
+{
     RunState run;
     QuietAlerts alerts;
     QObject owner;
     MonitorCycle cycle(MonitorServices{cfg, run, prober, alerts, notice}, MonitorClocks::Create(&owner));
-
     Figures figures;
-    QElapsedTimer sinceTick;
-    QTimer frame;
-    frame.setTimerType(Qt::PreciseTimer);
-    frame.setInterval(10);
-    QObject::connect(&frame, &QTimer::timeout, &owner, [&] {
-        figures.longestTimerDelayUs =
-            qMax(figures.longestTimerDelayUs, sinceTick.nsecsElapsed() / 1000 - 10000);
-        sinceTick.restart();
-    });
-
+    FrameClock frame(&owner);
+    QObject::connect(
+        &cycle, &MonitorCycle::addressProbed, &owner,
+        [&](int, const QString &, const AddressOutcome &outcome) { figures.offline += !outcome.answered; });
     QElapsedTimer clock;
     QObject::connect(&cycle, &MonitorCycle::cycleFinished, &owner, [&] {
-        figures.cycleMs = clock.elapsed();
+        figures.cycleMs = double(clock.nsecsElapsed()) / 1e6;
         QCoreApplication::quit();
     });
     QTimer::singleShot(0, &owner, [&] {
         frame.start();
-        sinceTick.start();
         clock.start();
         cycle.StartMonitor();
     });
     QCoreApplication::exec();
+    figures.longestTimerDelayMs = frame.longestMs();
+    for (int k = 1; k <= cfg.table.LocationCount(); ++k)
+        figures.notGreen += cfg.table[k].center != Indicator::Green;
     return figures;
 }
 
-void silentHost(Prober &prober, StartupNotice &notice, const char *what, int addresses, int packets,
-                int timeoutMs)
+QString windowName(int window)
 {
-    const qint64 minimumMs = qint64(addresses) * packets * timeoutMs;
-    // As long as the cycle will take, so that both see the same share of the machine's noise.
-    const int baselineMs = int(qBound(qint64(1000), minimumMs, qint64(60000)));
-    std::printf("idle baseline: longest delay of a 10 ms timer over %d ms: %.2f ms\n", baselineMs,
-                double(idleTimerDelayUs(baselineMs)) / 1000.0);
-    const Figures silent = runCycle(prober, notice, addresses, packets, timeoutMs);
-    std::printf("silent host (%s): %d addresses x %d packets x %d ms\n", what, addresses, packets, timeoutMs);
-    std::printf("  cycle time           %lld ms (minimum %lld ms, +%.2f%%)\n", (long long)silent.cycleMs,
-                (long long)minimumMs,
-                minimumMs ? 100.0 * double(silent.cycleMs - minimumMs) / double(minimumMs) : 0.0);
-    std::printf("  longest timer delay  %.2f ms (target < 16 ms)\n",
-                double(silent.longestTimerDelayUs) / 1000.0);
+    return window == 1 ? QStringLiteral("one at a time (PINGINFLIGHT=1)")
+                       : QStringLiteral("all at once (PINGINFLIGHT absent: %1)").arg(window);
+}
+
+void silentCycles(Prober &prober, StartupNotice &notice, const QString &what, int count)
+{
+    constexpr int kPackets = 2, kTimeoutMs = 500;
+    constexpr double floorMs = kPackets * kTimeoutMs;
+    QStringList addresses;
+    for (int i = 0; i < count; ++i) // silent in the namespace lab: nothing answers behind its target
+        addresses << QStringLiteral("10.213.%1.%2").arg(9 + i / 250).arg(i % 250 + 1);
+    say(QStringLiteral(
+            "(1) %1 silent addresses in %2 locations, PINGPACKETS %3, PINGTIMEOUT %4 (%5); floor %6")
+            .arg(count)
+            .arg((count + 1) / 2)
+            .arg(kPackets)
+            .arg(kTimeoutMs)
+            .arg(what, ms(floorMs)));
+    say(QStringLiteral("    idle baseline: longest delay of a 10 ms timer over 2 s: ") +
+        ms(idleTimerDelayMs(2000)));
+    for (int window : {int(kDefaultPingInFlight), 1}) {
+        const Figures f = runCycle(prober, notice, Table(addresses, 2, kPackets, kTimeoutMs, window));
+        say(QStringLiteral("    %1: cycle %2, ratio to the floor %3 (goal <= 1.3 all at once); "
+                           "longest timer delay %4 (goal < 16 ms); %5 offline")
+                .arg(windowName(window), ms(f.cycleMs))
+                .arg(f.cycleMs / floorMs, 0, 'f', 3)
+                .arg(ms(f.longestTimerDelayMs))
+                .arg(f.offline));
+    }
+}
+
+// fping's wall time over the addresses (process start included) and its own elapsed time, in ms,
+// and the replies it counted; wall -1 when it did not run.
+struct Fping {
+    double wallMs = -1;
+    double ownMs = -1;
+    int alive = 0;
+};
+
+Fping runFping(const QStringList &addresses)
+{
+    Fping result;
+    QProcess fping;
+    QElapsedTimer clock;
+    clock.start();
+    fping.start(QStringLiteral("fping"),
+                QStringList{QStringLiteral("-c1"), QStringLiteral("-i1"), QStringLiteral("-t500"),
+                            QStringLiteral("-q"), QStringLiteral("-s")} +
+                    addresses);
+    if (!fping.waitForFinished(60000) || fping.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.wallMs = double(clock.nsecsElapsed()) / 1e6;
+    const QString stats = QString::fromLocal8Bit(fping.readAllStandardError());
+    const auto own = QRegularExpression(QStringLiteral("([0-9.]+) sec \\(elapsed real time\\)")).match(stats);
+    const auto alive = QRegularExpression(QStringLiteral("(\\d+) alive")).match(stats);
+    result.ownMs = own.hasMatch() ? own.captured(1).toDouble() * 1000.0 : -1;
+    result.alive = alive.captured(1).toInt();
+    return result;
+}
+
+void loopbackCycles(Prober &prober, StartupNotice &notice)
+{
+    QStringList addresses;
+    for (int i = 0; i < 1000; ++i)
+        addresses << QStringLiteral("127.0.%1.%2").arg(1 + i / 250).arg(1 + i % 250);
+    say(QStringLiteral(
+        "(2) 1000 answering loopback addresses in 100 locations, PINGPACKETS 2, PINGTIMEOUT 500"));
+    const Fping f = runFping(addresses);
+    if (f.wallMs < 0)
+        say(QStringLiteral("    fping -c1 -i1 -t500: not run (is fping installed?)"));
+    else
+        say(QStringLiteral(
+                "    fping -c1 -i1 -t500: %1 with its process start, %2 by its own clock, %3 alive")
+                .arg(ms(f.wallMs), ms(f.ownMs))
+                .arg(f.alive));
+    for (int window : {int(kDefaultPingInFlight), 1}) {
+        const Figures c = runCycle(prober, notice, Table(addresses, 10, 2, 500, window));
+        QString line =
+            QStringLiteral("    %1: cycle %2, %3 locations not green, %4 addresses offline, longest "
+                           "timer delay %5")
+                .arg(windowName(window), ms(c.cycleMs))
+                .arg(c.notGreen)
+                .arg(c.offline)
+                .arg(ms(c.longestTimerDelayMs));
+        if (f.wallMs > 0)
+            line += QStringLiteral("; ratio to fping %1 (goal <= 1.5), %2 against its own clock")
+                        .arg(c.cycleMs / f.wallMs, 0, 'f', 3)
+                        .arg(f.ownMs > 0 ? c.cycleMs / f.ownMs : 0.0, 0, 'f', 3);
+        say(line);
+    }
+}
+
+void stepCost(StartupNotice &notice)
+{
+    constexpr int kAddresses = 2000;
+    ModelProber atOnce;
+    atOnce.status = StatusReply;
+    QStringList addresses;
+    for (int i = 0; i < kAddresses; ++i)
+        addresses << QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250 + 1);
+    say(QStringLiteral("(3) model prober answering at once: %1 addresses, 1 packet").arg(kAddresses));
+    for (int window : {int(kDefaultPingInFlight), 1}) {
+        const Figures f = runCycle(atOnce, notice, Table(addresses, 1, 1, 500, window));
+        say(QStringLiteral("    %1: cycle %2 (%3 us per address), longest timer delay %4")
+                .arg(windowName(window), ms(f.cycleMs))
+                .arg(1000.0 * f.cycleMs / kAddresses, 0, 'f', 1)
+                .arg(ms(f.longestTimerDelayMs)));
+    }
 }
 
 } // namespace
@@ -158,9 +288,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int addresses = args.size() > 1 ? args.at(1).toInt() : 20;
-    const int packets = args.size() > 2 ? args.at(2).toInt() : 2;
-    const int timeoutMs = args.size() > 3 ? args.at(3).toInt() : 500;
+    const int silent = args.size() > 1 ? args.at(1).toInt() : 200;
     NoBoxes boxes;
     StartupNotice notice(boxes);
 
@@ -168,25 +296,26 @@ int main(int argc, char **argv)
     if (reason.isEmpty()) {
         test::NetLab lab;
         if (!lab.start()) {
-            std::printf("cannot build the namespace lab: %s\n", qPrintable(lab.error()));
+            say(QStringLiteral("cannot build the namespace lab: ") + lab.error());
             return 1;
         }
-        test::NetnsScope scope(lab.client());
+        test::NetnsScope scope(lab.client()); // the engine opens its socket in there
         EchoProber prober(makeEchoEngine(), boxes, notice);
-        silentHost(prober, notice, "echo engine, namespace host", addresses, packets, timeoutMs);
+        silentCycles(prober, notice, QStringLiteral("echo engine, namespace hosts"), silent);
     } else {
-        std::printf("echo engine not used: %s\n", qPrintable(reason));
-        SilentHostProber prober;
+        say(QStringLiteral("echo engine not used for (1): ") + reason);
+        ModelProber prober;
         prober.answerAfterMs = -1;
-        silentHost(prober, notice, "model prober", addresses, packets, timeoutMs);
+        silentCycles(prober, notice, QStringLiteral("model prober"), silent);
     }
 
-    const int many = 2000;
-    SilentHostProber atOnce;
-    const Figures fast = runCycle(atOnce, notice, many, 1, timeoutMs);
-    std::printf("model prober answering at once: %d addresses x 1 packet\n", many);
-    std::printf("  cycle time           %lld ms (%.1f us per echo)\n", (long long)fast.cycleMs,
-                1000.0 * double(fast.cycleMs) / many);
-    std::printf("  longest timer delay  %.2f ms\n", double(fast.longestTimerDelayUs) / 1000.0);
+    EchoProber loopback(makeEchoEngine(), boxes, notice);
+    if (loopback.SocketsStartup()) {
+        loopback.SocketsCleanup();
+        loopbackCycles(loopback, notice);
+    } else {
+        say(QStringLiteral("(2) skipped: ") + loopback.SocketsStartupFailureText());
+    }
+    stepCost(notice);
     return 0;
 }

@@ -28,6 +28,7 @@ ListPings::ListPings(ListView &view, const ListView::Services &services)
     , m_alerts(services.alerts)
     , m_monitor(services.monitor)
     , m_probe(services.prober, services.notice)
+    , m_sweep(services.prober, services.notice)
 {
     const ListView::Controls &c = view.controls();
     connect(c.Command1, &QPushButton::clicked, this, &ListPings::PingAll);
@@ -52,6 +53,7 @@ void ListPings::reset()
 {
     ++m_serial;
     m_probe.cancel();
+    m_sweep.cancel();
     if (m_mode != Mode::Idle)
         setBusy(false);
     m_mode = Mode::Idle;
@@ -71,18 +73,21 @@ void ListPings::startProbe(const QString &address)
 {
     m_pending = address;
     const quint64 serial = m_serial;
-    // The text is painted before the probe starts; then the probe's own waits follow.
+    // The text is painted before the probe starts (or, in Ping All, before its outcome is taken);
+    // then the probe's own waits follow.
     QTimer::singleShot(0, this, [this, serial] {
-        if (serial == m_serial)
+        if (serial != m_serial)
+            return;
+        if (m_mode == Mode::All)
+            awaitElement();
+        else
             m_probe.start(m_pending, m_cfg.settings.PINGPACKETS, m_cfg.settings.PINGTIMEOUT);
     });
 }
 
 void ListPings::probed(const AddressOutcome &outcome)
 {
-    if (m_mode == Mode::All)
-        onePinged(outcome);
-    else if (m_mode == Mode::Selected)
+    if (m_mode == Mode::Selected)
         selectedPinged(outcome);
 }
 
@@ -118,6 +123,26 @@ void ListPings::PingAll()
     yieldThen(&ListPings::nextAddress);
 }
 
+// Ping All's jobs from element `element` of the address list on: the elements it probes.
+QList<SweepJob> ListPings::planFrom(int element) const
+{
+    QList<SweepJob> plan;
+    for (int i = element; i < m_addresses.size(); ++i) {
+        const QString &entry = m_addresses.at(i);
+        const QString address = TrimSpaces(entry);
+        if (!address.isEmpty() && IgnoreMatches(entry, m_run.SelectedIgnoreList) == 0)
+            plan.append({m_view.location(), i, address});
+    }
+    return plan;
+}
+
+void ListPings::awaitElement()
+{
+    if (!m_sweep.planned(m_job)) // the run's first address, or the list changed under the plan
+        m_sweep.start(planFrom(m_job.entry), m_cfg.settings);
+    m_sweep.await(m_job, [this](const AddressOutcome &outcome) { onePinged(outcome); });
+}
+
 void ListPings::nextAddress()
 {
     while (m_next < m_addresses.size()) {
@@ -131,6 +156,7 @@ void ListPings::nextAddress()
         }
         m_view.MonitoredCount = qint16(m_view.MonitoredCount + 1);
         if (!TrimSpaces(entry).isEmpty()) {
+            m_job = {m_view.location(), m_next - 1, TrimSpaces(entry)};
             PingOneAddress(entry);
             return;
         }
@@ -148,8 +174,9 @@ void ListPings::PingOneAddress(const QString &entry)
 
 void ListPings::onePinged(const AddressOutcome &outcome)
 {
-    const QString &address = m_probe.address();
+    const QString address = m_job.address;
     const QString text = outcome.statusText();
+    m_view.setIPAddress(outcome.resolved);
     if (outcome.answered) {
         m_view.setResult(text, Green);
         m_view.appendRow(ListView::First, {address, text, QLatin1String(RoleMonitored)});

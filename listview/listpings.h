@@ -1,8 +1,10 @@
 #pragma once
 // "Ping IP", "Ping All" and "Stop Ping" of the List View, on the address probe the monitor cycle uses.
+// "Ping All" probes the location's addresses through a sweep, up to PINGINFLIGHT at once, and fills
+// the rows in list order as the outcomes come in.
 //
 // Invariants:
-//  - At most one probe runs; the window stays responsive throughout (every wait is a return to the
+//  - At most one command runs; the window stays responsive throughout (every wait is a return to the
 //    event loop).
 //  - Outcomes are written into the location they were started for, and only while the window still
 //    shows it: reset() (a reload, a close) drops a run and every answer still on its way.
@@ -10,6 +12,7 @@
 //    them; the role column only ever reads "MONITORED" or "IGNORED".
 #include "listview/listview.h"
 #include "monitor/addressprobe.h"
+#include "monitor/sweep.h"
 
 #include <QObject>
 #include <QStringList>
@@ -49,6 +52,8 @@ private:
 
     void startProbe(const QString &address);
     void probed(const AddressOutcome &outcome);
+    QList<SweepJob> planFrom(int element) const;
+    void awaitElement();
     void nextAddress();
     void PingOneAddress(const QString &entry);
     void onePinged(const AddressOutcome &outcome);
@@ -66,11 +71,13 @@ private:
     MessageBoxes &m_messages;
     AlertSink &m_alerts;
     const MonitorCycle &m_monitor;
-    AddressProbe m_probe;
+    AddressProbe m_probe; // "Ping IP"
+    Sweep m_sweep;        // "Ping All"
     QStringList m_addresses;
     Mode m_mode = Mode::Idle;
     int m_next = 0;       // Ping All: the next element of m_addresses
     QString m_pending;    // the address the probe is about to run for
+    SweepJob m_job;       // Ping All: the element whose row comes next
     quint64 m_serial = 0; // bumped by reset(): yields of an older run do nothing
 };
 

@@ -5,6 +5,20 @@
 #include <QTimer>
 
 namespace qos {
+namespace {
+
+// An entry the cycle does not probe: not empty and equal to one of the location's ignore entries.
+bool IsIgnored(const QString &entry, const QStringList &ignores)
+{
+    return !entry.isEmpty() && ignores.contains(entry);
+}
+
+bool IsDisabled(const LocationRecord &rec)
+{
+    return rec.sitedisabled == QLatin1String("1");
+}
+
+} // namespace
 
 MonitorClocks MonitorClocks::Create(QObject *owner)
 {
@@ -22,12 +36,13 @@ MonitorCycle::MonitorCycle(const MonitorServices &services, const MonitorClocks 
     : QObject(parent)
     , m_services(services)
     , m_clocks(clocks)
-    , m_probe(new AddressProbe(services.prober, services.notice, this))
+    , m_sweep(new Sweep(services.prober, services.notice, this))
 {
     Q_ASSERT(clocks.interval && clocks.resume);
-    connect(m_probe, &AddressProbe::attemptStarted, this,
-            [this] { setStatus(QStringLiteral("Pinging ") + currentEntry()); });
-    connect(m_probe, &AddressProbe::finished, this, &MonitorCycle::onAddressProbed);
+    // While the List View is open, only the location the walk is in goes on being probed.
+    m_sweep->setMayIssue([this](const SweepJob &job) {
+        return m_services.run.MonitorPaused == 0 || job.location <= m_walk.k;
+    });
     connect(m_clocks.interval, &QTimer::timeout, this, &MonitorCycle::IntervalClockTick);
     connect(m_clocks.resume, &QTimer::timeout, this, &MonitorCycle::ResumeClockTick);
 }
@@ -62,7 +77,9 @@ void MonitorCycle::StartMonitor()
 
 void MonitorCycle::StopMonitor()
 {
-    StopRequested = true; // a run in progress ends at its next step
+    StopRequested = true;
+    if (m_active)
+        endRun(); // what is in flight is cancelled; its late answers are dropped
     goIdle();
     LocationTable &table = m_services.cfg.table;
     for (int k = 1; k <= table.LocationCount(); ++k)
@@ -153,11 +170,12 @@ void MonitorCycle::beginRun()
     ++m_epoch;
     m_generation = m_services.cfg.generation;
     m_walk = Walk{};
+    m_sweep->setContinueIf([this, epoch = m_epoch] { return mayContinue(epoch); });
 }
 
 void MonitorCycle::endRun()
 {
-    m_probe->cancel();
+    m_sweep->cancel();
     m_active = false;
     ++m_epoch;
     Q_EMIT runEnded();
@@ -229,7 +247,7 @@ void MonitorCycle::nextLocation()
         w.AnyBad = w.BadListStarted = w.PartialIgnore = w.LastAttemptFailed = false;
         w.ignores = SplitAddressList(rec.ignore);
         w.entries = SplitAddressList(rec.siteip);
-        if (rec.sitedisabled == QLatin1String("1")) {
+        if (IsDisabled(rec)) {
             setIndicator(w.k, Indicator::Black); // `flash` and `holdbad` keep their values
             continue;
         }
@@ -252,8 +270,7 @@ void MonitorCycle::nextEntry()
         nextLocation();
         return;
     }
-    const QString &entry = currentEntry();
-    w.entryIgnored = !entry.isEmpty() && w.ignores.contains(entry);
+    w.entryIgnored = IsIgnored(currentEntry(), w.ignores);
     if (w.entryIgnored)
         w.PartialIgnore = true;
     yieldTo(&MonitorCycle::afterIgnoreTest); // ignored entries yield too
@@ -267,9 +284,36 @@ void MonitorCycle::afterIgnoreTest()
         nextEntry();
         return;
     }
-    const quint64 epoch = m_epoch;
-    m_probe->setContinueIf([this, epoch] { return mayContinue(epoch); });
-    m_probe->start(currentEntry(), m_services.cfg.settings.PINGPACKETS, m_services.cfg.settings.PINGTIMEOUT);
+    setStatus(QStringLiteral("Pinging ") + currentEntry());
+    awaitEntry();
+}
+
+void MonitorCycle::awaitEntry()
+{
+    const SweepJob job{m_walk.k, m_walk.entry, currentEntry()};
+    // The first entry of a run, or the table changed under the plan: plan anew from here.
+    if (!m_sweep->planned(job))
+        m_sweep->start(planFromHere(), m_services.cfg.settings);
+    m_sweep->await(job, [this](const AddressOutcome &outcome) { onAddressProbed(outcome); });
+}
+
+QList<SweepJob> MonitorCycle::planFromHere() const
+{
+    QList<SweepJob> plan;
+    const auto append = [&plan](int k, const QStringList &entries, const QStringList &ignores, int from) {
+        for (int e = from; e < entries.size(); ++e) {
+            if (!IsIgnored(entries.at(e), ignores))
+                plan.append({k, e, entries.at(e)});
+        }
+    };
+    const Walk &w = m_walk;
+    append(w.k, w.entries, w.ignores, w.entry);
+    const LocationTable &table = m_services.cfg.table;
+    for (int k = w.k + 1; k <= qMin(w.last, table.LocationCount()); ++k) {
+        if (!IsDisabled(table[k]))
+            append(k, SplitAddressList(table[k].siteip), SplitAddressList(table[k].ignore), 0);
+    }
+    return plan;
 }
 
 void MonitorCycle::onAddressProbed(const AddressOutcome &outcome)

@@ -1,6 +1,8 @@
 #pragma once
 // The monitor cycle: "Start Monitor" / "Stop Monitor", the interval clock (`Timer1`) and the resume
 // clock (`Timer2`), walking the enabled locations in table order and probing every monitored address.
+// The addresses are probed ahead of the walk by a sweep, up to PINGINFLIGHT at once; the walk takes
+// their outcomes in table order and applies them exactly as a walk probing one at a time would.
 //
 // Invariants:
 //  - Nothing blocks. The cycle is a chain of steps; between two steps it returns to the event loop
@@ -8,16 +10,20 @@
 //    the clocks run in between. Every step after such a return first checks that its run is still
 //    the current one, that the location table has not been loaded anew, and that Stop was not
 //    pressed; otherwise it ends the run and changes nothing.
-//  - At most one run is current. Starting a run drops whatever an older run was waiting for.
+//  - At most one run is current. Starting a run drops whatever an older run was waiting for; ending
+//    one (finished, paused, stopped, table loaded anew) cancels its sweep, so no outcome probed
+//    before a pause is used after it.
+//  - While `MonitorPaused` is 1 nothing is probed for the locations after the one the walk is in.
 //  - The interval clock is stopped from the start of a run until it finishes or monitoring stops,
 //    so cycles never overlap; a paused run keeps it stopped.
 //  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup (the address
-//    probe's own invariant; ending a run cancels the probe).
+//    probe's own invariant; ending a run cancels the sweep's probes).
 //  - The cycle owns no widget. The window shows statusText() in `Label3`, shows and enables `Command4`
 //    while monitoring() is true and `Command3` otherwise, and repaints `center`(k) on indicatorChanged.
 #include "monitor/addressprobe.h"
 #include "monitor/alertsink.h"
 #include "monitor/runstate.h"
+#include "monitor/sweep.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
 #include "store/model.h"
@@ -131,16 +137,20 @@ private:
     void nextLocation();
     void nextEntry();
     void afterIgnoreTest();
+    void awaitEntry();
     void onAddressProbed(const AddressOutcome &outcome);
     void entryDone();
     void applyResult();
     void finishCycle();
 
     const QString &currentEntry() const { return m_walk.entries.at(m_walk.entry); }
+    // The sweep's jobs from the walk's current entry on: this location's entries as the walk split
+    // them, the later enabled locations' as the table holds them now.
+    QList<SweepJob> planFromHere() const;
 
     MonitorServices m_services;
     MonitorClocks m_clocks;
-    AddressProbe *m_probe; // a child: ends with us
+    Sweep *m_sweep; // a child: ends with us
     QString m_statusText = QStringLiteral("IDLE");
     bool m_monitoring = false;
     bool StopRequested = false;

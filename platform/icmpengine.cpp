@@ -21,9 +21,13 @@
 namespace qos {
 namespace {
 
-// Echoes sent with one system call; the socket is read between batches, so that replies never pile
-// up beyond the receive buffer while a large sweep goes out.
+// Echoes sent with one system call, a burst; the socket is read between bursts, so that replies
+// never pile up beyond the receive buffer while a large sweep goes out.
 constexpr int kSendBatch = 32;
+// Pacing (fping's interval, per burst): the right to send refills at kSendBatch echoes per
+// kBurstGapNs and holds at most kSendBatch, so thousands of echoes asked for at once leave in bursts
+// of 32 a millisecond apart, while echoes asked for one after another go out at once.
+constexpr qint64 kBurstGapNs = 1000000;
 // Packets read with one system call, and such calls per wake-up (the rest waits for the next turn
 // of the event loop, so that a flood cannot starve the window).
 constexpr int kReceiveBatch = 64;
@@ -76,7 +80,7 @@ IcmpSocketEngine::IcmpSocketEngine(QObject *parent)
     m_deadlineTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_deadlineTimer, &QTimer::timeout, this, &IcmpSocketEngine::expire);
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(0);
+    m_flushTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_flushTimer, &QTimer::timeout, this, &IcmpSocketEngine::flush);
 }
 
@@ -228,25 +232,47 @@ void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Do
         return;
     }
     m_nextSequence = quint16(sequence + 1);
-    const qint64 deadline = nowNs() + qint64(std::max(timeoutMs, 1)) * 1000000;
+    const qint64 timeoutNs = qint64(std::max(timeoutMs, 1)) * 1000000;
     const quint64 serial = ++m_nextSerial;
-    m_echoes.emplace(sequence, Echo{serial, htonl(address), deadline, -1, context, std::move(done)});
-    m_deadlines.emplace(deadline, sequence);
+    // The deadline comes when the echo goes out (markSent).
+    m_echoes.emplace(sequence, Echo{serial, htonl(address), timeoutNs, -1, -1, context, std::move(done)});
     track(context);
     m_sendQueue.emplace_back(sequence, serial);
     if (!m_flushTimer.isActive() && !m_writeNotifier->isEnabled())
-        m_flushTimer.start();
-    if (!m_deadlineTimer.isActive() || deadline < m_armedForNs)
-        armDeadlineTimer();
+        scheduleFlush();
 }
 
+// How many echoes may go out now.
+int IcmpSocketEngine::sendAllowance(qint64 now)
+{
+    constexpr qint64 perEchoNs = kBurstGapNs / kSendBatch;
+    const qint64 added = std::min(now - m_allowanceAtNs, kBurstGapNs) / perEchoNs;
+    if (m_allowance + added >= kSendBatch) {
+        m_allowance = kSendBatch;
+        m_allowanceAtNs = now;
+    } else {
+        m_allowance += int(added);
+        m_allowanceAtNs += added * perEchoNs; // the part of an echo's time that is left keeps counting
+    }
+    return m_allowance;
+}
+
+// The next burst goes out at once when it may, else a burst gap later.
+void IcmpSocketEngine::scheduleFlush()
+{
+    m_flushTimer.start(sendAllowance(nowNs()) > 0 ? 0 : int(kBurstGapNs / 1000000));
+}
+
+// Sends one burst; the rest of the queue waits for scheduleFlush(). An echo the system refuses to
+// send does not count towards the burst: nothing of it went out.
 void IcmpSocketEngine::flush()
 {
     bool retried = false;
-    while (!m_sendQueue.empty()) {
+    int room = sendAllowance(nowNs());
+    while (!m_sendQueue.empty() && room > 0) {
         std::pair<quint16, quint64> batch[kSendBatch];
         int count = 0;
-        while (count < kSendBatch && !m_sendQueue.empty()) {
+        while (count < room && !m_sendQueue.empty()) {
             const auto entry = m_sendQueue.front();
             m_sendQueue.pop_front();
             const auto it = m_echoes.find(entry.first);
@@ -258,7 +284,11 @@ void IcmpSocketEngine::flush()
         int sent = sendBatch(batch, count);
         const qint64 now = nowNs();
         for (int i = 0; i < sent; ++i)
-            m_echoes.at(batch[i].first).sentNs = now;
+            markSent(batch[i].first, now);
+        if (sent > 0) {
+            room -= sent;
+            m_allowance -= sent;
+        }
         if (sent < 0) {
             const int error = -sent;
             sent = 0;
@@ -282,6 +312,19 @@ void IcmpSocketEngine::flush()
         drain();
     }
     m_writeNotifier->setEnabled(false);
+    if (!m_sendQueue.empty())
+        scheduleFlush();
+}
+
+// The echo is on its way: its timeout counts from now.
+void IcmpSocketEngine::markSent(quint16 sequence, qint64 now)
+{
+    Echo &echo = m_echoes.at(sequence);
+    echo.sentNs = now;
+    echo.deadlineNs = now + echo.timeoutNs;
+    m_deadlines.emplace(echo.deadlineNs, sequence);
+    if (!m_deadlineTimer.isActive() || echo.deadlineNs < m_armedForNs)
+        armDeadlineTimer();
 }
 
 // Sends echo requests; the number sent, or minus the errno of the first one's failure.

@@ -10,8 +10,11 @@
 //    whatever arrived meanwhile discarded. Such an engine never tries a raw socket itself (the
 //    attempt could only fail now, and its errno would hide the one the hint must tell); where it
 //    was handed no socket it tries a datagram socket on each open().
-//  - Every waiting echo has a sequence number no other waiting echo has, and exactly one entry in
-//    m_deadlines; the deadline timer is never later than the earliest entry.
+//  - Every waiting echo has a sequence number no other waiting echo has. Once sent it has exactly
+//    one entry in m_deadlines, its timeout counted from its sending; one still queued has none (a
+//    busy machine that sends it late does not make it time out unsent). The deadline timer is never
+//    later than the earliest entry.
+//  - Echoes leave paced: at most kSendBatch at once, and on average at most kSendBatch per ms.
 //  - A packet ends an echo only when its identifier is ours, its sequence number is that of a
 //    waiting echo already sent, and its address (the replying host, or the destination quoted in
 //    an ICMP error) is the one that echo went to. Anything else is dropped: other programs' pings,
@@ -65,8 +68,9 @@ private:
     struct Echo {
         quint64 serial;
         quint32 address; // network byte order
-        qint64 deadlineNs;
-        qint64 sentNs; // -1 while queued for sending
+        qint64 timeoutNs;
+        qint64 deadlineNs; // -1 while queued for sending
+        qint64 sentNs;     // -1 while queued for sending
         QObject *context;
         Done done;
     };
@@ -79,7 +83,10 @@ private:
     bool resume();
     void discardQueued();
     void watch();
+    int sendAllowance(qint64 now);
+    void scheduleFlush();
     void flush();
+    void markSent(quint16 sequence, qint64 now);
     int sendBatch(const std::pair<quint16, quint64> *batch, int count);
     void drain();
     bool readPackets();
@@ -112,6 +119,8 @@ private:
     QTimer m_deadlineTimer;
     qint64 m_armedForNs = 0;
     QTimer m_flushTimer;
+    int m_allowance = 0;        // echoes that may go out now (see sendAllowance)
+    qint64 m_allowanceAtNs = 0; // when m_allowance was last refilled
 };
 
 } // namespace qos

@@ -8,12 +8,12 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 14> KeyTexts = {
-    QByteArrayView("SITEID="),        QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
-    QByteArrayView("DISABLED="),      QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
-    QByteArrayView("PINGINTERVAL="),  QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
-    QByteArrayView("ONLINEWAV="),     QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
-    QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
+constexpr std::array<QByteArrayView, 15> KeyTexts = {
+    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
+    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
+    QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
+    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
+    QByteArrayView("PINGINFLIGHT="), QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

@@ -25,6 +25,7 @@ enum class Key {
     IconText,
     SiteTop,
     // Later additions, last: a line that also holds an older key stays what older programs read it as.
+    PingInFlight,
     Notifications,
     OfflineCycles,
 };

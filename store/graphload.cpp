@@ -73,6 +73,9 @@ public:
         case Key::PingPackets:
             readSetting(Key::PingPackets, value, s.PINGPACKETS);
             break;
+        case Key::PingInFlight:
+            readSetting(Key::PingInFlight, value, s.PINGINFLIGHT);
+            break;
         case Key::AlertWav:
             s.ALERTWAV = QString::fromLatin1(value);
             break;

@@ -17,11 +17,18 @@ namespace qos {
 // Colour of a location's state indicator. The widget layer maps these to RGB.
 enum class Indicator { White, Black, Green, Cyan, Red, DarkRed };
 
+// Addresses probed at once when graph.txt has no PINGINFLIGHT line. A cycle then takes about
+// PINGPACKETS x PINGTIMEOUT as long as its silent addresses fit in: 256 covers a map of a few
+// hundred addresses, while the echoes in flight stay a small share of the 65536 sequence numbers of
+// the one socket and their replies, arriving paced, never fill its receive buffer.
+inline constexpr qint16 kDefaultPingInFlight = 256;
+
 struct MainSettings {
-    qint16 PINGTIMEOUT = 0;  // ms per echo request
-    qint16 PINGINTERVAL = 0; // minutes between monitor cycles
-    qint16 PINGPACKETS = 0;  // echo attempts per address per cycle
-    QString ALERTWAV;        // bare file name in the program folder; empty = default beeps
+    qint16 PINGTIMEOUT = 0;                     // ms per echo request
+    qint16 PINGINTERVAL = 0;                    // minutes between monitor cycles
+    qint16 PINGPACKETS = 0;                     // echo attempts per address per cycle
+    qint16 PINGINFLIGHT = kDefaultPingInFlight; // addresses probed at once; 1 = one at a time
+    QString ALERTWAV;                           // bare file name in the program folder; empty = default beeps
     QString ONLINEWAV;
     QString ICONTEXT = QStringLiteral("QOR Online Status");
     // Not in files written before these settings existed; absent means the values here.

@@ -164,6 +164,7 @@ void TestListView::closeResumesPausedCycle()
 {
     Rig p({Site("one", "10.0.0.1"), Site("two", "10.0.0.2"), Site("tre", "10.0.0.3")});
     p.fake.manual = true;
+    p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     QTest::mouseClick(p.c().Command3, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     ListView &l = p.open(1); // while the first location's echo is out
@@ -305,6 +306,7 @@ void TestListView::stopPingAndCloseDuringRun()
 {
     Rig p({Site("abc", "10.0.0.1,10.0.0.2"), Site("oth", "10.0.0.3")});
     p.fake.manual = true;
+    p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
     QTest::mouseClick(c.Command1, Qt::LeftButton);

@@ -40,6 +40,7 @@ void TestMapViewMonitor::startAndStop()
     p.fake.script[Down] = {StatusTimedOut};
     MapView &v = p.start();
     p.cfg.settings.ALERTWAV = QStringLiteral("alert.wav");
+    p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     const qint64 normalIcon = v.windowIcon().cacheKey();
     QCOMPARE(p.c().Label3->text(), QStringLiteral("IDLE"));
     QVERIFY(p.showsOnly(p.c().Command3));

@@ -1,8 +1,8 @@
 #pragma once
 // A monitor cycle wired to fakes: scripted prober, recording alerts and message boxes, clocks that
 // the test ticks by hand.
-#include "tests/support/fakeprober.h"
 #include "monitor/monitorcycle.h"
+#include "tests/support/fakeprober.h"
 #include "tests/support/fakes.h"
 
 #include <QCoreApplication>
@@ -46,6 +46,9 @@ struct Rig {
         cfg.settings.PINGTIMEOUT = 2000;
         cfg.settings.PINGINTERVAL = 3;
         cfg.settings.PINGPACKETS = 4;
+        // One address at a time, so that a test can follow the cycle echo by echo; the sweep's
+        // tests set their own window.
+        cfg.settings.PINGINFLIGHT = 1;
         clocks = MonitorClocks::Create(&owner);
         // The clocks keep their state (running or not) but never fire on their own: tests tick.
         clocks.interval->setInterval(24 * 3600 * 1000);

@@ -296,6 +296,50 @@ private Q_SLOTS:
         }
     }
 
+    // A thousand echoes asked for at once: none is lost, they leave paced (32 a millisecond), and
+    // each one's timeout counts from its own sending.
+    void pacedSweep_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("silent");
+        addKinds("answering loopback", [](QTestData &d) { d << false; });
+        addKinds("silent host", [](QTestData &d) { d << true; });
+    }
+    void pacedSweep()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, silent);
+        const auto engine = openIn(client(kind), kind);
+        QVERIFY(engine);
+        constexpr int kEchoes = 1000, kTimeoutMs = 200;
+        std::vector<Record> records(kEchoes);
+        QObject context;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kEchoes; ++i) {
+            const QByteArray address = QByteArray(silent ? "10.213." : "127.0.") +
+                                       QByteArray::number(10 + i / 250) + '.' +
+                                       QByteArray::number(1 + i % 250);
+            engine->send(ipv4(address.constData()), kTimeoutMs, &context, recordInto(records[i], &clock));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(engine->inFlight(), 0, 5000);
+        QCoreApplication::processEvents();
+        qint64 first = std::numeric_limits<qint64>::max(), last = 0;
+        int lost = 0;
+        for (const Record &r : records) {
+            QCOMPARE(r.calls, 1);
+            lost += r.outcome.status != (silent ? IpRequestTimedOut : IpSuccess);
+            first = std::min(first, r.atMs);
+            last = std::max(last, r.atMs);
+        }
+        QCOMPARE(lost, 0);
+        // The last burst leaves (1000 / 32 - 1) ms after the first at the earliest.
+        const qint64 pacedMs = kEchoes / 32 - 1;
+        QVERIFY2(last >= pacedMs + (silent ? kTimeoutMs : 0), qPrintable(QString::number(last)));
+        if (silent)
+            QVERIFY2(first >= kTimeoutMs, qPrintable(QString::number(first)));
+    }
+
     void strayRepliesIgnored_data()
     {
         QTest::addColumn<Kind>("kind");

@@ -173,6 +173,32 @@ private Q_SLOTS:
         }
     }
 
+    // The one setting older programs do not know: absent means the default, bad values keep it.
+    void pingInFlight_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("warnings");
+        const int absent = kDefaultPingInFlight;
+        QTest::newRow("absent") << QByteArray("PINGPACKETS=2\r\n") << absent << 0;
+        QTest::newRow("64") << QByteArray("PINGINFLIGHT=64\r\n") << 64 << 0;
+        QTest::newRow("1, one at a time") << QByteArray("  PINGINFLIGHT=1  \r\n") << 1 << 0;
+        QTest::newRow("not a number") << QByteArray("PINGINFLIGHT=many\r\n") << absent << 1;
+        QTest::newRow("beyond 16 bits") << QByteArray("PINGINFLIGHT=40000\r\n") << absent << 1;
+        QTest::newRow("a line with an older key is that key's")
+            << QByteArray("ALERTWAV=PINGINFLIGHT=5\r\n") << absent << 0;
+    }
+    void pingInFlight()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, warnings);
+        Configuration cfg;
+        cfg.settings.PINGINFLIGHT = 7; // loading starts from the defaults
+        const LoadResult r = LoadBytes(file, cfg);
+        QCOMPARE(r.warnings.size(), warnings);
+        QTEST(int(cfg.settings.PINGINFLIGHT), "window");
+    }
+
     void warningNamesLineAndText()
     {
         Configuration cfg;

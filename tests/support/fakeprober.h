@@ -1,6 +1,6 @@
 #pragma once
-// A scripted prober: no network. Answers come from the event loop (zero-delay timers), or wait until
-// the test releases them when `manual` is set.
+// A scripted prober: no network. Answers come from the event loop (zero-delay timers, or timers of
+// the address's `delays`), or wait until the test releases them when `manual` is set.
 #include "probe/prober.h"
 
 #include <QHash>
@@ -20,7 +20,8 @@ public:
     ProbeStatus fallback = StatusReply;
     QHash<QString, QString> names;  // host name -> dotted address; any other name does not resolve
     int startupsThatWork = INT_MAX; // SocketsStartup succeeds this many times, then fails
-    bool manual = false;            // echoes wait for answerNext()
+    bool manual = false;            // echoes wait for answerNext() / answer()
+    QHash<QString, int> delays;     // ms an echo to this dotted address waits for its answer
 
     // What was asked, in order.
     QStringList echoes;
@@ -28,11 +29,14 @@ public:
     int startups = 0;
     int failedStartups = 0;
     int cleanups = 0;
+    int inFlight = 0; // echoes asked for and not answered yet (dropped answers included)
+    int maxInFlight = 0;
 
     struct Pending {
         QPointer<QObject> context;
         std::function<void(const EchoResult &)> done;
         EchoResult result;
+        QString address;
     };
     QList<Pending> pending;
 
@@ -60,23 +64,36 @@ public:
     {
         echoes << address;
         timeouts << timeoutMs;
+        maxInFlight = qMax(maxInFlight, ++inFlight);
         EchoResult result;
         result.status = isDotted(address) ? nextStatus(address) : StatusInvalidHost;
         result.roundTripUs = result.status == StatusReply ? 100 : -1;
         if (manual) {
-            pending << Pending{context, std::move(done), result};
+            pending << Pending{context, std::move(done), result, address};
             return;
         }
-        QTimer::singleShot(0, context, [done = std::move(done), result] { done(result); });
+        QTimer::singleShot(delays.value(address), context, [this, done = std::move(done), result] {
+            --inFlight;
+            done(result);
+        });
     }
 
     // Delivers the oldest waiting answer (dropped when its context is gone).
     void answerNext()
     {
         Q_ASSERT(!pending.isEmpty());
-        Pending p = pending.takeFirst();
-        if (p.context)
-            p.done(p.result);
+        deliver(0);
+    }
+    // Delivers the oldest waiting answer to an echo sent to address; false when none waits.
+    bool answer(const QString &address)
+    {
+        for (int i = 0; i < pending.size(); ++i) {
+            if (pending.at(i).address == address) {
+                deliver(i);
+                return true;
+            }
+        }
+        return false;
     }
 
     static bool isDotted(const QString &text)
@@ -86,6 +103,13 @@ public:
     }
 
 private:
+    void deliver(int i)
+    {
+        Pending p = pending.takeAt(i);
+        --inFlight;
+        if (p.context)
+            p.done(p.result);
+    }
     ProbeStatus nextStatus(const QString &address)
     {
         auto it = script.find(address);

@@ -1,0 +1,109 @@
+#pragma once
+// Probes the addresses of a walk ahead of it, many at once, while the walk takes their outcomes one
+// by one in its own order: the monitor cycle's walk over the table and "Ping All"'s walk over the
+// address list.
+//
+// Invariants:
+//  - The plan is a list of jobs (location, entry, address) in the walk's order. A job's probe starts
+//    only once the walk has awaited that job or one at most window-1 places before it, so at most
+//    `window` probes run at a time; with a window of 1 each probe starts when the walk awaits it,
+//    exactly as a walk that probes one address at a time.
+//  - Each address has its own AddressProbe: its attempts stay sequential, the first reply ends them,
+//    and the sockets start-up notice is raised at most once for it.
+//  - start() and cancel() end everything of the plan before: its running probes are cancelled (their
+//    late answers are dropped by the probe), its outcomes and the walk's wait are forgotten.
+//  - Jobs that mayIssue refuses wait, and a running one it refuses is cancelled and waits again; it
+//    starts once mayIssue allows it. mayIssue refuses a tail of the plan: once it refuses a job it
+//    refuses every later one too.
+//  - Probes are created as the window needs them and live as long as the sweep, so that none is
+//    destroyed while one of its own callbacks is on the stack.
+#include "monitor/addressprobe.h"
+#include "store/model.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace qos {
+
+struct SweepJob {
+    int location = 0;
+    int entry = 0;   // the entry's place in its location's list
+    QString address; // probed as it is (an empty text goes out as not-an-address)
+};
+
+class Sweep : public QObject {
+    Q_OBJECT
+public:
+    Sweep(Prober &prober, StartupNotice &notice, QObject *parent = nullptr);
+    ~Sweep() override;
+
+    // The window a PINGINFLIGHT value gives: below 1 counts as 1 (one address at a time).
+    static int WindowFor(qint16 setting) { return setting < 1 ? 1 : setting; }
+
+    // Asked by every probe after each return to the event loop; false ends the sweep (as cancel()).
+    void setContinueIf(std::function<bool()> continueIf) { m_continueIf = std::move(continueIf); }
+    // Whether a job may be probed now (see the invariants); unset allows every job.
+    void setMayIssue(std::function<bool(const SweepJob &)> mayIssue) { m_mayIssue = std::move(mayIssue); }
+
+    // A new plan, probed with the window PINGINFLIGHT gives and PINGPACKETS attempts of PINGTIMEOUT
+    // ms per address (as the settings are now); nothing is probed before the first await().
+    void start(QList<SweepJob> plan, const MainSettings &settings);
+    void cancel();
+
+    // The job is in the plan with this address and has not been awaited or passed over.
+    bool planned(const SweepJob &job) const;
+    // Calls done with the job's outcome once it is in: at once when it already is, else from the
+    // event loop. Jobs before it that were never awaited are dropped. An unplanned job replaces the
+    // plan, alone, with the attempts and timeout of the plan before.
+    void await(const SweepJob &job, std::function<void(const AddressOutcome &)> done);
+
+    int running() const { return m_running; }
+
+private:
+    enum class State { Waiting, Running, Done, Taken };
+    struct Job {
+        SweepJob job;
+        State state = State::Waiting;
+        int slot = -1; // the probe while running
+        AddressOutcome outcome;
+    };
+
+    static quint64 keyOf(int location, int entry)
+    {
+        return (quint64(quint32(location)) << 32) | quint32(entry);
+    }
+    void replan(QList<SweepJob> plan);
+    int indexOf(const SweepJob &job) const;
+    void pump();
+    void startJob(int index);
+    void stopJob(int index);
+    int takeSlot();
+    void releaseSlot(int slot);
+    bool probeMayGoOn(int slot);
+    void probeFinished(int slot, AddressOutcome outcome);
+    void dropRefused();
+
+    Prober &m_prober;
+    StartupNotice &m_notice;
+    std::function<bool()> m_continueIf;
+    std::function<bool(const SweepJob &)> m_mayIssue;
+
+    QList<Job> m_jobs;
+    QHash<quint64, int> m_index; // key of (location, entry) -> place in m_jobs
+    int m_window = 1;
+    int m_attempts = 0;
+    int m_timeoutMs = 0;
+    int m_base = -1; // the job the walk awaits or took last; -1 before the first await
+    int m_running = 0;
+    std::function<void(const AddressOutcome &)> m_done; // the walk's wait for m_jobs[m_base]
+
+    std::vector<AddressProbe *> m_probes; // children
+    std::vector<int> m_slotJob;           // per probe: the job it runs, -1 when free
+    std::vector<int> m_freeSlots;
+};
+
+} // namespace qos
