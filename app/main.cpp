@@ -3,6 +3,7 @@
 #include "app/options.h"
 #include "app/program.h"
 #include "app/singleinstance.h"
+#include "platform/dbusnotifier.h"
 #include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
@@ -41,9 +42,11 @@ int main(int argc, char **argv)
     qos::QtPleaseWait pleaseWait;
     qos::StartupNotice notice(messages);
     qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
+    qos::DBusNotifier notifier(QDBusConnection::sessionBus(), &tray,
+                               {QCoreApplication::applicationName(), QLatin1String(qos::kPackageName)});
 
     qos::Program program(data.folder,
-                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice});
+                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice, &notifier});
     QObject::connect(&single, &qos::SingleInstance::showRequested, &program, &qos::Program::RestoreFromTray);
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
     program.startUp();

@@ -16,8 +16,9 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     , m_folder(std::move(programFolder))
     , m_services(services)
 {
-    m_alerts = std::make_unique<Alerts>(m_run, m_cfg.settings, services.tray, services.sound, m_folder,
-                                        [this](const QIcon &icon) { setWindowIcons(icon); });
+    m_alerts = std::make_unique<Alerts>(
+        m_run, m_cfg.settings, services.tray, services.sound, m_folder,
+        [this](const QIcon &icon) { setWindowIcons(icon); }, services.notifier);
     m_editor = std::make_unique<LocationEditor>(m_cfg, m_folder, services.pleaseWait, services.messages);
     m_clocks = MonitorClocks::Create(&m_clockOwner);
     m_cycle = std::make_unique<MonitorCycle>(
@@ -37,6 +38,8 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     connect(map, &MapView::closed, this, [this] { m_alerts->RemoveTrayIcon(); });
     connect(map, &MapView::exitRequested, this, &Program::quitRequested);
     connect(&services.tray, &Tray::activated, this, &Program::RestoreFromTray);
+    if (services.notifier)
+        connect(services.notifier, &Notifier::clicked, this, &Program::RestoreFromTray);
 }
 
 Program::~Program()
@@ -64,6 +67,8 @@ void Program::wireMonitor()
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Stop paints every location white through this one signal per location.
     connect(cycle, &MonitorCycle::indicatorChanged, map, &MapView::refreshIndicator);
+    // One desktop notification per run for the locations it turned.
+    connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
     map->setStatusText(cycle->statusText());
     map->setMonitoring(cycle->monitoring());
 
@@ -87,6 +92,8 @@ template <class Controls> void Program::wireSettingsMenu(const Controls &c, QObj
     opens(c.ChangeTimeout, ProbeSetting::Timeout);
     opens(c.ChangePing, ProbeSetting::Interval);
     opens(c.PingPackets, ProbeSetting::Packets);
+    opens(c.OfflineCycles, ProbeSetting::OfflineCycles);
+    connect(c.Notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
 }
 
 void Program::showDisplaySettings()

@@ -1,8 +1,8 @@
 #pragma once
 // The program: creates and owns the shared state (configuration, run state), the alerts, the monitor
 // cycle with its two clocks, and the windows, and wires them together. The desktop services it runs
-// on (tray, sound, message boxes, please-wait window, the prober and its start-up notice) are handed
-// in: the real ones by main(), recording ones by the tests.
+// on (tray, sound, message boxes, please-wait window, desktop notifications, the prober and its
+// start-up notice) are handed in: the real ones by main(), recording ones by the tests.
 //
 // Invariants:
 //  - The Map View lives as long as the program. At most one List View exists; it exists exactly
@@ -22,6 +22,7 @@
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
+#include "platform/notifier.h"
 #include "platform/sound.h"
 #include "platform/tray.h"
 #include "probe/prober.h"
@@ -51,7 +52,8 @@ struct DesktopServices {
     MessageBoxes &messages;
     PleaseWait *pleaseWait; // may be null
     Prober &prober;
-    StartupNotice &notice; // the one sockets start-up failure box, shared by every prober user
+    StartupNotice &notice;        // the one sockets start-up failure box, shared by every prober user
+    Notifier *notifier = nullptr; // desktop notifications; null for none
 };
 
 class Program : public QObject {
@@ -71,7 +73,8 @@ public:
     // Marker clicks (ignored while placing) and SELECT SITE items of the Map View.
     void OpenLocationFromMarker(int k);
     void OpenLocationFromMenu(int k);
-    // The tray icon's click: closes the List View and the add-location dialog, shows the Map View.
+    // The tray icon's click (and a click on a desktop notification): closes the List View and the
+    // add-location dialog, shows the Map View.
     void RestoreFromTray();
     // The Add/Delete Address dialog for location k, in the List View's place.
     void OpenAddressDialog(int k);

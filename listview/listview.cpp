@@ -213,6 +213,8 @@ void ListView::buildMenus()
     m_c.ChangeTimeout = settings.ChangeTimeout;
     m_c.ChangePing = settings.ChangePing;
     m_c.PingPackets = settings.PingPackets;
+    m_c.OfflineCycles = settings.OfflineCycles;
+    m_c.Notifications = settings.Notifications;
     m_c.RemoveLocation = NamedAction(this, "RemoveLocation", QStringLiteral("Remove Location"));
     menuBar()->addAction(m_c.RemoveLocation);
 }

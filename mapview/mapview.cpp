@@ -194,6 +194,8 @@ void MapView::buildMenus()
     m_c.ChangeTimeout = settings.ChangeTimeout;
     m_c.ChangePing = settings.ChangePing;
     m_c.PingPackets = settings.PingPackets;
+    m_c.OfflineCycles = settings.OfflineCycles;
+    m_c.Notifications = settings.Notifications;
 
     m_c.AddLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
     menuBar()->addAction(m_c.AddLocations);

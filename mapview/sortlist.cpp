@@ -200,6 +200,10 @@ SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
     m.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
     m.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
     m.Default->addActions({m.AlertWav, m.onlinewav, m.ChangeTimeout, m.ChangePing, m.PingPackets});
+    m.OfflineCycles = action("OfflineCycles", QStringLiteral("Offline Cycles"));
+    m.Notifications = action("Notifications", QStringLiteral("Notifications"));
+    m.Default->addSeparator();
+    m.Default->addActions({m.OfflineCycles, m.Notifications});
     return m;
 }
 

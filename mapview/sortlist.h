@@ -95,10 +95,12 @@ QAction *NamedAction(QObject *owner, const char *name, const QString &text);
 QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
                    std::function<void(int k)> chosen);
 
-// The "Settings" menu (objectName Default) both windows carry, with its five entries.
+// The "Settings" menu (objectName Default) both windows carry: its five entries, then after a
+// separator the two alert entries.
 struct SettingsMenu {
     QMenu *Default;
     QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
+    QAction *OfflineCycles, *Notifications;
 };
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 

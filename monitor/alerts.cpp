@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <utility>
+
 namespace qos {
 
 bool PictureReadable(const QString &path)
@@ -13,13 +15,14 @@ bool PictureReadable(const QString &path)
 }
 
 Alerts::Alerts(RunState &run, const MainSettings &settings, Tray &tray, Sound &sound, QString programFolder,
-               WindowIconSetter setWindowIcon)
+               WindowIconSetter setWindowIcon, Notifier *notifier)
     : m_run(run)
     , m_settings(settings)
     , m_tray(tray)
     , m_sound(sound)
     , m_folder(std::move(programFolder))
     , m_setWindowIcon(std::move(setWindowIcon))
+    , m_notifier(notifier)
 {}
 
 QIcon Alerts::loadIcon(const char *fileName) const
@@ -118,6 +121,24 @@ void Alerts::PlayAlertSound()
 void Alerts::PlayOnlineSound()
 {
     playSetting(m_settings.ONLINEWAV);
+}
+
+void Alerts::LocationTurned(const LocationRecord &rec, bool offline)
+{
+    m_changes.append({rec.site, offline, offline ? rec.holdbad : QStringList()});
+}
+
+void Alerts::SendNotices()
+{
+    const QList<LocationChange> changes = std::exchange(m_changes, {});
+    if (changes.isEmpty() || !m_notifier || m_settings.NOTIFICATIONS == 0)
+        return;
+    Notice notice = ComposeNotice(changes);
+    const char *picture = notice.urgent ? AttentionIconFile : NormalIconFile;
+    const QString path = QDir(m_folder).filePath(QLatin1String(picture));
+    if (PictureReadable(path))
+        notice.iconPath = path;
+    m_notifier->notify(notice);
 }
 
 } // namespace qos

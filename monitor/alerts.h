@@ -1,5 +1,5 @@
 #pragma once
-// The notification-area icon, the attention switch and the two sounds.
+// The notification-area icon, the attention switch, the two sounds and the desktop notifications.
 //
 // Invariants:
 //  - The window icon and the tray icon always show the same picture: swar.ico while
@@ -9,8 +9,12 @@
 //  - Tooltips are cut to 63 characters.
 //  - Pictures are read from the program folder each time they are needed; a missing or unreadable
 //    file is replaced by the built-in copy, so an icon is never blank.
+//  - The locations the cycle reports turned are kept until SendNotices, which gives them to the
+//    notifier as one notice (none while NOTIFICATIONS is 0) and forgets them.
 #include "monitor/alertsink.h"
+#include "monitor/notices.h"
 #include "monitor/runstate.h"
+#include "platform/notifier.h"
 #include "platform/sound.h"
 #include "platform/tray.h"
 #include "store/model.h"
@@ -30,8 +34,9 @@ class Alerts : public AlertSink {
 public:
     using WindowIconSetter = std::function<void(const QIcon &)>;
 
+    // notifier: where the desktop notifications go; null for none.
     Alerts(RunState &run, const MainSettings &settings, Tray &tray, Sound &sound, QString programFolder,
-           WindowIconSetter setWindowIcon);
+           WindowIconSetter setWindowIcon, Notifier *notifier = nullptr);
 
     // Start-up: the window icon becomes swag.ico.
     void LoadNormalIcon();
@@ -44,6 +49,9 @@ public:
     void ClearAttention() override;
     void PlayAlertSound() override;
     void PlayOnlineSound() override;
+    void LocationTurned(const LocationRecord &rec, bool offline) override;
+    // The end of a monitor run: one notice for the locations turned since the last one.
+    void SendNotices();
 
     QIcon currentIcon() const { return m_current; }
 
@@ -66,6 +74,8 @@ private:
     Sound &m_sound;
     QString m_folder;
     WindowIconSetter m_setWindowIcon;
+    Notifier *m_notifier;
+    QList<LocationChange> m_changes; // turned since the last notice
     QIcon m_current;
     bool m_trayShown = false;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "store/model.h"
 
 namespace qos {
 
@@ -10,6 +11,13 @@ public:
     virtual void ClearAttention() = 0; // acts only when it is up
     virtual void PlayAlertSound() = 0;
     virtual void PlayOnlineSound() = 0;
+    // The monitor cycle's location rec has just turned offline, or come back online from offline:
+    // what the desktop notification of the run tells. Nothing by default.
+    virtual void LocationTurned(const LocationRecord &rec, bool offline)
+    {
+        Q_UNUSED(rec);
+        Q_UNUSED(offline);
+    }
 };
 
 } // namespace qos

@@ -49,6 +49,7 @@ MonitorCycle::MonitorCycle(const MonitorServices &services, const MonitorClocks 
 
 MonitorCycle::~MonitorCycle()
 {
+    const QSignalBlocker quiet(this); // nobody is told of a run that ends with us
     if (m_active)
         endRun();
 }
@@ -157,6 +158,7 @@ void MonitorCycle::goIdle()
     setStatus(QStringLiteral("IDLE"));
     run.ResumeIndex = 0;
     run.FirstCycle = 1;
+    ForgetFailingCycles(m_services.cfg.table);
     restartIntervalClock();
 }
 
@@ -176,6 +178,7 @@ void MonitorCycle::endRun()
     m_sweep->cancel();
     m_active = false;
     ++m_epoch;
+    Q_EMIT runEnded();
 }
 
 void MonitorCycle::yieldTo(Step step)
@@ -342,11 +345,7 @@ void MonitorCycle::entryDone()
 void MonitorCycle::applyResult()
 {
     const Walk &w = m_walk;
-    Configuration &cfg = m_services.cfg;
-    if (w.AnyBad)
-        ApplyLocationOffline(cfg.table, m_services.run, m_services.alerts, w.k, w.PartialIgnore);
-    else
-        ApplyLocationOnline(cfg.table, m_services.run, m_services.alerts, w.k, w.PartialIgnore);
+    ApplyCycleResult(m_services.cfg, m_services.run, m_services.alerts, w.k, w.AnyBad, w.PartialIgnore);
     Q_EMIT indicatorChanged(w.k);
 }
 

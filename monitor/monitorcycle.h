@@ -96,6 +96,8 @@ Q_SIGNALS:
     void indicatorChanged(int k);
     // A cycle went past its last location ("Monitoring...").
     void cycleFinished();
+    // A run ended: its cycle finished, paused, was stopped or dropped (not when the cycle goes).
+    void runEnded();
     // The attempts for entry of location k have ended.
     void addressProbed(int k, const QString &entry, const qos::AddressOutcome &outcome);
 

@@ -23,7 +23,16 @@ void QtTray::add(const QIcon &icon, const QString &tooltip)
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     Q_EMIT activated();
             });
+    connect(m_icon.get(), &QSystemTrayIcon::messageClicked, this, &Tray::messageClicked);
     m_icon->show();
+}
+
+bool QtTray::showMessage(const QString &title, const QString &text, bool urgent)
+{
+    if (!m_icon || !m_icon->isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_icon->showMessage(title, text, urgent ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    return true;
 }
 
 void QtTray::remove()

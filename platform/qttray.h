@@ -17,6 +17,7 @@ public:
     bool available() const override;
     void add(const QIcon &icon, const QString &tooltip) override;
     void remove() override;
+    bool showMessage(const QString &title, const QString &text, bool urgent) override;
 
     QSystemTrayIcon *icon() const { return m_icon.get(); } // null while no icon is shown
 

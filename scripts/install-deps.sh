@@ -6,8 +6,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
-  # screen, tray and sound for the desktop tests
-  xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils
+  # screen, tray, sound and the session bus for the desktop tests
+  xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils dbus-daemon
   # ICMP test hosts and permissions
   iproute2 nftables libcap2-bin util-linux procps
   # the Debian package: dependencies (dpkg-shlibdeps) and the validators of its menu entry and AppStream data

@@ -1,7 +1,5 @@
 #include "settings/probesettingdialog.h"
 
-#include "store/graphfile.h"
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,14 +57,8 @@ void ProbeSettingDialog::submit()
         return;
     }
     m_box->setText(in.trimmed);
-    const SettingsServices &s = m_services;
-    const Status written = RewriteMainSetting(s.programFolder, s.settings, InfoOf(m_setting).key, in.trimmed,
-                                              s.pleaseWait, s.ops);
-    if (!written) {
-        s.messages.show(QStringLiteral("The setting was not changed. %1").arg(written.error),
-                        MessageBoxes::Icon::Critical);
+    if (!WriteMainSetting(m_services, InfoOf(m_setting).key, in.trimmed))
         return;
-    }
     value() = in.value;
     Q_EMIT changed(m_setting);
     close();

@@ -3,6 +3,8 @@
 #include "store/numbers.h"
 #include "store/text.h"
 
+#include <iterator>
+
 namespace qos {
 
 namespace {
@@ -14,7 +16,10 @@ constexpr ProbeSettingInfo Infos[] = {
      -32768, ""},
     {"Set Ping Packets", "Enter Number of Ping Packets", Key::PingPackets, &MainSettings::PINGPACKETS, 1,
      "Please enter at least 1 ping packet"},
+    {"Set Offline Cycles", "Cycles in a row a location must fail before it counts as offline",
+     Key::OfflineCycles, &MainSettings::OFFLINECYCLES, 1, "Please enter at least 1 cycle"},
 };
+static_assert(std::size(Infos) == ProbeSettingCount);
 
 ProbeInput Rejected(ProbeInput::Kind kind, const char *message)
 {

@@ -25,6 +25,7 @@ SettingsDialogs::~SettingsDialogs()
         delete d.data();
     for (const auto &d : m_sounds)
         delete d.data();
+    delete m_notifications.data();
 }
 
 ProbeSettingDialog *SettingsDialogs::open(ProbeSetting setting)
@@ -47,6 +48,14 @@ SoundChooserDialog *SettingsDialogs::open(SoundSetting setting)
     }
     BringForward(d);
     return d;
+}
+
+NotificationSettingDialog *SettingsDialogs::openNotifications()
+{
+    if (!m_notifications)
+        m_notifications = new NotificationSettingDialog(m_services);
+    BringForward(m_notifications);
+    return m_notifications;
 }
 
 } // namespace qos

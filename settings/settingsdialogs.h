@@ -1,12 +1,13 @@
 #pragma once
-// The single shared instances of the five settings dialogs, opened from the Settings menu of either
-// window.
+// The single shared instances of the settings dialogs (four numeric, two sound choosers, the
+// notifications switch), opened from the Settings menu of either window.
 //
 // Invariants:
 //  - At most one dialog of each kind exists. Opening one that is open brings it forward unchanged
 //    (its box keeps what was typed); opening one that is closed creates it afresh from the settings.
 //  - The dialogs have no owner window, so they outlive the List View; the ones still open when this
 //    object goes are closed with it.
+#include "settings/notificationdialog.h"
 #include "settings/probesettingdialog.h"
 #include "settings/soundchooserdialog.h"
 
@@ -28,9 +29,11 @@ public:
     // Shows the dialog in front, creating it when it is not open.
     ProbeSettingDialog *open(ProbeSetting setting);
     SoundChooserDialog *open(SoundSetting setting);
+    NotificationSettingDialog *openNotifications();
     // The open dialog of that kind, or null.
     ProbeSettingDialog *dialog(ProbeSetting setting) const { return m_probes[size_t(setting)]; }
     SoundChooserDialog *dialog(SoundSetting setting) const { return m_sounds[size_t(setting)]; }
+    NotificationSettingDialog *notificationsDialog() const { return m_notifications; }
 
 Q_SIGNALS:
     // A probe setting changed: the windows show the new value.
@@ -40,8 +43,9 @@ Q_SIGNALS:
 private:
     SettingsServices m_services;
     SoundBrowsing m_browsing;
-    std::array<QPointer<ProbeSettingDialog>, 3> m_probes;
+    std::array<QPointer<ProbeSettingDialog>, ProbeSettingCount> m_probes;
     std::array<QPointer<SoundChooserDialog>, 2> m_sounds;
+    QPointer<NotificationSettingDialog> m_notifications;
 };
 
 } // namespace qos

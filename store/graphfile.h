@@ -77,13 +77,14 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
                       PleaseWait *pleaseWait, FileOps *ops = nullptr);
 
 // True for the keys of the main-settings block the settings dialogs change: PINGTIMEOUT=,
-// PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=.
+// PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=, and the later NOTIFICATIONS= and OFFLINECYCLES=.
 bool IsMainSettingKey(Key key);
 
 // Writes key + valueText as the main-settings line of key (see MainSettingRule: every such line outside
 // the location blocks is replaced, and a file without one gets it in its MAIN SETTINGS block). Without
 // graph.txt it creates the seven-line main-settings block: valueText for key, the defaults 2000, 3 and
-// 4 for the other numbers (not what memory holds), the sound names from settings. valueText is written
+// 4 for the other numbers (not what memory holds), the sound names from settings; a later setting
+// gets its line at the end of that block. valueText is written
 // exactly (the settings dialogs pass the text the operator typed, trimmed); values the file cannot hold
 // as they are are refused, like every other failure without changing anything.
 Status RewriteMainSetting(const QString &folder, const MainSettings &settings, Key key,

@@ -8,17 +8,22 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 13> KeyTexts = {
-    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),      QByteArrayView("SITELEFT="),
-    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),      QByteArrayView("PINGTIMEOUT="),
-    QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="), QByteArrayView("ALERTWAV="),
-    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),    QByteArrayView("SITETOP="),
-    QByteArrayView("PINGINFLIGHT="),
+constexpr std::array<QByteArrayView, 15> KeyTexts = {
+    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
+    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
+    QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
+    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
+    QByteArrayView("PINGINFLIGHT="), QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");
 
 } // namespace
+
+int KeyCount()
+{
+    return int(KeyTexts.size());
+}
 
 QByteArrayView KeyText(Key key)
 {

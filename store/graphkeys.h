@@ -24,10 +24,14 @@ enum class Key {
     OnlineWav,
     IconText,
     SiteTop,
-    // Last: a line holding an older key as well stays what older programs read it as.
+    // Later additions, last: a line that also holds an older key stays what older programs read it as.
     PingInFlight,
+    Notifications,
+    OfflineCycles,
 };
 
+// How many keys there are: Key(0) .. Key(KeyCount() - 1).
+int KeyCount();
 // The key's text including its "=", e.g. "SITEID=".
 QByteArrayView KeyText(Key key);
 

@@ -85,6 +85,12 @@ public:
         case Key::IconText:
             s.ICONTEXT = QString::fromLatin1(value);
             break;
+        case Key::Notifications:
+            readSetting(Key::Notifications, value, s.NOTIFICATIONS);
+            break;
+        case Key::OfflineCycles:
+            readSetting(Key::OfflineCycles, value, s.OFFLINECYCLES);
+            break;
         case Key::SiteTop:
             readPosition(Key::SiteTop, value, m_top);
             addLocation();

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 namespace qos {
 
@@ -236,14 +238,20 @@ private:
 
 constexpr Key MainSettingKeys[] = {Key::PingTimeout, Key::PingInterval, Key::PingPackets, Key::AlertWav,
                                    Key::OnlineWav};
+// Main settings a file holds only once the operator has set them.
+constexpr Key LaterMainSettingKeys[] = {Key::Notifications, Key::OfflineCycles};
 
-// The seven lines of the main-settings block; values[i] goes after MainSettingKeys[i].
-Status MainSettingsBlock(const std::array<QString, 5> &values, QList<QByteArray> &lines)
+// The seven lines of the main-settings block; values[i] goes after MainSettingKeys[i]. A later
+// setting, when given, goes last in the block.
+Status MainSettingsBlock(const std::array<QString, 5> &values, QList<QByteArray> &lines,
+                         std::optional<std::pair<Key, QString>> later = std::nullopt)
 {
     BlockLines block;
     block.fixed(MainSettingsLine);
     for (size_t i = 0; i < values.size(); ++i)
         block.text(MainSettingKeys[i], values[i]);
+    if (later)
+        block.text(later->first, later->second);
     return block.fixed(MainSettingsLine).takeInto(lines);
 }
 
@@ -349,8 +357,8 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
 
 bool IsMainSettingKey(Key key)
 {
-    return std::find(std::begin(MainSettingKeys), std::end(MainSettingKeys), key) !=
-           std::end(MainSettingKeys);
+    return std::ranges::find(MainSettingKeys, key) != std::end(MainSettingKeys) ||
+           std::ranges::find(LaterMainSettingKeys, key) != std::end(LaterMainSettingKeys);
 }
 
 Status RewriteMainSetting(const QString &folder, const MainSettings &settings, Key key,
@@ -370,12 +378,15 @@ Status RewriteMainSetting(const QString &folder, const MainSettings &settings, K
     // A new file: the numbers not being set get their defaults, the sounds what memory holds.
     std::array<QString, 5> values = {QStringLiteral("2000"), QStringLiteral("3"), QStringLiteral("4"),
                                      settings.ALERTWAV, settings.ONLINEWAV};
+    std::optional<std::pair<Key, QString>> later{{key, valueText}};
     for (size_t i = 0; i < values.size(); ++i) {
-        if (MainSettingKeys[i] == key)
+        if (MainSettingKeys[i] == key) {
             values[i] = valueText;
+            later.reset();
+        }
     }
     QList<QByteArray> lines;
-    if (Status s = MainSettingsBlock(values, lines); !s)
+    if (Status s = MainSettingsBlock(values, lines, later); !s)
         return s;
     return CreateViaTemporary(path, twin, lines, pleaseWait, ops);
 }

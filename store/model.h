@@ -31,6 +31,9 @@ struct MainSettings {
     QString ALERTWAV;                           // bare file name in the program folder; empty = default beeps
     QString ONLINEWAV;
     QString ICONTEXT = QStringLiteral("QOR Online Status");
+    // Not in files written before these settings existed; absent means the values here.
+    qint16 NOTIFICATIONS = 1; // 0 = no desktop notifications, any other number = notifications
+    qint16 OFFLINECYCLES = 1; // cycles in a row that must find a location failing before it is offline
 };
 
 struct LocationRecord {
@@ -44,6 +47,7 @@ struct LocationRecord {
     QStringList holdbad; // whole addresses that failed in the latest failing evaluation, in order
     QString flash = QStringLiteral("0"); // "1" while the location is offline
     Indicator center = Indicator::White;
+    int failingCycles = 0; // monitor cycles in a row that found failing addresses here
 };
 
 struct LocationTable {

@@ -19,12 +19,19 @@ struct Rig {
     MainSettings settings;
     FakeTray tray;
     FakeSound sound;
+    FakeNotifier notifier;
     QIcon windowIcon;
     int windowIconChanges = 0;
-    Alerts alerts{run, settings, tray, sound, dir.path(), [this](const QIcon &icon) {
+    Alerts alerts{run,
+                  settings,
+                  tray,
+                  sound,
+                  dir.path(),
+                  [this](const QIcon &icon) {
                       windowIcon = icon;
                       ++windowIconChanges;
-                  }};
+                  },
+                  &notifier};
 
     explicit Rig(bool withIcons = true)
     {
@@ -68,6 +75,9 @@ private Q_SLOTS:
     void noTrayIconOutsideItsLifetime();
     void sounds_data();
     void sounds();
+    void noticeText_data();
+    void noticeText();
+    void oneNoticePerRun();
 };
 
 void TestAlerts::tooltips_data()
@@ -221,6 +231,119 @@ void TestAlerts::sounds()
     r.alerts.PlayOnlineSound();
     QCOMPARE(r.sound.played, expectedPlays);
     QCOMPARE(r.sound.beeps, beeps);
+}
+
+// The notice of a run: "+" turned offline, "-" back online; failing addresses after ":".
+void TestAlerts::noticeText_data()
+{
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("body");
+    QTest::addColumn<bool>("urgent");
+    QTest::newRow("one offline") << QStringList{QStringLiteral("+WAR:10.1.2.3,router-war")}
+                                 << QStringLiteral("WAR offline")
+                                 << QStringList{QStringLiteral("WAR offline: 10.1.2.3, router-war")} << true;
+    QTest::newRow("one back") << QStringList{QStringLiteral("-ABC")} << QStringLiteral("ABC back online")
+                              << QStringList{QStringLiteral("ABC back online")} << false;
+    QTest::newRow("offline with no address named")
+        << QStringList{QStringLiteral("+ABC:")} << QStringLiteral("ABC offline")
+        << QStringList{QStringLiteral("ABC offline")} << true;
+    QTest::newRow("several offline, in their order")
+        << QStringList{QStringLiteral("+B:h1"), QStringLiteral("+A:h2"), QStringLiteral("+C:h3")}
+        << QStringLiteral("3 locations offline")
+        << QStringList{QStringLiteral("B offline: h1"), QStringLiteral("A offline: h2"),
+                       QStringLiteral("C offline: h3")}
+        << true;
+    QTest::newRow("two back") << QStringList{QStringLiteral("-A"), QStringLiteral("-B")}
+                              << QStringLiteral("2 locations back online")
+                              << QStringList{QStringLiteral("A back online"), QStringLiteral("B back online")}
+                              << false;
+    QTest::newRow("mixed") << QStringList{QStringLiteral("-A"), QStringLiteral("+B:h"),
+                                          QStringLiteral("+C:h")}
+                           << QStringLiteral("2 locations offline, 1 back online")
+                           << QStringList{QStringLiteral("A back online"), QStringLiteral("B offline: h"),
+                                          QStringLiteral("C offline: h")}
+                           << true;
+
+    QStringList many, lines;
+    for (int i = 1; i <= MaxNoticeLines + 5; ++i) {
+        many << QStringLiteral("+S%1:").arg(i);
+        if (i <= MaxNoticeLines)
+            lines << QStringLiteral("S%1 offline").arg(i);
+    }
+    lines << QStringLiteral("... and 5 more");
+    QTest::newRow("a power cut: lines bounded")
+        << many << QStringLiteral("%1 locations offline").arg(MaxNoticeLines + 5) << lines << true;
+    QStringList addresses;
+    for (int i = 1; i <= MaxNoticeAddresses + 2; ++i)
+        addresses << QStringLiteral("h%1").arg(i);
+    QTest::newRow("addresses bounded")
+        << QStringList{QStringLiteral("+X:") + addresses.join(QLatin1Char(','))}
+        << QStringLiteral("X offline")
+        << QStringList{QStringLiteral("X offline: ") +
+                       addresses.mid(0, MaxNoticeAddresses).join(QStringLiteral(", ")) +
+                       QStringLiteral(" and 2 more")}
+        << true;
+}
+
+void TestAlerts::noticeText()
+{
+    QFETCH(QStringList, changes);
+    QFETCH(QString, summary);
+    QFETCH(QStringList, body);
+    QFETCH(bool, urgent);
+    QList<LocationChange> list;
+    for (const QString &c : changes) {
+        const QString rest = c.mid(1);
+        const QString failing = rest.section(QLatin1Char(':'), 1);
+        list.append({rest.section(QLatin1Char(':'), 0, 0), c.startsWith(QLatin1Char('+')),
+                     SplitAddressList(failing)});
+    }
+    const Notice n = ComposeNotice(list);
+    QCOMPARE(n.summary, summary);
+    QCOMPARE(n.body.split(QLatin1Char('\n')), body);
+    QCOMPARE(n.urgent, urgent);
+}
+
+// What the cycle reports turned goes out as one notice when SendNotices comes, then is forgotten.
+void TestAlerts::oneNoticePerRun()
+{
+    Rig r;
+    LocationRecord war;
+    war.site = QStringLiteral("WAR");
+    war.holdbad = QStringList{QStringLiteral("10.1.2.3"), QStringLiteral("router-war")};
+    LocationRecord abc;
+    abc.site = QStringLiteral("ABC");
+    abc.holdbad = QStringList{QStringLiteral("old")}; // not told for a location back online
+    r.alerts.LocationTurned(war, true);
+    r.alerts.LocationTurned(abc, false);
+    QVERIFY(r.notifier.notices.isEmpty()); // nothing before the run ends
+    r.alerts.SendNotices();
+    QCOMPARE(r.notifier.notices.size(), 1);
+    QCOMPARE(r.notifier.notices[0].body,
+             QStringLiteral("WAR offline: 10.1.2.3, router-war\nABC back online"));
+    QCOMPARE(r.notifier.notices[0].iconPath, r.dir.filePath(QLatin1String(AttentionIconFile)));
+    r.alerts.SendNotices(); // a run without changes: no notice
+    QCOMPARE(r.notifier.notices.size(), 1);
+
+    r.alerts.LocationTurned(abc, false);
+    r.alerts.SendNotices();
+    QCOMPARE(r.notifier.notices.size(), 2);
+    QCOMPARE(r.notifier.notices[1].iconPath, r.dir.filePath(QLatin1String(NormalIconFile)));
+
+    // Turned off: the run's changes are dropped, not kept for later.
+    r.settings.NOTIFICATIONS = 0;
+    r.alerts.LocationTurned(war, true);
+    r.alerts.SendNotices();
+    r.settings.NOTIFICATIONS = 1;
+    r.alerts.SendNotices();
+    QCOMPARE(r.notifier.notices.size(), 2);
+
+    Rig bare(false); // no pictures in the folder: no icon named
+    bare.alerts.LocationTurned(war, true);
+    bare.alerts.SendNotices();
+    QCOMPARE(bare.notifier.notices.size(), 1);
+    QVERIFY(bare.notifier.notices[0].iconPath.isEmpty());
 }
 
 QTEST_MAIN(TestAlerts)

@@ -128,6 +128,51 @@ private Q_SLOTS:
         QCOMPARE((QStringList{cfg.settings.ALERTWAV, cfg.settings.ONLINEWAV, cfg.settings.ICONTEXT}), texts);
     }
 
+    // The later settings: absent means on and one cycle, in a file of any age.
+    void alertSettings_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("notifications");
+        QTest::addColumn<int>("offlineCycles");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("a file from before them") << "PINGTIMEOUT=5\r\n" + Block("abc", "h") << 1 << 1 << 0;
+        QTest::newRow("set") << QByteArray("NOTIFICATIONS=0\r\nOFFLINECYCLES=3\r\n") << 0 << 3 << 0;
+        QTest::newRow("spaces and halves")
+            << QByteArray("  NOTIFICATIONS=1  \r\nOFFLINECYCLES=2.5\r\n") << 1 << 2 << 0;
+        QTest::newRow("not numbers keep the defaults")
+            << QByteArray("NOTIFICATIONS=off\r\nOFFLINECYCLES=99999\r\n") << 1 << 1 << 2;
+        QTest::newRow("inside a location value the older key wins")
+            << QByteArray("SITEIP=h,NOTIFICATIONS=0\r\nIGNORE=OFFLINECYCLES=4\r\nSITETOP=1\r\n") << 1 << 1
+            << 0;
+    }
+    void alertSettings()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, notifications);
+        QFETCH(int, offlineCycles);
+        QFETCH(int, warnings);
+        Configuration cfg;
+        cfg.settings.NOTIFICATIONS = 7; // a load starts from the defaults
+        cfg.settings.OFFLINECYCLES = 7;
+        const LoadResult r = LoadBytes(file, cfg);
+        QCOMPARE(r.warnings.size(), warnings);
+        QCOMPARE(int(cfg.settings.NOTIFICATIONS), notifications);
+        QCOMPARE(int(cfg.settings.OFFLINECYCLES), offlineCycles);
+    }
+
+    // The loader takes the first key found anywhere in a line: no key's text may hold another's, or a
+    // line of one key would read as the other.
+    void noKeyTextHoldsAnother()
+    {
+        for (int i = 0; i < KeyCount(); ++i) {
+            for (int j = 0; j < KeyCount(); ++j) {
+                const QByteArrayView a = KeyText(Key(i)), b = KeyText(Key(j));
+                QVERIFY2(i == j || !a.contains(b),
+                         (a.toByteArray() + " holds " + b.toByteArray()).constData());
+            }
+        }
+    }
+
     // The one setting older programs do not know: absent means the default, bad values keep it.
     void pingInFlight_data()
     {

@@ -60,6 +60,13 @@ private Q_SLOTS:
             << "PINGTIMEOUT=9\r\n" + LocationBlock(GraphLocation{"abc"});
         QTest::newRow("empty file") << QByteArray() << Key::AlertWav << QStringLiteral("a.wav")
                                     << QByteArray("ALERTWAV=a.wav\r\n");
+        QTest::newRow("notifications off: a new line in the MAIN SETTINGS block")
+            << Standard << Key::Notifications << QStringLiteral("0")
+            << Replaced(Standard, "ONLINEWAV=\r\n", "ONLINEWAV=\r\nNOTIFICATIONS=0\r\n");
+        QTest::newRow("offline cycles replaced where it is")
+            << Replaced(Standard, "PINGTIMEOUT=2000\r\n", "PINGTIMEOUT=2000\r\nOFFLINECYCLES=2\r\n")
+            << Key::OfflineCycles << QStringLiteral("3")
+            << Replaced(Standard, "PINGTIMEOUT=2000\r\n", "PINGTIMEOUT=2000\r\nOFFLINECYCLES=3\r\n");
         QTest::newRow("every key line outside the blocks, spaces and all")
             << QByteArray("  PINGTIMEOUT=1  \r\nX PINGTIMEOUT=2\r\n") + LocationBlock(GraphLocation{"abc"}) +
                    "PINGTIMEOUT=3\r\n"
@@ -87,12 +94,28 @@ private Q_SLOTS:
         Configuration cfg;
         LoadConfiguration(dir.path(), cfg);
         const MainSettings &m = cfg.settings;
-        const QString read = key == Key::PingTimeout    ? QString::number(m.PINGTIMEOUT)
-                             : key == Key::PingInterval ? QString::number(m.PINGINTERVAL)
-                             : key == Key::PingPackets  ? QString::number(m.PINGPACKETS)
-                             : key == Key::AlertWav     ? m.ALERTWAV
-                                                        : m.ONLINEWAV;
+        const QString read = key == Key::PingTimeout     ? QString::number(m.PINGTIMEOUT)
+                             : key == Key::PingInterval  ? QString::number(m.PINGINTERVAL)
+                             : key == Key::PingPackets   ? QString::number(m.PINGPACKETS)
+                             : key == Key::AlertWav      ? m.ALERTWAV
+                             : key == Key::Notifications ? QString::number(m.NOTIFICATIONS)
+                             : key == Key::OfflineCycles ? QString::number(m.OFFLINECYCLES)
+                                                         : m.ONLINEWAV;
         QCOMPARE(read, value == QLatin1String("2.5") ? QStringLiteral("2") : value);
+    }
+
+    // Without graph.txt a later setting gets its line at the end of the new MAIN SETTINGS block.
+    void laterSettingInNewFile()
+    {
+        QTemporaryDir dir;
+        MainSettings memory;
+        memory.ALERTWAV = QStringLiteral("alarm.wav");
+        QVERIFY(
+            RewriteMainSetting(dir.path(), memory, Key::OfflineCycles, QStringLiteral("4"), nullptr).ok());
+        QCOMPARE(ReadBytes(GraphFilePath(dir.path())),
+                 QByteArray("------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=2000\r\nPINGINTERVAL=3\r\n"
+                            "PINGPACKETS=4\r\nALERTWAV=alarm.wav\r\nONLINEWAV=\r\nOFFLINECYCLES=4\r\n"
+                            "------------MAIN SETTINGS-----------\r\n"));
     }
 
     void refused_data()

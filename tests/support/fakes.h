@@ -2,6 +2,7 @@
 // Recording stand-ins for the desktop interfaces, shared by the test suites.
 #include "monitor/alertsink.h"
 #include "platform/messagebox.h"
+#include "platform/notifier.h"
 #include "platform/sound.h"
 #include "platform/tray.h"
 #include "store/pleasewait.h"
@@ -67,7 +68,26 @@ public:
         present = false;
         ++removes;
     }
+    struct Message {
+        QString title, text;
+        bool urgent;
+    };
+    QList<Message> messages; // balloon messages shown
+    bool showMessage(const QString &title, const QString &text, bool urgent) override
+    {
+        if (!present || !isAvailable)
+            return false;
+        messages << Message{title, text, urgent};
+        return true;
+    }
     void click() { Q_EMIT activated(); }
+};
+
+class FakeNotifier : public Notifier {
+public:
+    QList<Notice> notices; // in order
+    void notify(const Notice &notice) override { notices << notice; }
+    void click() { Q_EMIT clicked(); }
 };
 
 class FakeSound : public Sound {
@@ -95,11 +115,16 @@ public:
 
 class FakeAlerts : public AlertSink {
 public:
-    QStringList calls; // "ShowAttention", "ClearAttention", "PlayAlertSound", "PlayOnlineSound"
+    // "ShowAttention", "ClearAttention", "PlayAlertSound", "PlayOnlineSound", "Offline " / "Online " + site
+    QStringList calls;
     void ShowAttention() override { calls << QStringLiteral("ShowAttention"); }
     void ClearAttention() override { calls << QStringLiteral("ClearAttention"); }
     void PlayAlertSound() override { calls << QStringLiteral("PlayAlertSound"); }
     void PlayOnlineSound() override { calls << QStringLiteral("PlayOnlineSound"); }
+    void LocationTurned(const LocationRecord &rec, bool offline) override
+    {
+        calls << (offline ? QStringLiteral("Offline ") : QStringLiteral("Online ")) + rec.site;
+    }
     int count(const char *name) const { return int(calls.count(QLatin1String(name))); }
 };
 

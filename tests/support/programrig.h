@@ -34,6 +34,7 @@ struct ProgramRig {
     FakeSound sound;
     FakeMessageBoxes boxes;
     FakePleaseWait pleaseWait;
+    FakeNotifier notifier; // the desktop notifications, unless the rig was given a notifier
     StartupNotice notice{boxes};
     FakeProber fake;
     std::unique_ptr<EchoProber> echo; // the real engine, when asked for
@@ -45,16 +46,17 @@ struct ProgramRig {
 
     // The program over a folder of its own (or over programFolder), created but not started.
     explicit ProgramRig(Engine engine = Engine::Scripted, bool withAssets = true,
-                        const QString &programFolder = {})
-        : ProgramRig(engine == Engine::Real ? makeEchoEngine() : nullptr, withAssets, programFolder)
+                        const QString &programFolder = {}, Notifier *desktopNotifier = nullptr)
+        : ProgramRig(engine == Engine::Real ? makeEchoEngine() : nullptr, withAssets, programFolder,
+                     desktopNotifier)
     {}
     // The same with the real prober over the given echo engine (the scripted prober when null).
     explicit ProgramRig(std::unique_ptr<EchoEngine> engine, bool withAssets = true,
-                        const QString &programFolder = {})
+                        const QString &programFolder = {}, Notifier *desktopNotifier = nullptr)
         : echo(engine ? std::make_unique<EchoProber>(std::move(engine), boxes, notice) : nullptr)
-        , program(
-              std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
-                                        DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice}))
+        , program(std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
+                                            DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice,
+                                                            desktopNotifier ? desktopNotifier : &notifier}))
         , run(program->run())
         , cfg(program->config())
         , view(&program->mapView())

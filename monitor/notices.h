@@ -1,0 +1,31 @@
+#pragma once
+// The text of the desktop notification that tells the locations a monitor run found changed.
+//
+// Invariants:
+//  - Locations are told in the order they changed, one body line each: "WAR offline: 10.1.2.3,
+//    router-war" (its failing addresses, as `holdbad` held them) or "WAR back online".
+//  - The body holds at most MaxNoticeLines lines and a line at most MaxNoticeAddresses addresses;
+//    what is left out is counted, so a power cut at a hundred sites still gives a short notice.
+//  - The notice is urgent when some location turned offline.
+#include "platform/notifier.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace qos {
+
+inline constexpr int MaxNoticeLines = 20;
+inline constexpr int MaxNoticeAddresses = 10;
+
+struct LocationChange {
+    QString site;
+    bool offline = false;
+    QStringList failing; // the failing addresses when it turned offline
+};
+
+// The summary counts the changes ("WAR offline", "3 locations offline, 1 back online"); the body
+// names them. changes must not be empty.
+Notice ComposeNotice(const QList<LocationChange> &changes);
+
+} // namespace qos
