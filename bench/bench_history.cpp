@@ -13,6 +13,7 @@
 // Memory figures mean something in a release build only (the sanitizers of the test build double them).
 #include "history/history.h"
 #include "history/historywindow.h"
+#include "tests/support/framewatch.h"
 #include "tests/support/programrig.h"
 
 #include <QApplication>
@@ -54,8 +55,7 @@ Spread spread(QList<qint64> ns)
 
 bool settle(History &h)
 {
-    QSignalSpy settled(&h, &History::linesSettled);
-    return settled.wait(30000);
+    return QTest::qWaitFor([&h] { return h.pendingLines() == 0; }, 30000);
 }
 
 void appending()
@@ -102,21 +102,12 @@ void appending()
 // Longest delay of a 10 ms repeating timer in this thread from start() until done().
 template <class Start, class Done> double longestTimerDelayUs(Start start, Done done)
 {
-    qint64 longestUs = 0;
-    QElapsedTimer sinceTick;
-    QTimer frame;
-    frame.setTimerType(Qt::PreciseTimer);
-    frame.setInterval(10);
-    QObject::connect(&frame, &QTimer::timeout, &frame, [&] {
-        longestUs = qMax(longestUs, sinceTick.nsecsElapsed() / 1000 - 10000);
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    frame.start();
+    FrameWatch watch;
+    watch.start();
     start();
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return double(longestUs);
+    return double(watch.longestUs());
 }
 
 void loading(int lines)
