@@ -238,7 +238,7 @@ void History::onWritten(const qos::Status &status)
 void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 {
     EventLog &earlier = *loaded->log;
-    closeLoadedLocations(earlier);
+    closeLoadedLocations(*loaded);
     earlier.append(m_log); // this run's few events behind the file's many
     m_log = std::move(earlier);
     m_loaded = true;
@@ -249,17 +249,13 @@ void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 
 // A location the earlier run left in some other state than waiting (it did not end properly) gets
 // its line to waiting at the last time that run is known to have been alive.
-void History::closeLoadedLocations(EventLog &earlier)
+void History::closeLoadedLocations(LoadedHistory &loaded)
 {
+    EventLog &earlier = *loaded.log;
     if (earlier.size() == 0)
         return;
-    std::map<quint32, State> last; // by id: in the order the file names them
-    for (const HistoryEvent &e : earlier.events())
-        if (e.address == 0)
-            last.insert_or_assign(e.location, e.to);
     const qint64 end = earlier.events().back().timeMs;
-    for (const auto &[id, state] : last) {
-        const QString site = earlier.text(id);
+    for (const auto &[site, state] : loaded.lastLocationStates) {
         if (state == State::Waiting || m_log.idOf(site))
             continue; // ended properly, or this run has told its state already
         const ChangeRecord c{end, site, {}, state, State::Waiting, QStringLiteral("program ended"), -1};

@@ -88,7 +88,7 @@ private:
     void post(const QByteArray &line);
     void onLoaded(const std::shared_ptr<LoadedHistory> &loaded);
     void onWritten(const Status &status);
-    void closeLoadedLocations(EventLog &earlier);
+    void closeLoadedLocations(LoadedHistory &loaded);
     void stopWorker();
 
     QString m_folder;
