@@ -3,13 +3,14 @@
 //
 //   build/<kind>/bin/bench_history [lines=1000000]
 //
-// Part 1 times History::recordIndicator for a change (the window's share: the line is formatted and
-// handed over) and HistoryWriter::append (the worker's share: open, append, close), 10000 of each.
-// Part 2 writes a history file of `lines` lines and reads it with LoadHistory, then once more through
-// a started History while a 10 ms timer in the window's thread records its longest delay (the first
-// paint does not wait for the file). Part 3 starts the whole program on 100 locations of 10 addresses,
-// then keeps probes for every address round after round (one address in four changes state each
-// round) and prints the resident size as the rings fill and the event log reaches its capacity.
+// Memory first (the other measurements leave freed heap behind that the process keeps): the whole
+// program on 100 locations of 10 addresses, then probes kept for every address round after round (one
+// address in four changes state each round), printing the resident size as the rings fill and the
+// event log reaches its capacity. Then History::recordIndicator is timed for a change (the window's
+// share: the line is formatted and handed over) and HistoryWriter::append (the worker's share: open,
+// append, close), 10000 of each. Last a history file of `lines` lines is written and read with
+// LoadHistory, then once more through a started History while a 10 ms timer in the window's thread
+// records its longest delay (the first paint does not wait for the file).
 // Memory figures mean something in a release build only (the sanitizers of the test build double them).
 #include "history/history.h"
 #include "history/historywindow.h"
