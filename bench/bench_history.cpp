@@ -3,16 +3,18 @@
 //
 //   build/<kind>/bin/bench_history [lines=1000000]
 //
-// Part 1 times History::recordIndicator for a change (the window's share: the line is formatted and
-// handed over) and HistoryWriter::append (the worker's share: open, append, close), 10000 of each.
-// Part 2 writes a history file of `lines` lines and reads it with LoadHistory, then once more through
-// a started History while a 10 ms timer in the window's thread records its longest delay (the first
-// paint does not wait for the file). Part 3 starts the whole program on 100 locations of 10 addresses,
-// then keeps probes for every address round after round (one address in four changes state each
-// round) and prints the resident size as the rings fill and the event log reaches its capacity.
+// Memory first (the other measurements leave freed heap behind that the process keeps): the whole
+// program on 100 locations of 10 addresses, then probes kept for every address round after round (one
+// address in four changes state each round), printing the resident size as the rings fill and the
+// event log reaches its capacity. Then History::recordIndicator is timed for a change (the window's
+// share: the line is formatted and handed over) and HistoryWriter::append (the worker's share: open,
+// append, close), 10000 of each. Last a history file of `lines` lines is written and read with
+// LoadHistory, then once more through a started History while a 10 ms timer in the window's thread
+// records its longest delay (the first paint does not wait for the file).
 // Memory figures mean something in a release build only (the sanitizers of the test build double them).
 #include "history/history.h"
 #include "history/historywindow.h"
+#include "tests/support/framewatch.h"
 #include "tests/support/programrig.h"
 
 #include <QApplication>
@@ -54,8 +56,7 @@ Spread spread(QList<qint64> ns)
 
 bool settle(History &h)
 {
-    QSignalSpy settled(&h, &History::linesSettled);
-    return settled.wait(30000);
+    return QTest::qWaitFor([&h] { return h.pendingLines() == 0; }, 30000);
 }
 
 void appending()
@@ -102,21 +103,12 @@ void appending()
 // Longest delay of a 10 ms repeating timer in this thread from start() until done().
 template <class Start, class Done> double longestTimerDelayUs(Start start, Done done)
 {
-    qint64 longestUs = 0;
-    QElapsedTimer sinceTick;
-    QTimer frame;
-    frame.setTimerType(Qt::PreciseTimer);
-    frame.setInterval(10);
-    QObject::connect(&frame, &QTimer::timeout, &frame, [&] {
-        longestUs = qMax(longestUs, sinceTick.nsecsElapsed() / 1000 - 10000);
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    frame.start();
+    FrameWatch watch;
+    watch.start();
     start();
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return double(longestUs);
+    return double(watch.longestUs());
 }
 
 void loading(int lines)

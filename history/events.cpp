@@ -367,15 +367,15 @@ void EventLog::append(const EventLog &later)
         e.status = intern(later.text(e.status));
         m_events << e;
     }
-    sortByTime();
-    trim();
+    settle();
 }
 
-void EventLog::sortByTime()
+void EventLog::settle()
 {
     const auto earlier = [](const HistoryEvent &a, const HistoryEvent &b) { return a.timeMs < b.timeMs; };
     if (!std::is_sorted(m_events.cbegin(), m_events.cend(), earlier))
         std::stable_sort(m_events.begin(), m_events.end(), earlier);
+    trim();
 }
 
 void EventLog::trim()

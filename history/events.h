@@ -114,8 +114,8 @@ public:
     quint64 namesGeneration() const { return m_namesGeneration; }
     // Adds later events (this run's, after the file's) behind these, in time order, within capacity.
     void append(const EventLog &later);
-    // In time order (stable): hand edits and clock changes may have mixed a file.
-    void sortByTime();
+    // In time order (stable; hand edits and clock changes may have mixed a file) and within capacity.
+    void settle();
 
     qsizetype size() const { return m_events.size(); }
     const QList<HistoryEvent> &events() const { return m_events; }

@@ -72,8 +72,8 @@ void History::shutdown()
     if (m_shutDown)
         return;
     const qint64 t = now();
-    for (auto it = m_locations.cbegin(); it != m_locations.cend(); ++it)
-        change(it.key(), {}, it.value(), State::Waiting, QStringLiteral("program ended"), -1, t);
+    for (const auto &[site, state] : m_locations)
+        change(site, {}, state, State::Waiting, QStringLiteral("program ended"), -1, t);
     m_locations.clear();
     m_shutDown = true;
     stopWorker();
@@ -142,13 +142,14 @@ void History::recordIndicator(int k)
         return;
     const LocationRecord &rec = m_cfg.table[k];
     const State to = StateOf(rec.center);
-    const State from = m_locations.value(rec.site, State::Waiting);
+    const auto known = m_locations.find(rec.site);
+    const State from = known == m_locations.end() ? State::Waiting : known->second;
     if (to == from)
         return;
     if (to == State::Waiting)
-        m_locations.remove(rec.site);
+        m_locations.erase(rec.site);
     else
-        m_locations.insert(rec.site, to);
+        m_locations.insert_or_assign(rec.site, to);
     if (to == State::Waiting || to == State::Disabled) {
         // Not watched any more: what its addresses do next is news again.
         if (const auto site = m_tracks.find(rec.site); site != m_tracks.end())
@@ -177,11 +178,11 @@ void History::retain()
     }
     const qint64 t = now();
     for (auto it = m_locations.begin(); it != m_locations.end();) {
-        if (wanted.contains(it.key())) {
+        if (wanted.contains(it->first)) {
             ++it;
             continue;
         }
-        change(it.key(), {}, it.value(), State::Waiting, QStringLiteral("location removed"), -1, t);
+        change(it->first, {}, it->second, State::Waiting, QStringLiteral("location removed"), -1, t);
         it = m_locations.erase(it);
     }
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
@@ -216,16 +217,10 @@ void History::post(const QByteArray &line)
         m_anchor,
         [this, writer, line, pending = m_pending] {
             const qos::Status status = writer->append(line);
-            const bool settled = --*pending == 0;
-            if (!status.ok() || settled)
+            --*pending;
+            if (!status.ok())
                 QMetaObject::invokeMethod(
-                    this,
-                    [this, status, settled] {
-                        onWritten(status);
-                        if (settled)
-                            Q_EMIT linesSettled();
-                    },
-                    Qt::QueuedConnection);
+                    this, [this, status] { onWritten(status); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
@@ -243,7 +238,7 @@ void History::onWritten(const qos::Status &status)
 void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 {
     EventLog &earlier = *loaded->log;
-    closeLoadedLocations(earlier);
+    closeLoadedLocations(*loaded);
     earlier.append(m_log); // this run's few events behind the file's many
     m_log = std::move(earlier);
     m_loaded = true;
@@ -254,20 +249,16 @@ void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 
 // A location the earlier run left in some other state than waiting (it did not end properly) gets
 // its line to waiting at the last time that run is known to have been alive.
-void History::closeLoadedLocations(EventLog &earlier)
+void History::closeLoadedLocations(LoadedHistory &loaded)
 {
+    EventLog &earlier = *loaded.log;
     if (earlier.size() == 0)
         return;
-    QHash<quint32, State> last;
-    for (const HistoryEvent &e : earlier.events())
-        if (e.address == 0)
-            last.insert(e.location, e.to);
     const qint64 end = earlier.events().back().timeMs;
-    for (auto it = last.cbegin(); it != last.cend(); ++it) {
-        const QString &site = earlier.text(it.key());
-        if (it.value() == State::Waiting || m_log.idOf(site))
+    for (const auto &[site, state] : loaded.lastLocationStates) {
+        if (state == State::Waiting || m_log.idOf(site))
             continue; // ended properly, or this run has told its state already
-        const ChangeRecord c{end, site, {}, it.value(), State::Waiting, QStringLiteral("program ended"), -1};
+        const ChangeRecord c{end, site, {}, state, State::Waiting, QStringLiteral("program ended"), -1};
         earlier.add(c);
         post(FormatChange(c));
     }

@@ -25,6 +25,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace qos {
@@ -63,6 +64,8 @@ public:
     LinkSummary summary(const QString &site, const QString &address) const;
     const EventLog &log() const { return m_log; }
     bool loaded() const { return m_loaded; }
+    // Lines handed to the worker and not yet written or failed.
+    int pendingLines() const { return m_pending->load(); }
     qint64 now() const;
     const QString &folder() const { return m_folder; }
 
@@ -73,8 +76,6 @@ Q_SIGNALS:
     void logLoaded();
     // Text for the operator: the file could not be read in full, or written.
     void problem(const QString &text);
-    // Every line handed to the worker so far has been written or has failed (for tests and benches).
-    void linesSettled();
 
 private:
     struct Track {
@@ -87,14 +88,14 @@ private:
     void post(const QByteArray &line);
     void onLoaded(const std::shared_ptr<LoadedHistory> &loaded);
     void onWritten(const Status &status);
-    void closeLoadedLocations(EventLog &earlier);
+    void closeLoadedLocations(LoadedHistory &loaded);
     void stopWorker();
 
     QString m_folder;
     const Configuration &m_cfg;
     Options m_options;
     QHash<QString, QHash<QString, Track>> m_tracks; // site -> address -> its probes and state
-    QHash<QString, State> m_locations;              // site -> indicator state; absent: waiting
+    std::map<QString, State> m_locations;           // site -> indicator state; absent: waiting
     EventLog m_log;
     bool m_loaded = false;
     bool m_started = false;

@@ -201,7 +201,10 @@ LoadedHistory LoadHistory(const QString &folder, qsizetype capacity)
     h.log = std::make_shared<EventLog>(capacity);
     h.previous = ReadHistoryFile(PreviousHistoryFilePath(folder), *h.log);
     h.current = ReadHistoryFile(HistoryFilePath(folder), *h.log);
-    h.log->sortByTime();
+    h.log->settle();
+    for (const HistoryEvent &e : h.log->events())
+        if (e.address == 0)
+            h.lastLocationStates.insert_or_assign(h.log->text(e.location), e.to);
     QStringList problems;
     for (const auto &[name, r] :
          {std::pair{PreviousHistoryFileName, h.previous}, {HistoryFileName, h.current}})

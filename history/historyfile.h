@@ -18,6 +18,7 @@
 #include "store/status.h"
 
 #include <QString>
+#include <map>
 #include <memory>
 
 namespace qos {
@@ -46,6 +47,7 @@ HistoryFileRead ReadHistoryFile(const QString &path, EventLog &log);
 
 struct LoadedHistory {
     std::shared_ptr<EventLog> log;
+    std::map<QString, State> lastLocationStates; // each location's state after its last line
     QString warning; // one text for everything that was wrong; empty when nothing was
     HistoryFileRead current;
     HistoryFileRead previous;

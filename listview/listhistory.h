@@ -4,7 +4,7 @@
 // for the address in `Address`, and the menu bar's "History" asks for the location's history window.
 //
 // Invariants:
-//  - Additions only: the specified lists, columns, texts and positions are untouched; the line lies
+//  - Additions only: the window's own lists, columns, texts and positions are untouched; the line lies
 //    in free space below `Frame1`.
 //  - A row's tooltip is set on all three items of the row, when the row is added and whenever a
 //    probe of its address is kept.

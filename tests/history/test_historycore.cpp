@@ -3,29 +3,20 @@
 #include "history/events.h"
 #include "history/figures.h"
 #include "history/samples.h"
+#include "tests/history/rig.h"
 
 #include <QTest>
 
 using namespace qos;
+using namespace qos::test;
 
 namespace {
-
-const qint64 T0 = 1714572000000; // 2024-05-01T14:00:00Z
-constexpr qint64 Min = 60000;
 
 ChangeRecord Change(qint64 t, const char *site, const char *address, State from, State to,
                     const char *status = "", qint64 us = -1)
 {
     return {t, QString::fromLatin1(site), QString::fromLatin1(address), from, to, QString::fromLatin1(status),
             us};
-}
-
-QStringList Texts(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *t : texts)
-        list << QString::fromLatin1(t);
-    return list;
 }
 
 } // namespace

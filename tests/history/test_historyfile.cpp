@@ -2,6 +2,7 @@
 // rewritten, appending after them, rotation with one previous file read back in order, and writes
 // that fail.
 #include "history/historyfile.h"
+#include "tests/history/rig.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +10,9 @@
 #include <QTest>
 
 using namespace qos;
+using namespace qos::test;
 
 namespace {
-
-const qint64 T0 = 1714572000000; // 2024-05-01T14:00:00Z
 
 QByteArray Line(int i, const char *site = "L")
 {

@@ -2,6 +2,7 @@
 // latency line and "History" item in the program over the scripted prober, with the file it leaves.
 #include "history/historywindow.h"
 #include "listview/listhistory.h"
+#include "tests/history/rig.h"
 #include "tests/support/programrig.h"
 
 #include <QGroupBox>
@@ -13,31 +14,6 @@
 
 using namespace qos;
 using namespace qos::test;
-
-namespace {
-
-const qint64 T0 = 1714572000000; // 2024-05-01T14:00:00Z
-constexpr qint64 Min = 60000;
-
-AddressOutcome Outcome(bool answered)
-{
-    AddressOutcome o;
-    o.attempts = o.echoes = answered ? 1 : 4;
-    o.answered = answered;
-    o.status = answered ? StatusReply : StatusTimedOut;
-    o.roundTripUs = answered ? 500 : -1;
-    return o;
-}
-
-QStringList Texts(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *t : texts)
-        list << QString::fromLatin1(t);
-    return list;
-}
-
-} // namespace
 
 class TestHistoryWindow : public QObject {
     Q_OBJECT
