@@ -2,6 +2,7 @@
 #include "app/datafolder.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "app/singleinstance.h"
 #include "platform/dbusnotifier.h"
 #include "platform/icmpsocket.h"
 #include "platform/qtmessageboxes.h"
@@ -29,19 +30,24 @@ int main(int argc, char **argv)
     qos::QtTray tray;
     qos::QtSound sound;
     qos::QtMessageBoxes messages;
-    qos::QtPleaseWait pleaseWait;
-    qos::StartupNotice notice(messages);
-    qos::DBusNotifier notifier(QDBusConnection::sessionBus(), &tray,
-                               {QCoreApplication::applicationName(), QLatin1String(qos::kPackageName)});
-    qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
-
     if (!data.status) {
         messages.show(data.status.error, qos::MessageBoxes::Icon::Critical,
                       [] { QCoreApplication::exit(1); });
         return app.exec();
     }
+    // One program per data folder: a second start shows this one's window.
+    qos::SingleInstance single(data.folder);
+    if (const std::optional<int> exitCode = qos::ClaimFolder(single, messages))
+        return *exitCode;
+    qos::QtPleaseWait pleaseWait;
+    qos::StartupNotice notice(messages);
+    qos::EchoProber prober(qos::makeEchoEngine(std::move(icmp)), messages, notice);
+    qos::DBusNotifier notifier(QDBusConnection::sessionBus(), &tray,
+                               {QCoreApplication::applicationName(), QLatin1String(qos::kPackageName)});
+
     qos::Program program(data.folder,
                          qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice, &notifier});
+    QObject::connect(&single, &qos::SingleInstance::showRequested, &program, &qos::Program::RestoreFromTray);
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
     program.startUp();
     return app.exec();

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "listview/listhistory.h"
+#include "listview/listpings.h"
 #include "listview/listview.h"
 #include "mapview/mapplacementview.h"
 #include "mapview/mapview.h"
@@ -26,6 +28,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     m_settings = std::make_unique<SettingsDialogs>(
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
+    m_history = std::make_unique<History>(m_folder, m_cfg);
     wireMonitor();
     wireSettingsMenu(m_mapView->controls(), m_mapView.get());
 
@@ -42,11 +45,14 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 Program::~Program()
 {
     m_settings.reset();
+    for (const QPointer<HistoryWindow> &window : std::as_const(m_historyWindows))
+        delete window.data();
     delete m_addressDialog.data();
     delete m_listView.data(); // its pings end before the services they use
     delete m_closedListView.data();
     m_mapView.reset();
     m_cycle.reset();
+    m_history.reset();
     m_alerts->RemoveTrayIcon();
 }
 
@@ -65,6 +71,13 @@ void Program::wireMonitor()
     connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
     map->setStatusText(cycle->statusText());
     map->setMonitoring(cycle->monitoring());
+
+    History *history = m_history.get();
+    connect(cycle, &MonitorCycle::addressProbed, history, &History::recordProbe);
+    connect(cycle, &MonitorCycle::indicatorChanged, history, &History::recordIndicator);
+    connect(cycle, &MonitorCycle::cycleFinished, history, &History::retain);
+    connect(history, &History::problem, this,
+            [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
 }
 
 // The Settings menu of a window: both windows open the same dialogs.
@@ -96,6 +109,9 @@ void Program::setWindowIcons(const QIcon &icon)
         m_mapView->setWindowIcon(icon);
     if (m_listView)
         m_listView->setWindowIcon(icon);
+    for (const QPointer<HistoryWindow> &window : std::as_const(m_historyWindows))
+        if (window)
+            window->setWindowIcon(icon);
 }
 
 void Program::startUp()
@@ -113,6 +129,7 @@ void Program::startUp()
     map.show();
     m_alerts->AddTrayIcon();
     m_cycle->StartClocks();
+    m_history->start(); // reads the earlier history in the background
 
     QStringList unreadable = m_alerts->unreadableIconFiles();
     if (!mapRead)
@@ -189,6 +206,10 @@ void Program::OpenLocation(int k)
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls(), m_listView.data());
+        connect(m_listView.data(), &ListView::indicatorChanged, m_history.get(), &History::recordIndicator);
+        connect(&m_listView->pings(), &ListPings::addressProbed, m_history.get(), &History::recordProbe);
+        auto *shown = new ListHistory(*m_listView, *m_history, m_cfg);
+        connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }
     m_listView->LoadListView();
     m_listView->show();
@@ -241,6 +262,21 @@ void Program::OpenAddressDialog(int k)
     m_addressDialog->activateWindow();
 }
 
+void Program::OpenHistory(int k)
+{
+    if (k < 1 || k > m_cfg.table.LocationCount())
+        return;
+    const QString &site = m_cfg.table[k].site;
+    QPointer<HistoryWindow> &window = m_historyWindows[site];
+    if (!window) {
+        window = new HistoryWindow(*m_history, m_cfg, site);
+        window->setWindowIcon(m_alerts->currentIcon());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void Program::addressesSubmitted(int k, const QString &text)
 {
     m_editor->setAddressesFromDialog(k, text); // a failure has been told and left the list as it was
@@ -257,6 +293,7 @@ void Program::locationRemoved(const QString &site)
     m_run.MonitorPaused = 1;
     m_mapView->removeMarkers();
     const LoadResult loaded = loadLocations();
+    m_history->retain();
     const QString text = QStringLiteral("Location: ") + site +
                          QStringLiteral(" has been deleted\r\n\r\nLocations will not be monitored until "
                                         "'Start Monitor' is activated");

@@ -11,8 +11,10 @@
 //  - The windows own no service and never create one; what two windows need lives here or below.
 //    The settings dialogs are single instances shared by both windows' Settings menus; a changed
 //    probe setting is shown on both windows.
-//  - Teardown order: settings dialogs, the Add/Delete Address dialog, List View (its pings end),
-//    Map View, cycle (its probe ends), alerts.
+//  - Teardown order: settings dialogs, history windows, the Add/Delete Address dialog, List View
+//    (its pings end), Map View, cycle (its probe ends), history (its last lines are written), alerts.
+#include "history/history.h"
+#include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
 #include "listview/locationeditor.h"
@@ -30,6 +32,7 @@
 #include "store/model.h"
 #include "store/pleasewait.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -75,6 +78,8 @@ public:
     void RestoreFromTray();
     // The Add/Delete Address dialog for location k, in the List View's place.
     void OpenAddressDialog(int k);
+    // The history window of location k (one per location; shown again when it is open).
+    void OpenHistory(int k);
 
     const QString &programFolder() const { return m_folder; }
     RunState &run() { return m_run; }
@@ -87,6 +92,8 @@ public:
     AddressDialog *addressDialog() const { return m_addressDialog.data(); }
     LocationEditor &editor() { return *m_editor; }
     SettingsDialogs &settingsDialogs() { return *m_settings; }
+    History &history() { return *m_history; }
+    HistoryWindow *historyWindow(const QString &site) const { return m_historyWindows.value(site).data(); }
 
 Q_SIGNALS:
     // "EXIT": the program should end now.
@@ -119,6 +126,8 @@ private:
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
     QPointer<AddressDialog> m_addressDialog;
     std::unique_ptr<SettingsDialogs> m_settings;
+    std::unique_ptr<History> m_history;
+    QHash<QString, QPointer<HistoryWindow>> m_historyWindows; // by location name
 };
 
 } // namespace qos

@@ -87,6 +87,7 @@ void ListPings::startProbe(const QString &address)
 
 void ListPings::probed(const AddressOutcome &outcome)
 {
+    Q_EMIT addressProbed(m_view.location(), m_probe.address(), outcome);
     if (m_mode == Mode::Selected)
         selectedPinged(outcome);
 }
@@ -175,6 +176,7 @@ void ListPings::PingOneAddress(const QString &entry)
 void ListPings::onePinged(const AddressOutcome &outcome)
 {
     const QString address = m_job.address;
+    Q_EMIT addressProbed(m_view.location(), address, outcome);
     const QString text = outcome.statusText();
     m_view.setIPAddress(outcome.resolved);
     if (outcome.answered) {

@@ -46,6 +46,8 @@ Q_SIGNALS:
     // A Ping All run or a Ping IP has ended and written its outcome.
     void pingAllFinished();
     void pingSelectedFinished();
+    // The attempts for address of location k have ended (before the lists show the outcome).
+    void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
 private:
     enum class Mode { Idle, All, Selected };

@@ -426,8 +426,10 @@ void ListView::setAddress(const QString &text)
 {
     const bool changed = text != m_c.Address->text();
     m_c.Address->setText(text);
-    if (changed)
+    if (changed) {
         addressChanged();
+        Q_EMIT addressShown(text);
+    }
 }
 
 void ListView::addressChanged()

@@ -140,6 +140,8 @@ Q_SIGNALS:
     void addressDialogRequested(int k);
     // The location named site has gone from graph.txt; the table must be read again.
     void locationRemoved(const QString &site);
+    // `Address` shows another address (empty: none).
+    void addressShown(const QString &address);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -55,7 +55,7 @@ void ApplyLocationOnline(LocationTable &table, RunState &run, AlertSink &alerts,
 {
     LocationRecord &rec = table[k];
     rec.flash = QStringLiteral("0");
-    if (!AnyLocationFlagged(table) && run.LastCycleHadOffline == 1) {
+    if (run.LastCycleHadOffline == 1 && !AnyLocationFlagged(table)) { // the scan only when it matters
         run.LastCycleHadOffline = 0;
         alerts.ClearAttention();
     }

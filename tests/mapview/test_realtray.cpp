@@ -6,10 +6,10 @@
 #include "tests/support/fakeprober.h"
 #include "tests/support/fakes.h"
 #include "tests/support/graphtext.h"
+#include "tests/support/xsession.h"
 
 #include <QApplication>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -18,67 +18,6 @@ using namespace qos;
 using namespace qos::test;
 
 namespace {
-
-// Xvfb on the first free display (it picks one and reports it), then trayer on it.
-class XSession {
-public:
-    XSession()
-    {
-        for (const char *tool : {"Xvfb", "trayer", "xdotool"}) {
-            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
-                reason = QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)")
-                             .arg(QLatin1String(tool));
-                return;
-            }
-        }
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                      QStringLiteral("tcp")});
-        QByteArray number;
-        while (m_xvfb.waitForReadyRead(10000)) {
-            number += m_xvfb.readAllStandardOutput();
-            if (number.contains('\n'))
-                break;
-        }
-        if (!number.contains('\n')) {
-            reason = QStringLiteral("Xvfb could not be started: %1")
-                         .arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()));
-            return;
-        }
-        display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-        qputenv("DISPLAY", display.toLatin1());
-        m_trayer.start(QStringLiteral("trayer"),
-                       {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                        QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-                        QStringLiteral("--width"), QStringLiteral("200"), QStringLiteral("--height"),
-                        QStringLiteral("32"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
-        if (!m_trayer.waitForStarted(5000)) {
-            reason = QStringLiteral("trayer could not be started");
-            return;
-        }
-        ok = true;
-    }
-    ~XSession()
-    {
-        for (QProcess *p : {&m_trayer, &m_xvfb}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(3000))
-                    p->kill();
-                p->waitForFinished(1000);
-            }
-        }
-    }
-
-    bool ok = false;
-    QString reason;
-    QString display;
-
-private:
-    QProcess m_xvfb;
-    QProcess m_trayer;
-};
 
 bool xdotool(const QStringList &args)
 {
@@ -158,7 +97,7 @@ void TestRealTray::iconTooltipAndClickRestore()
 
 int main(int argc, char **argv)
 {
-    XSession session;
+    XSession session(XSession::Tray::Trayer, {QStringLiteral("xdotool")});
     qputenv("QT_QPA_PLATFORM", session.ok ? "xcb" : "offscreen");
     QApplication app(argc, argv);
     TestRealTray test(session.ok ? QString() : session.reason);

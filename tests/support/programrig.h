@@ -47,8 +47,13 @@ struct ProgramRig {
     // The program over a folder of its own (or over programFolder), created but not started.
     explicit ProgramRig(Engine engine = Engine::Scripted, bool withAssets = true,
                         const QString &programFolder = {}, Notifier *desktopNotifier = nullptr)
-        : echo(engine == Engine::Real ? std::make_unique<EchoProber>(makeEchoEngine(), boxes, notice)
-                                      : nullptr)
+        : ProgramRig(engine == Engine::Real ? makeEchoEngine() : nullptr, withAssets, programFolder,
+                     desktopNotifier)
+    {}
+    // The same with the real prober over the given echo engine (the scripted prober when null).
+    explicit ProgramRig(std::unique_ptr<EchoEngine> engine, bool withAssets = true,
+                        const QString &programFolder = {}, Notifier *desktopNotifier = nullptr)
+        : echo(engine ? std::make_unique<EchoProber>(std::move(engine), boxes, notice) : nullptr)
         , program(std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
                                             DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice,
                                                             desktopNotifier ? desktopNotifier : &notifier}))

@@ -1,0 +1,276 @@
+#include "history/history.h"
+
+#include "store/text.h"
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QSet>
+#include <climits>
+#include <utility>
+
+namespace qos {
+namespace {
+
+// How long the end of the program waits for the last lines to reach the file.
+constexpr int ShutdownWaitMs = 5000;
+
+QString LocationStatus(const LocationRecord &rec, State state)
+{
+    return IsDown(state) ? rec.holdbad.join(QLatin1Char(',')) : QString();
+}
+
+} // namespace
+
+History::History(QString folder, const Configuration &cfg, Options options, QObject *parent)
+    : QObject(parent)
+    , m_folder(std::move(folder))
+    , m_cfg(cfg)
+    , m_options(std::move(options))
+    , m_log(m_options.capacity)
+    , m_anchor(new QObject)
+    , m_writer(std::make_unique<HistoryWriter>(m_folder, m_options.rotateBytes))
+{
+    m_thread.setObjectName(QStringLiteral("history"));
+    m_anchor->moveToThread(&m_thread);
+}
+
+History::History(QString folder, const Configuration &cfg, QObject *parent)
+    : History(std::move(folder), cfg, Options{}, parent)
+{}
+
+History::~History()
+{
+    shutdown();
+}
+
+qint64 History::now() const
+{
+    return m_options.clock ? m_options.clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+void History::start()
+{
+    if (m_started || m_shutDown)
+        return;
+    m_started = true;
+    m_thread.start(QThread::LowPriority);
+    HistoryWriter *writer = m_writer.get();
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, writer, folder = m_folder, capacity = m_options.capacity] {
+            auto loaded = std::make_shared<LoadedHistory>(LoadHistory(folder, capacity));
+            writer->setFound(loaded->current, loaded->previous);
+            // We outlive the worker: the destructor waits for it.
+            QMetaObject::invokeMethod(
+                this, [this, loaded] { onLoaded(loaded); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void History::shutdown()
+{
+    if (m_shutDown)
+        return;
+    const qint64 t = now();
+    for (auto it = m_locations.cbegin(); it != m_locations.cend(); ++it)
+        change(it.key(), {}, it.value(), State::Waiting, QStringLiteral("program ended"), -1, t);
+    m_locations.clear();
+    m_shutDown = true;
+    stopWorker();
+}
+
+void History::stopWorker()
+{
+    if (m_thread.isRunning()) {
+        // Queued behind every line still waiting, so they are all written first.
+        QMetaObject::invokeMethod(
+            m_anchor, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
+        if (!m_thread.wait(QDeadlineTimer(ShutdownWaitMs))) {
+            // A disk that hangs must not keep the program from ending; what waits is lost.
+            m_thread.terminate();
+            m_thread.wait();
+        }
+    }
+    delete m_anchor;
+    m_anchor = nullptr;
+}
+
+const SampleRing *History::ring(const QString &site, const QString &address) const
+{
+    const auto s = m_tracks.constFind(site);
+    if (s == m_tracks.constEnd())
+        return nullptr;
+    const auto a = s->constFind(address);
+    return a == s->constEnd() ? nullptr : &a->ring;
+}
+
+LinkSummary History::summary(const QString &site, const QString &address) const
+{
+    const SampleRing *r = ring(site, address);
+    return r ? Summarise(*r) : LinkSummary{};
+}
+
+// ---- Recording ----
+
+void History::recordProbe(int k, const QString &entry, const AddressOutcome &outcome)
+{
+    if (k < 1 || k > m_cfg.table.LocationCount() || outcome.attempts == 0)
+        return; // no attempt: nothing was learnt
+    const QString address = TrimSpaces(entry);
+    if (address.isEmpty())
+        return;
+    const QString &site = m_cfg.table[k].site;
+    Track &track = m_tracks[site][address];
+    Sample s;
+    s.timeMs = now();
+    s.answered = outcome.answered;
+    s.roundTripUs = outcome.answered ? qint32(qBound(qint64(-1), outcome.roundTripUs, qint64(INT_MAX))) : -1;
+    s.status = outcome.status;
+    s.echoes = quint16(qBound(0, outcome.echoes, 0xFFFF));
+    track.ring.push(s);
+    const State to = outcome.answered ? State::Answering : State::NotAnswering;
+    if (to != track.state) {
+        const State from = std::exchange(track.state, to);
+        change(site, address, from, to, outcome.statusText(), s.roundTripUs, s.timeMs);
+    }
+    Q_EMIT sampleAdded(site, address);
+}
+
+void History::recordIndicator(int k)
+{
+    if (k < 1 || k > m_cfg.table.LocationCount() || m_shutDown)
+        return;
+    const LocationRecord &rec = m_cfg.table[k];
+    const State to = StateOf(rec.center);
+    const State from = m_locations.value(rec.site, State::Waiting);
+    if (to == from)
+        return;
+    if (to == State::Waiting)
+        m_locations.remove(rec.site);
+    else
+        m_locations.insert(rec.site, to);
+    if (to == State::Waiting || to == State::Disabled) {
+        // Not watched any more: what its addresses do next is news again.
+        if (const auto site = m_tracks.find(rec.site); site != m_tracks.end())
+            for (Track &track : *site)
+                track.state = State::Unknown;
+    }
+    change(rec.site, {}, from, to, LocationStatus(rec, to), -1, now());
+}
+
+void History::retain()
+{
+    QHash<QString, QSet<QString>> wanted;
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
+        QSet<QString> &addresses = wanted[m_cfg.table[k].site];
+        for (const QString &entry : SplitAddressList(m_cfg.table[k].siteip))
+            addresses.insert(TrimSpaces(entry));
+    }
+    for (auto site = m_tracks.begin(); site != m_tracks.end();) {
+        const auto w = wanted.constFind(site.key());
+        if (w == wanted.constEnd()) {
+            site = m_tracks.erase(site);
+            continue;
+        }
+        site->removeIf([&w](QHash<QString, Track>::iterator track) { return !w->contains(track.key()); });
+        ++site;
+    }
+    const qint64 t = now();
+    for (auto it = m_locations.begin(); it != m_locations.end();) {
+        if (wanted.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        change(it.key(), {}, it.value(), State::Waiting, QStringLiteral("location removed"), -1, t);
+        it = m_locations.erase(it);
+    }
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
+        recordIndicator(k);
+}
+
+void History::change(const QString &site, const QString &address, State from, State to, const QString &status,
+                     qint64 roundTripUs, qint64 timeMs)
+{
+    const ChangeRecord c{timeMs, site, address, from, to, status, roundTripUs};
+    m_log.add(c);
+    post(FormatChange(c));
+    Q_EMIT eventAdded(site);
+}
+
+// ---- The worker ----
+
+void History::post(const QByteArray &line)
+{
+    if (!m_anchor)
+        return;
+    if (m_pending->load() >= MaxPendingLines) {
+        if (!std::exchange(m_toldDropped, true))
+            Q_EMIT problem(QStringLiteral("The history file %1 is not keeping up; changes are kept in memory "
+                                          "only until it does. Monitoring goes on.")
+                               .arg(QLatin1String(HistoryFileName)));
+        return;
+    }
+    ++*m_pending;
+    HistoryWriter *writer = m_writer.get();
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, writer, line, pending = m_pending] {
+            const qos::Status status = writer->append(line);
+            const bool settled = --*pending == 0;
+            if (!status.ok() || settled)
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, status, settled] {
+                        onWritten(status);
+                        if (settled)
+                            Q_EMIT linesSettled();
+                    },
+                    Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void History::onWritten(const qos::Status &status)
+{
+    // A file that is not ours was told about when it was read.
+    if (status.ok() || status.kind == qos::Status::Kind::Refused || std::exchange(m_toldWrite, true))
+        return;
+    Q_EMIT problem(QStringLiteral("The history file %1 cannot be written: %2\nMonitoring goes on; changes "
+                                  "that cannot be written are kept in memory only.")
+                       .arg(QLatin1String(HistoryFileName), status.error));
+}
+
+void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
+{
+    EventLog &earlier = *loaded->log;
+    closeLoadedLocations(earlier);
+    earlier.append(m_log); // this run's few events behind the file's many
+    m_log = std::move(earlier);
+    m_loaded = true;
+    if (!loaded->warning.isEmpty())
+        Q_EMIT problem(loaded->warning);
+    Q_EMIT logLoaded();
+}
+
+// A location the earlier run left in some other state than waiting (it did not end properly) gets
+// its line to waiting at the last time that run is known to have been alive.
+void History::closeLoadedLocations(EventLog &earlier)
+{
+    if (earlier.size() == 0)
+        return;
+    QHash<quint32, State> last;
+    for (const HistoryEvent &e : earlier.events())
+        if (e.address == 0)
+            last.insert(e.location, e.to);
+    const qint64 end = earlier.events().back().timeMs;
+    for (auto it = last.cbegin(); it != last.cend(); ++it) {
+        const QString &site = earlier.text(it.key());
+        if (it.value() == State::Waiting || m_log.idOf(site))
+            continue; // ended properly, or this run has told its state already
+        const ChangeRecord c{end, site, {}, it.value(), State::Waiting, QStringLiteral("program ended"), -1};
+        earlier.add(c);
+        post(FormatChange(c));
+    }
+}
+
+} // namespace qos

@@ -1,0 +1,341 @@
+// The history's pure core: CSV fields and change lines both ways, the sample ring's bounds and its
+// summary texts, the event log's capacity, and the window's figures from a known event list.
+#include "history/events.h"
+#include "history/figures.h"
+#include "history/samples.h"
+
+#include <QTest>
+
+using namespace qos;
+
+namespace {
+
+const qint64 T0 = 1714572000000; // 2024-05-01T14:00:00Z
+constexpr qint64 Min = 60000;
+
+ChangeRecord Change(qint64 t, const char *site, const char *address, State from, State to,
+                    const char *status = "", qint64 us = -1)
+{
+    return {t, QString::fromLatin1(site), QString::fromLatin1(address), from, to, QString::fromLatin1(status),
+            us};
+}
+
+QStringList Texts(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *t : texts)
+        list << QString::fromLatin1(t);
+    return list;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(qos::ChangeRecord)
+Q_DECLARE_METATYPE(qos::Sample)
+
+class TestHistoryCore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fields_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("plain") << QStringLiteral("Leeds") << QByteArray("Leeds");
+        QTest::newRow("empty") << QString() << QByteArray();
+        QTest::newRow("comma") << QStringLiteral("Leeds, West") << QByteArray("\"Leeds, West\"");
+        QTest::newRow("quote") << QStringLiteral("the \"hub\"") << QByteArray("\"the \"\"hub\"\"\"");
+        QTest::newRow("lone quote") << QStringLiteral("\"") << QByteArray("\"\"\"\"");
+        QTest::newRow("leading space") << QStringLiteral(" Leeds") << QByteArray("\" Leeds\"");
+        QTest::newRow("trailing space") << QStringLiteral("Leeds ") << QByteArray("\"Leeds \"");
+        QTest::newRow("line break") << QStringLiteral("a\r\nb") << QByteArray("\"a\r\nb\"");
+        QTest::newRow("latin-1 byte") << QStringLiteral("Z\u00fcrich") << QByteArray("Z\xfcrich");
+        QTest::newRow("parenthesis") << QStringLiteral("online(partial ignore)")
+                                     << QByteArray("online(partial ignore)");
+    }
+    void fields()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, field);
+        QCOMPARE(CsvField(text), field);
+        // Every field reads back as it was written, in a line with fields around it.
+        const auto split = SplitCsvRecord("x," + field + ",y");
+        QVERIFY(split);
+        QCOMPARE(*split, (QList<QByteArray>{"x", text.toLatin1(), "y"}));
+    }
+
+    void lines_data()
+    {
+        QTest::addColumn<ChangeRecord>("change");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("location") << Change(T0, "Leeds", "", State::Waiting, State::Online)
+                                  << QByteArray("2024-05-01T14:00:00.000Z,Leeds,,waiting,online,,\r\n");
+        QTest::newRow("offline with failed addresses")
+            << Change(T0 + 1, "Leeds, West", "", State::OnlinePartial, State::OfflinePartial,
+                      "10.0.0.1,10.0.0.2")
+            << QByteArray("2024-05-01T14:00:00.001Z,\"Leeds, West\",,online(partial ignore),"
+                          "offline(partial ignore),\"10.0.0.1,10.0.0.2\",\r\n");
+        QTest::newRow("address first seen")
+            << Change(T0 + 999, "Leeds", "10.0.0.1", State::Unknown, State::Answering, "ONLINE", 412)
+            << QByteArray("2024-05-01T14:00:00.999Z,Leeds,10.0.0.1,,answering,ONLINE,0.412\r\n");
+        QTest::newRow("address down")
+            << Change(T0, "Q\"s", "host", State::Answering, State::NotAnswering, "OFFLINE")
+            << QByteArray("2024-05-01T14:00:00.000Z,\"Q\"\"s\",host,answering,not answering,OFFLINE,\r\n");
+        QTest::newRow("slow reply") << Change(T0, "a", "b", State::NotAnswering, State::Answering, "ONLINE",
+                                              1234567)
+                                    << QByteArray(
+                                           "2024-05-01T14:00:00.000Z,a,b,not answering,answering,ONLINE,"
+                                           "1234.567\r\n");
+    }
+    void lines()
+    {
+        QFETCH(ChangeRecord, change);
+        QFETCH(QByteArray, line);
+        QCOMPARE(FormatChange(change), line);
+        const auto back = ParseChange(QByteArrayView(line).chopped(2));
+        QVERIFY(back);
+        QCOMPARE(*back, change);
+    }
+
+    void records_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<qint64>("time");
+        const QByteArray tail = ",Leeds,,waiting,online,,";
+        QTest::newRow("ours") << "2024-05-01T14:00:00.000Z" + tail << true << T0;
+        QTest::newRow("no milliseconds") << "2024-05-01T14:00:00Z" + tail << true << T0;
+        QTest::newRow("offset") << "2024-05-01T16:00:00+02:00" + tail << true << T0;
+        QTest::newRow("bad date") << "2024-02-30T14:00:00.000Z" + tail << false << qint64(0);
+        QTest::newRow("not a time") << "yesterday" + tail << false << qint64(0);
+        QTest::newRow("six fields") << QByteArray("2024-05-01T14:00:00.000Z,Leeds,,waiting,online,") << false
+                                    << qint64(0);
+        QTest::newRow("eight fields") << "2024-05-01T14:00:00.000Z" + tail + "," << false << qint64(0);
+        QTest::newRow("unknown state")
+            << QByteArray("2024-05-01T14:00:00.000Z,Leeds,,waiting,sunny,,") << false << qint64(0);
+        QTest::newRow("no new state")
+            << QByteArray("2024-05-01T14:00:00.000Z,Leeds,,online,,,") << false << qint64(0);
+        QTest::newRow("address state for the location")
+            << QByteArray("2024-05-01T14:00:00.000Z,Leeds,,answering,not answering,,") << false << qint64(0);
+        QTest::newRow("location state for an address")
+            << QByteArray("2024-05-01T14:00:00.000Z,Leeds,10.0.0.1,,online,,") << false << qint64(0);
+        QTest::newRow("quote never closes")
+            << QByteArray("2024-05-01T14:00:00.000Z,\"Leeds,,waiting,online,,") << false << qint64(0);
+        QTest::newRow("text after a quote")
+            << QByteArray("2024-05-01T14:00:00.000Z,\"Leeds\"x,,waiting,online,,") << false << qint64(0);
+        QTest::newRow("quote inside a plain field")
+            << QByteArray("2024-05-01T14:00:00.000Z,Le\"eds,,waiting,online,,") << false << qint64(0);
+        QTest::newRow("negative round trip")
+            << QByteArray("2024-05-01T14:00:00.000Z,L,a,,answering,ONLINE,-1") << false << qint64(0);
+        QTest::newRow("round trip not a number")
+            << QByteArray("2024-05-01T14:00:00.000Z,L,a,,answering,ONLINE,fast") << false << qint64(0);
+    }
+    void records()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(bool, readable);
+        QFETCH(qint64, time);
+        const auto change = ParseChange(record);
+        QCOMPARE(bool(change), readable);
+        if (change)
+            QCOMPARE(change->timeMs, time);
+    }
+
+    void ring_data()
+    {
+        QTest::addColumn<int>("pushed");
+        for (int n : {0, 1, SampleRing::RingSize - 1, SampleRing::RingSize, SampleRing::RingSize + 1, 1000})
+            QTest::addRow("%d", n) << n;
+    }
+    void ring()
+    {
+        QFETCH(int, pushed);
+        SampleRing ring;
+        // Every third probe is lost after 4 echoes; the others answer on their second echo.
+        for (int i = 0; i < pushed; ++i)
+            ring.push({T0 + i, i % 3 == 0 ? -1 : 100 + i, i % 3 == 0 ? 11010 : 0, quint16(i % 3 == 0 ? 4 : 2),
+                       i % 3 != 0});
+        const int kept = qMin(pushed, SampleRing::RingSize);
+        QCOMPARE(ring.size(), kept);
+        if (kept == 0)
+            return;
+        const int first = pushed - kept;
+        QCOMPARE(ring.at(0).timeMs, T0 + first);
+        QCOMPARE(ring.last().timeMs, T0 + pushed - 1);
+        int lost = 0, echoes = 0;
+        for (int i = first; i < pushed; ++i) {
+            echoes += i % 3 == 0 ? 4 : 2;
+            lost += i % 3 == 0 ? 4 : 1;
+        }
+        const LinkSummary s = Summarise(ring);
+        QCOMPARE(s.probes, kept);
+        QCOMPARE(s.echoes, echoes);
+        QCOMPARE(s.lost, lost);
+        const SampleRing copy = ring; // a copy has its own storage
+        ring.push({T0 + 5000, 1, 0, 1, true});
+        QCOMPARE(copy.last().timeMs, T0 + pushed - 1);
+    }
+
+    void latencyTexts_data()
+    {
+        QTest::addColumn<QList<Sample>>("samples");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("none") << QList<Sample>{} << QStringLiteral("No probe of this address kept yet")
+                              << QStringLiteral("RTT: not probed yet");
+        QTest::newRow("answered") << QList<Sample>{{T0, 412, 0, 1, true}, {T0, 12345, 0, 2, true}}
+                                  << QStringLiteral(
+                                         "Last round trip: 12.3 ms\nLoss: 1 of 3 echoes (33.3%) over "
+                                         "the last 2 probes")
+                                  << QStringLiteral("RTT 12.3 ms, loss 33.3% (1/3)");
+        QTest::newRow("last lost") << QList<Sample>{{T0, 250000, 0, 1, true}, {T0, -1, 11010, 3, false}}
+                                   << QStringLiteral(
+                                          "Last round trip: no reply (OFFLINE)\nLoss: 3 of 4 echoes "
+                                          "(75%) over the last 2 probes")
+                                   << QStringLiteral("RTT no reply (OFFLINE), loss 75% (3/4)");
+        QTest::newRow("sockets never started")
+            << QList<Sample>{{T0, 410, 0, 1, true}, {T0, -1, 0, 0, false}}
+            << QStringLiteral(
+                   "Last round trip: no reply (NOT PROBED)\nLoss: 0 of 1 echoes (0%) over the last "
+                   "2 probes")
+            << QStringLiteral("RTT no reply (NOT PROBED), loss 0% (0/1)");
+    }
+    void latencyTexts()
+    {
+        QFETCH(QList<Sample>, samples);
+        SampleRing ring;
+        for (const Sample &s : samples)
+            ring.push(s);
+        QTEST(LatencyTooltip(Summarise(ring)), "tooltip");
+        QTEST(LatencyLine(Summarise(ring)), "line");
+    }
+
+    void logCapacity()
+    {
+        EventLog log(10);
+        for (int i = 0; i < 5000; ++i)
+            log.add(Change(T0 + i, "L", qPrintable(QStringLiteral("a%1").arg(i)), State::Unknown,
+                           State::Answering));
+        QVERIFY(log.size() >= 10 && log.size() <= 10 + 10 / 8 + 1);
+        QCOMPARE(log.record(log.events().back()).address, QStringLiteral("a4999"));
+        QVERIFY2(log.nameCount() < 1100, "texts of dropped events stay");
+
+        // Earlier events go in front, in time order, and the newest stay within the capacity.
+        EventLog earlier(10);
+        earlier.add(Change(T0 - 2, "E", "", State::Waiting, State::Online));
+        earlier.add(Change(T0 + 4998, "E", "", State::Online, State::Offline)); // a clock that went back
+        earlier.append(log);
+        log = std::move(earlier);
+        QCOMPARE(log.size(), 10);
+        QList<qint64> times;
+        for (const HistoryEvent &e : log.events())
+            times << e.timeMs;
+        QVERIFY(std::is_sorted(times.begin(), times.end()));
+        QCOMPARE(log.record(log.events().front()).location, QStringLiteral("L")); // T0 - 2 went
+        const auto e = std::find_if(log.events().begin(), log.events().end(),
+                                    [&log](const HistoryEvent &x) { return log.text(x.location) == u"E"; });
+        QVERIFY(e != log.events().end());
+        QCOMPARE(e->timeMs, T0 + 4998);
+        QCOMPARE(log.record(*e).to, State::Offline);
+    }
+
+    void figures_data()
+    {
+        QTest::addColumn<QList<ChangeRecord>>("changes");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<QStringList>("periods");
+        QTest::addColumn<double>("share");
+
+        const auto W = State::Waiting, On = State::Online, Off = State::Offline, OffP = State::OfflinePartial;
+        const auto Up = State::Answering, Down = State::NotAnswering, U = State::Unknown;
+        const QList<ChangeRecord> outage{
+            Change(T0, "L", "", W, On),
+            Change(T0, "L", "a", U, Up),
+            Change(T0 + 2 * Min, "L", "a", Up, Down),
+            Change(T0 + 2 * Min, "L", "", On, Off),
+            Change(T0 + 19 * Min, "L", "a", Down, Up),
+            Change(T0 + 19 * Min, "L", "", Off, On),
+        };
+        QTest::newRow("location outage")
+            << outage << QString() << T0 << T0 + 60 * Min
+            << Texts({"online 14:00 to 14:02, 2 min", "offline 14:02 to 14:19, 17 min",
+                      "online since 14:19, 41 min"})
+            << 100.0 * 43 / 60;
+        QTest::newRow("address outage")
+            << outage << QStringLiteral("a") << T0 << T0 + 60 * Min
+            << Texts({"answering 14:00 to 14:02, 2 min", "not answering 14:02 to 14:19, 17 min",
+                      "answering since 14:19, 41 min"})
+            << 100.0 * 43 / 60;
+        QTest::newRow("span starts inside the outage")
+            << outage << QString() << T0 + 10 * Min << T0 + 20 * Min
+            << Texts({"offline 14:02 to 14:19, 17 min", "online since 14:19, 1 min"}) << 10.0;
+        QTest::newRow("an address is not watched while its location waits")
+            << QList<ChangeRecord>{Change(T0, "L", "", W, On), Change(T0, "L", "a", U, Down),
+                                   Change(T0 + 10 * Min, "L", "", On, W),
+                                   Change(T0 + 40 * Min, "L", "", W, OffP),
+                                   Change(T0 + 40 * Min, "L", "a", U, Up)}
+            << QStringLiteral("a") << T0 << T0 + 50 * Min
+            << Texts({"not answering 14:00 to 14:10, 10 min", "answering since 14:40, 10 min"}) << 50.0;
+        QTest::newRow("waiting counts for neither")
+            << QList<ChangeRecord>{Change(T0, "L", "", W, OffP), Change(T0 + 30 * Min, "L", "", OffP, W)}
+            << QString() << T0 << T0 + 90 * Min
+            << Texts({"offline(partial ignore) 14:00 to 14:30, 30 min", "waiting since 14:30, 1 h"}) << 0.0;
+        QTest::newRow("other locations do not count")
+            << QList<ChangeRecord>{Change(T0, "M", "", W, Off), Change(T0, "M", "a", U, Down)}
+            << QStringLiteral("a") << T0 << T0 + Min << QStringList{} << -1.0;
+        QTest::newRow("seconds within one minute")
+            << QList<ChangeRecord>{Change(T0 + 5000, "L", "", W, Off), Change(T0 + 38000, "L", "", Off, On)}
+            << QString() << T0 << T0 + 38000
+            << Texts({"offline 14:00:05 to 14:00:38, 33 s", "online since 14:00, 0 s"}) << 0.0;
+        QTest::newRow("a day ago") << QList<ChangeRecord>{Change(T0 - 26 * 60 * Min, "L", "", W, Off)}
+                                   << QString() << T0 - 30 * 60 * Min << T0
+                                   << Texts({"offline since 2024-04-30 12:00, 1 d 2 h"}) << 0.0;
+    }
+    void figures()
+    {
+        QFETCH(QList<ChangeRecord>, changes);
+        QFETCH(QString, address);
+        QFETCH(qint64, from);
+        QFETCH(qint64, now);
+        QFETCH(double, share);
+        EventLog log;
+        for (const ChangeRecord &c : changes)
+            log.add(c);
+        const QList<Period> periods = SubjectPeriods(log, QStringLiteral("L"), address, from, now);
+        QStringList texts;
+        for (const Period &p : periods)
+            texts << PeriodText(p, now, QTimeZone::utc());
+        QTEST(texts, "periods");
+        const UpShare up = ShareUp(periods, from, now);
+        if (share < 0) {
+            QVERIFY(!up.known());
+            QCOMPARE(ShareText(up, true), QStringLiteral("not watched in this span"));
+        } else {
+            QVERIFY(up.known());
+            QCOMPARE(up.percent(), share);
+        }
+    }
+
+    void durations_data()
+    {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << qint64(0) << QStringLiteral("0 s");
+        QTest::newRow("59.4 s") << qint64(59400) << QStringLiteral("59 s");
+        QTest::newRow("59.6 s") << qint64(59600) << QStringLiteral("1 min");
+        QTest::newRow("17 min") << 17 * Min << QStringLiteral("17 min");
+        QTest::newRow("60 min") << 60 * Min << QStringLiteral("1 h");
+        QTest::newRow("2 h 5 min") << 125 * Min << QStringLiteral("2 h 5 min");
+        QTest::newRow("1 day") << 24 * 60 * Min << QStringLiteral("1 d");
+        QTest::newRow("3 d 4 h") << (76 * 60 + 10) * Min << QStringLiteral("3 d 4 h");
+    }
+    void durations()
+    {
+        QFETCH(qint64, ms);
+        QTEST(DurationText(ms), "text");
+    }
+};
+
+QTEST_APPLESS_MAIN(TestHistoryCore)
+#include "test_historycore.moc"

@@ -1,0 +1,150 @@
+// The history window's figures from a known run, and live updates; the List View's row tooltips,
+// latency line and "History" item in the program over the scripted prober, with the file it leaves.
+#include "history/historywindow.h"
+#include "listview/listhistory.h"
+#include "tests/support/programrig.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTest>
+
+using namespace qos;
+using namespace qos::test;
+
+namespace {
+
+const qint64 T0 = 1714572000000; // 2024-05-01T14:00:00Z
+constexpr qint64 Min = 60000;
+
+AddressOutcome Outcome(bool answered)
+{
+    AddressOutcome o;
+    o.attempts = o.echoes = answered ? 1 : 4;
+    o.answered = answered;
+    o.status = answered ? StatusReply : StatusTimedOut;
+    o.roundTripUs = answered ? 500 : -1;
+    return o;
+}
+
+QStringList Texts(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *t : texts)
+        list << QString::fromLatin1(t);
+    return list;
+}
+
+} // namespace
+
+class TestHistoryWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void figuresOfARun()
+    {
+        QTemporaryDir dir;
+        Configuration cfg;
+        LocationRecord leeds;
+        leeds.site = QStringLiteral("Leeds");
+        leeds.siteip = QStringLiteral("10.0.0.1,10.0.0.2");
+        cfg.table.records << leeds;
+        qint64 clock = T0;
+        History h(dir.path(), cfg, History::Options{DefaultRotateBytes, 1000, [&clock] { return clock; }});
+        auto at = [&](qint64 t, Indicator colour, bool answered) {
+            clock = t;
+            h.recordProbe(1, QStringLiteral("10.0.0.1"), Outcome(answered));
+            cfg.table[1].center = colour;
+            h.recordIndicator(1);
+        };
+        at(T0, Indicator::Green, true);
+        at(T0 + 2 * Min, Indicator::Red, false);
+        at(T0 + 19 * Min, Indicator::Green, true);
+        clock = T0 + 60 * Min;
+
+        HistoryWindow w(h, cfg, QStringLiteral("Leeds"));
+        w.setTimeZone(QTimeZone::utc());
+        w.setSpan(HistoryWindow::Everything);
+        QCOMPARE(w.windowTitle(), QStringLiteral("QOR Online Status - History - Leeds"));
+        QCOMPARE(w.shareText(), QStringLiteral("Location: online 71.7% of the watched time"));
+        QCOMPARE(
+            w.changeTexts(),
+            Texts({"location: online since 14:19, 41 min", "10.0.0.1: answering since 14:19, 41 min",
+                   "location: offline 14:02 to 14:19, 17 min",
+                   "10.0.0.1: not answering 14:02 to 14:19, 17 min", "location: online 14:00 to 14:02, 2 min",
+                   "10.0.0.1: answering 14:00 to 14:02, 2 min"}));
+        QCOMPARE(w.addressTexts(),
+                 Texts({"10.0.0.1: answering 71.7% of the watched time; RTT 0.50 ms, loss 66.7% (4/6)",
+                        "10.0.0.2: not watched in this span; RTT: not probed yet"}));
+        w.setSpan(HistoryWindow::LastHour); // 14:00 to 15:00 still
+        QCOMPARE(w.changeTexts().size(), 6);
+
+        // Live: a new change shows without being asked; an hour later the span has moved on.
+        at(T0 + 61 * Min, Indicator::Red, false);
+        QTRY_COMPARE(w.changeTexts().value(0), QStringLiteral("location: offline since 15:01, 0 s"));
+        clock = T0 + 3 * 60 * Min;
+        w.refresh();
+        QCOMPARE(w.changeTexts(), Texts({"location: offline since 15:01, 1 h 59 min",
+                                         "10.0.0.1: not answering since 15:01, 1 h 59 min"}));
+        QCOMPARE(w.shareText(), QStringLiteral("Location: online 0% of the watched time"));
+    }
+
+    void listViewShowsLatencyAndOpensHistory()
+    {
+        ProgramRig p;
+        p.startWith({Site("Leeds, West", "10.0.0.1,10.0.0.2")});
+        p.fake.script[QStringLiteral("10.0.0.2")] = {StatusTimedOut};
+        p.cfg.settings.PINGPACKETS = 2;
+        QTest::mouseClick(p.c().Command3, Qt::LeftButton); // "Start Monitor"
+        QVERIFY(p.cycleEnds());
+
+        ListView &l = p.open(1);
+        const auto *latency = l.findChild<QLabel *>(QStringLiteral("latency"));
+        QVERIFY(latency);
+        QVERIFY(latency->text().isEmpty());
+        const QString up =
+            QStringLiteral("Last round trip: 0.10 ms\nLoss: 0 of 1 echoes (0%) over the last 1 probes");
+        const QString down = QStringLiteral(
+            "Last round trip: no reply (OFFLINE)\nLoss: 2 of 2 echoes (100%) over the last 1 probes");
+        for (int n : {1, 2, 3})
+            QCOMPARE(l.list(n)->item(0)->toolTip(), up);
+        for (int n : {4, 5, 6})
+            QCOMPARE(l.list(n)->item(0)->toolTip(), down);
+        // The line lies in free space: it covers none of the window's own controls.
+        for (QWidget *w : l.centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w != latency && w->isVisible())
+                QVERIFY2(!w->geometry().intersects(latency->geometry()), qPrintable(w->objectName()));
+
+        l.list(1)->setCurrentRow(0);
+        QCOMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/1)"));
+        QTest::mouseClick(l.controls().Run_Ping, Qt::LeftButton); // "Ping IP" keeps a second probe
+        QTRY_COMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/2)"));
+        QVERIFY(l.list(1)->item(0)->toolTip().endsWith(QLatin1String("over the last 2 probes")));
+        l.list(4)->setCurrentRow(0);
+        QCOMPARE(latency->text(), QStringLiteral("RTT no reply (OFFLINE), loss 100% (2/2)"));
+
+        // "History" opens the location's window; the List View keeps monitoring paused, no longer.
+        QAction *history = l.findChild<QAction *>(QStringLiteral("History"));
+        QVERIFY(history && l.menuBar()->actions().contains(history));
+        history->trigger();
+        HistoryWindow *w = p.program->historyWindow(QStringLiteral("Leeds, West"));
+        QVERIFY(w && w->isVisible());
+        QVERIFY(w->changeTexts().value(0).startsWith(QLatin1String("location: offline since ")));
+        QTest::mouseClick(l.controls().Command3, Qt::LeftButton); // "Map View"
+        QTRY_VERIFY(!p.list());
+        QCOMPARE(p.run.MonitorPaused, 0);
+        QVERIFY(w->isVisible());
+
+        const QString file = QDir(p.folder()).filePath(QStringLiteral("history.csv"));
+        QTRY_VERIFY(ReadFile(file).count("\r\n") == 4);
+        const QList<QByteArray> lines = ReadFile(file).split('\n');
+        QVERIFY(lines.at(1).endsWith(",\"Leeds, West\",10.0.0.1,,answering,ONLINE,0.100\r"));
+        QVERIFY(lines.at(2).endsWith(",\"Leeds, West\",10.0.0.2,,not answering,OFFLINE,\r"));
+        QVERIFY(lines.at(3).endsWith(",\"Leeds, West\",,waiting,offline,10.0.0.2,\r"));
+        QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_MAIN(TestHistoryWindow)
+#include "test_historywindow.moc"
