@@ -9,13 +9,10 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <climits>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace qos {
 namespace {
@@ -53,11 +50,9 @@ QString SingleInstance::ServerName(const QString &folder)
         info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
-    QString user;
-#ifdef Q_OS_UNIX
-    user = QString::number(::getuid());
-#endif
-    return QStringLiteral("qor-online-status-%1-%2").arg(user, QString::fromLatin1(hash));
+    // In the user's own runtime folder: no other user can take the name or reach the socket.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return QDir(runtime).filePath(QStringLiteral("qor-online-status-") + QString::fromLatin1(hash));
 }
 
 QString SingleInstance::noAnswerText() const

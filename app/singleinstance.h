@@ -44,7 +44,7 @@ public:
     // to show its Map View, waiting at most waitMs for the answer.
     Claim claim(int waitMs = kAnswerWaitMs);
 
-    // The local socket's name: one per user and canonical folder path.
+    // The local socket's path: one per canonical folder path, in the user's runtime folder.
     static QString ServerName(const QString &folder);
     // The text of the box shown when the running program does not answer.
     QString noAnswerText() const;

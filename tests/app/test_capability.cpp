@@ -21,11 +21,12 @@ namespace {
 
 const QString kTitle = QStringLiteral("QOR Online Status - Map View");
 // Map View layout in twips at 96 DPI (15 twips a pixel), the window's client area below its menu
-// bar: the "Start Monitor" button, and the indicator of a location at SITELEFT/SITETOP (it sits
-// 200 twips left of the marker, 255 x 135 twips).
+// bar: the "Start Monitor" and "EXIT" buttons, and the indicator of a location at SITELEFT/SITETOP
+// (it sits 200 twips left of the marker, 255 x 135 twips).
 constexpr double kTwipsPerPixel = 15;
 constexpr double kClientHeight = 8145;
 const QRectF kStartButton(6840, 7440, 1335, 375);
+const QRectF kExitButton(8640, 7440, 855, 375);
 constexpr int kSiteLeft = 2915, kSiteTop = 3113;
 const QRectF kIndicator(kSiteLeft - 200, kSiteTop, 255, 135);
 
@@ -39,6 +40,14 @@ const QByteArray kGraph = "------------MAIN SETTINGS-----------\nPINGTIMEOUT=200
 QPoint pixels(const QPointF &twips, int menuHeight)
 {
     return {int(twips.x() / kTwipsPerPixel), int(twips.y() / kTwipsPerPixel) + menuHeight};
+}
+
+bool click(const QString &window, QPoint at)
+{
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                              QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                              QStringLiteral("1")}) == 0;
 }
 
 // Capability sets (CapInh, CapPrm, CapEff, CapAmb, CapBnd) of every thread of a process.
@@ -174,13 +183,14 @@ private Q_SLOTS:
         QVERIFY2(menuHeight >= 0 && menuHeight < 60, geometry.constData());
         const QPoint indicator = pixels(kIndicator.center(), menuHeight);
         QCOMPARE(pixel(window, indicator, folder.path()), QStringLiteral("255,255,255")); // waiting
-        const QPoint button = pixels(kStartButton.center(), menuHeight);
-        QVERIFY(QProcess::execute(QStringLiteral("xdotool"),
-                                  {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-                                   QString::number(button.x()), QString::number(button.y()),
-                                   QStringLiteral("click"), QStringLiteral("1")}) == 0);
+        QVERIFY(click(window, pixels(kStartButton.center(), menuHeight)));
         QTRY_COMPARE_WITH_TIMEOUT(pixel(window, indicator, folder.path()), QStringLiteral("0,255,0"), 15000);
         QVERIFY2(program.state() == QProcess::Running, program.readAll().constData());
+        // "EXIT" ends it, and with it the folder's lock and the program's socket.
+        QVERIFY(click(window, pixels(kExitButton.center(), menuHeight)));
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("qor-online-status.lock"))));
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QMenuBar>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,6 +37,8 @@ struct Folder {
         CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path());
         WriteGraph(dir.path(), {l});
     }
+    // A program killed here leaves its socket behind; the next start would take it over.
+    ~Folder() { QLocalServer::removeServer(SingleInstance::ServerName(dir.path())); }
     QString lockFile() const { return dir.filePath(QLatin1String(SingleInstance::kLockFileName)); }
     qint64 lockHolder() const
     {
