@@ -21,6 +21,11 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                                     QStringLiteral("Keep graph.txt, info.txt and the pictures in <dir>."),
                                     QStringLiteral("dir"));
     parser.addOption(folder);
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral(
+            "Start in the notification area (as after \"Run in Background\") and start monitoring."));
+    parser.addOption(background);
 
     CommandLine line;
     if (!parser.parse(arguments)) {
@@ -35,7 +40,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(version)) {
         line.exitCode = 0;
         line.message = QStringLiteral("qor-online-status " QOS_VERSION "\n");
-    } else if (parser.isSet(folder)) {
+    } else {
+        line.background = parser.isSet(background);
+    }
+    if (!line.exitCode && parser.isSet(folder)) {
         const QString dir = parser.value(folder);
         if (dir.isEmpty()) {
             line.exitCode = 2;

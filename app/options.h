@@ -13,6 +13,7 @@ namespace qos {
 
 struct CommandLine {
     QString folder;              // --folder DIR; empty when not given
+    bool background = false;     // --background: start in the notification area, monitoring
     std::optional<int> exitCode; // set: print message and end with this code (help, version, errors)
     QString message;
 };
