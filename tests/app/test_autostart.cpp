@@ -103,7 +103,7 @@ private Q_SLOTS:
         listEntry->trigger();
         QVERIFY(!p.autostart.isOn() && !listEntry->isChecked() && !mapEntry->isChecked());
 
-        QDir(p.config.path()).removeRecursively();
+        QDir(p.config.filePath(QStringLiteral("autostart"))).removeRecursively();
         WriteFile(p.config.filePath(QStringLiteral("autostart")), "");
         listEntry->trigger();
         QVERIFY(!listEntry->isChecked() && !mapEntry->isChecked());
@@ -125,7 +125,8 @@ private Q_SLOTS:
         p.start(Program::Start::Background);
         QVERIFY(!p.view->isVisible());
         QVERIFY(p.tray.present);
-        QVERIFY(p.showsOnly(p.c().Command4)); // "Stop Monitor": monitoring runs
+        QVERIFY(p.c().Command4->isVisibleTo(p.view)); // "Stop Monitor": monitoring runs
+        QVERIFY(!p.c().Command3->isVisibleTo(p.view));
         QTRY_COMPARE(p.colour(1), Green);
         Q_EMIT p.tray.activated();
         QVERIFY(p.view->isVisible());
