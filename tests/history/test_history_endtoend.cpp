@@ -17,11 +17,7 @@ class TestHistoryEndToEnd : public QObject {
 private Q_SLOTS:
     void outageIsKept()
     {
-        const QString reason = NetLab::unavailableReason();
-        if (!reason.isEmpty())
-            QSKIP(qPrintable(reason));
-        NetLab lab;
-        QVERIFY2(lab.start(), qPrintable(lab.error()));
+        QOS_START_NETLAB(lab);
         NetnsScope scope(lab.client());
         QVERIFY(scope.entered());
 

@@ -20,11 +20,7 @@ private Q_SLOTS:
 
 void TestMapViewEndToEnd::answeringAndSilentLocations()
 {
-    const QString reason = NetLab::unavailableReason();
-    if (!reason.isEmpty())
-        QSKIP(qPrintable(reason));
-    NetLab lab;
-    QVERIFY2(lab.start(), qPrintable(lab.error()));
+    QOS_START_NETLAB(lab);
     NetnsScope scope(lab.client()); // the engine's socket opens in the lab's client namespace
     QVERIFY(scope.entered());
 

@@ -59,11 +59,7 @@ class TestSettingsEndToEnd : public QObject {
 private Q_SLOTS:
     void nextCycleSendsWhatWasSet()
     {
-        const QString reason = NetLab::unavailableReason();
-        if (!reason.isEmpty())
-            QSKIP(qPrintable(reason));
-        NetLab lab;
-        QVERIFY2(lab.start(), qPrintable(lab.error()));
+        QOS_START_NETLAB(lab);
         const char *silent = "10.213.2.3";
         EchoCounter echoes(lab, silent);
         QVERIFY2(echoes.ok(), qPrintable(lab.error()));

@@ -248,3 +248,12 @@ private:
 };
 
 } // namespace qos::test
+
+// In a test function: skips the test where namespaces cannot be made here, else declares the lab
+// `name` and starts it, failing the test when that fails.
+#define QOS_START_NETLAB(name)                                                                               \
+    if (const QString name##Unavailable = qos::test::NetLab::unavailableReason();                            \
+        !name##Unavailable.isEmpty())                                                                        \
+        QSKIP(qPrintable(name##Unavailable));                                                                \
+    qos::test::NetLab name;                                                                                  \
+    QVERIFY2(name.start(), qPrintable(name.error()))
