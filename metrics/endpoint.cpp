@@ -1,7 +1,8 @@
 #include "metrics/endpoint.h"
 
+#include "metrics/exposition.h"
+
 #include <prometheus/registry.h>
-#include <prometheus/text_serializer.h>
 
 #include <QHostAddress>
 
@@ -101,7 +102,7 @@ int MetricsEndpoint::serve(mg_connection *connection, void *self)
         return 405;
     }
     const auto *endpoint = static_cast<const MetricsEndpoint *>(self);
-    const std::string body = prometheus::TextSerializer().Serialize(endpoint->m_registry->Collect());
+    const std::string body = ExpositionText(endpoint->m_registry->Collect());
     mg_printf(connection,
               "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n",
               kMetricsContentType, body.size());

@@ -1,5 +1,7 @@
 #include "metrics/metrics.h"
 
+#include "metrics/exposition.h"
+
 #include "store/text.h"
 
 #include <prometheus/counter.h>
@@ -7,7 +9,6 @@
 #include <prometheus/gauge.h>
 #include <prometheus/histogram.h>
 #include <prometheus/registry.h>
-#include <prometheus/text_serializer.h>
 
 #include <QSet>
 
@@ -37,12 +38,13 @@ std::string Utf8(const QString &text)
     return text.toStdString();
 }
 
-// The ping exporters' buckets: 50 us doubling up to 26 s, beyond the longest PINGTIMEOUT.
+// The ping exporters' buckets: 50 us doubling up to 26 s, beyond the longest PINGTIMEOUT. Each
+// bound is the double nearest its decimal value, so it is written as that decimal.
 Histogram::BucketBoundaries RoundTripBuckets()
 {
     Histogram::BucketBoundaries b;
-    for (double bound = 0.00005; b.size() < 20; bound *= 2)
-        b.push_back(bound);
+    for (int k = 0; k < 20; ++k)
+        b.push_back(double(5LL << k) / 100000.0);
     return b;
 }
 
@@ -126,7 +128,7 @@ void Metrics::follow(const MonitorCycle &cycle, const History &history)
 
 std::string Metrics::text() const
 {
-    return prometheus::TextSerializer().Serialize(m_registry->Collect());
+    return ExpositionText(m_registry->Collect());
 }
 
 Metrics::Address &Metrics::address(const QString &site, const QString &host)

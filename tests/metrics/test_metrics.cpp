@@ -5,6 +5,7 @@
 #include "tests/support/httpget.h"
 
 #include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
 
 #include <QRegularExpression>
 #include <QTest>
@@ -177,6 +178,26 @@ private Q_SLOTS:
         text = QString::fromStdString(m.text());
         QVERIFY(!text.contains(QStringLiteral("location=\"B\"")));
         QVERIFY(text.contains(QStringLiteral("qos_graph_last_load_success 0\n")));
+    }
+
+    // The text is prometheus-cpp's own serializer's, sample for sample, help and type lines included.
+    void sameAsTheLibrarysSerializer()
+    {
+        Metrics m(m_cfg, QStringLiteral("1.2\nbeta \"b\""));
+        m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 2, 2, 1500));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(true, 1, 1, 123456789, 0, QStringLiteral("a\\b\nc")));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(false, 3, 3, -1, 2, QStringLiteral("a\\b\nc")));
+        m.recordChange({1700000000123, QLatin1String(kTricky), QStringLiteral("h1"), State::Unknown,
+                        State::Answering, QStringLiteral("ONLINE"), 1500});
+        m.recordLoad(true);
+        const std::vector<prometheus::MetricFamily> families = m.registry()->Collect();
+        const std::string ours = m.text(), theirs = prometheus::TextSerializer().Serialize(families);
+        QCOMPARE(Samples(ours), Samples(theirs));
+        for (const QString &line : QString::fromStdString(ours).split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1Char('#')))
+                QVERIFY2(QString::fromStdString(theirs).contains(line + QLatin1Char('\n')), qPrintable(line));
+        QCOMPARE(Samples(ours).size(), qsizetype(QString::fromStdString(theirs).count(QLatin1Char('\n')) -
+                                                 QString::fromStdString(theirs).count(QStringLiteral("# "))));
     }
 
     void legendOrder()
