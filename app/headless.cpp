@@ -11,19 +11,27 @@ QByteArray LogMessageBoxes::LogLine(const QString &text)
     return QString(text).replace(breaks, QStringLiteral(" ")).trimmed().toLocal8Bit() + '\n';
 }
 
+void LogMessageBoxes::write(const QString &text)
+{
+    QByteArray line = LogLine(text);
+    if (line == m_last)
+        return;
+    std::fputs(line.constData(), m_out);
+    std::fflush(m_out);
+    m_last = std::move(line);
+}
+
 void LogMessageBoxes::show(const QString &text, Icon icon, std::function<void()> done)
 {
     Q_UNUSED(icon);
-    std::fputs(LogLine(text).constData(), m_out);
-    std::fflush(m_out);
+    write(text);
     if (done)
         QTimer::singleShot(0, &m_context, std::move(done));
 }
 
 void LogMessageBoxes::ask(const QString &text, std::function<void(bool yes)> done)
 {
-    std::fputs(LogLine(text + QStringLiteral(" (answered No)")).constData(), m_out);
-    std::fflush(m_out);
+    write(text + QStringLiteral(" (answered No)"));
     if (done)
         QTimer::singleShot(0, &m_context, [done = std::move(done)] { done(false); });
 }

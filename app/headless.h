@@ -34,7 +34,8 @@ namespace qos {
 
 // Message boxes as log lines: one line per box (its line breaks made spaces) on a stream; the box is
 // answered from the event loop, OK boxes with OK and Yes/No boxes with No, the answer that changes
-// nothing.
+// nothing. A box with the same text as the one before it (the echo facility failing for each
+// address of a cycle) is answered without a line.
 class LogMessageBoxes : public MessageBoxes {
 public:
     explicit LogMessageBoxes(std::FILE *out = stderr)
@@ -47,7 +48,10 @@ public:
     static QByteArray LogLine(const QString &text);
 
 private:
+    void write(const QString &text);
+
     std::FILE *m_out;
+    QByteArray m_last;
     QObject m_context; // the answers' context: none arrives after we are gone
 };
 

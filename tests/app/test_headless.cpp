@@ -1,6 +1,7 @@
 // The headless program as a process without a display: its exit codes and one-line reasons, then a
 // few cycles against namespace test hosts (one answering, one silent) read through its metrics
 // endpoint, a reload by SIGHUP and the clean end by SIGTERM.
+#include "app/headless.h"
 #include "tests/app/headlessrig.h"
 #include "tests/support/netns.h"
 
@@ -21,6 +22,33 @@ const QString kDown =
 class TestHeadless : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Boxes become one line each, answered from the event loop; a repeat of the last one is not logged.
+    void messageBoxesAsLines()
+    {
+        std::FILE *out = std::tmpfile();
+        QVERIFY(out);
+        {
+            qos::LogMessageBoxes boxes(out);
+            int confirmed = 0;
+            std::optional<bool> answer;
+            boxes.show(QStringLiteral("Cannot read graph.txt.\r\n\r\n  Fix it. "),
+                       qos::MessageBoxes::Icon::Critical, [&] { ++confirmed; });
+            boxes.show(QStringLiteral("Cannot read graph.txt.\nFix it."), {}, [&] { ++confirmed; });
+            boxes.ask(QStringLiteral("Delete location?"), [&](bool yes) { answer = yes; });
+            boxes.show(QStringLiteral("Cannot read graph.txt. Fix it."));
+            QCOMPARE(confirmed, 0); // never from inside the call
+            QTRY_COMPARE(confirmed, 2);
+            QTRY_COMPARE(answer, std::optional<bool>(false));
+        }
+        std::rewind(out);
+        char buffer[512] = {};
+        const size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+        std::fclose(out);
+        QCOMPARE(QByteArray(buffer, qsizetype(n)),
+                 QByteArray("Cannot read graph.txt. Fix it.\nDelete location? (answered No)\n"
+                            "Cannot read graph.txt. Fix it.\n"));
+    }
+
     void exitCodes_data()
     {
         QTest::addColumn<QStringList>("arguments"); // "DIR" is the data folder, "FILE" a file in it
