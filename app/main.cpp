@@ -1,4 +1,5 @@
 // QOR Online Status: everything lasting lives in the data folder (app/datafolder.h says which).
+#include "app/autostart.h"
 #include "app/datafolder.h"
 #include "app/headless.h"
 #include "app/options.h"
@@ -89,10 +90,13 @@ int main(int argc, char **argv)
     qos::DBusNotifier notifier(QDBusConnection::sessionBus(), &tray,
                                {QCoreApplication::applicationName(), QLatin1String(qos::kPackageName)});
 
-    qos::Program program(data.folder,
-                         qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice, &notifier});
+    const qos::Autostart autostart(qos::Autostart::userAutostartFolder(),
+                                   {QCoreApplication::applicationFilePath(), options.folder});
+
+    qos::Program program(data.folder, qos::DesktopServices{tray, sound, messages, &pleaseWait, prober, notice,
+                                                           &notifier, &autostart});
     QObject::connect(&single, &qos::SingleInstance::showRequested, &program, &qos::Program::RestoreFromTray);
     QObject::connect(&program, &qos::Program::quitRequested, &app, [] { QCoreApplication::exit(0); });
-    program.startUp();
+    program.startUp(options.background ? qos::Program::Start::Background : qos::Program::Start::Window);
     return app.exec();
 }

@@ -35,6 +35,11 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                                                     "line of graph.txt names the address, if any."),
                                      QStringLiteral("host:port"));
     parser.addOption(metrics);
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral(
+            "Start in the notification area (as after \"Run in Background\") and start monitoring."));
+    parser.addOption(background);
 
     CommandLine line;
     if (!parser.parse(arguments)) {
@@ -64,6 +69,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             line.folder = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(folder)));
         line.headless = parser.isSet(headless);
         line.metrics = parser.value(metrics);
+        line.background = parser.isSet(background);
     }
     return line;
 }

@@ -15,6 +15,7 @@ struct CommandLine {
     QString folder;              // --folder DIR; empty when not given
     bool headless = false;       // --headless: no window, no display; monitoring starts at once
     QString metrics;             // --metrics HOST:PORT as given (checked); empty when not given
+    bool background = false;     // --background: start in the notification area, monitoring
     std::optional<int> exitCode; // set: print message and end with this code (help, version, errors)
     QString message;
 };

@@ -97,6 +97,26 @@ template <class Controls> void Program::wireSettingsMenu(const Controls &c, QObj
     opens(c.PingPackets, ProbeSetting::Packets);
     opens(c.OfflineCycles, ProbeSetting::OfflineCycles);
     connect(c.Notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
+    c.StartWithSession->setVisible(m_services.autostart != nullptr);
+    c.StartWithSession->setChecked(m_services.autostart && m_services.autostart->isOn());
+    connect(c.StartWithSession, &QAction::triggered, this, &Program::setStartWithSession);
+}
+
+void Program::setStartWithSession(bool on)
+{
+    const Status written = on ? m_services.autostart->turnOn() : m_services.autostart->turnOff();
+    showStartWithSession();
+    if (!written)
+        m_services.messages.show(written.error, MessageBoxes::Icon::Critical);
+}
+
+// Both windows' entries show whether the entry is there, whichever window changed it.
+void Program::showStartWithSession()
+{
+    const bool on = m_services.autostart->isOn();
+    m_mapView->controls().StartWithSession->setChecked(on);
+    if (m_listView)
+        m_listView->controls().StartWithSession->setChecked(on);
 }
 
 void Program::showDisplaySettings()
@@ -117,7 +137,7 @@ void Program::setWindowIcons(const QIcon &icon)
             window->setWindowIcon(icon);
 }
 
-void Program::startUp()
+void Program::startUp(Start start)
 {
     MapView &map = *m_mapView;
     m_run.resetForStartup();
@@ -130,9 +150,14 @@ void Program::startUp()
     const LoadResult loaded = loadLocations();
     const QString metricsProblem = startMetrics();
 
-    map.show();
+    if (start == Start::Window)
+        map.show();
     m_alerts->AddTrayIcon();
     m_cycle->StartClocks();
+    if (start == Start::Background) {
+        map.RunInBackground();
+        m_cycle->StartMonitor();
+    }
     m_history->start(); // reads the earlier history in the background
 
     QStringList unreadable = m_alerts->unreadableIconFiles();

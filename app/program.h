@@ -15,6 +15,7 @@
 //  - Teardown order: metrics endpoint, settings dialogs, history windows, the Add/Delete Address dialog, List
 //  View
 //    (its pings end), Map View, cycle (its probe ends), history (its last lines are written), alerts.
+#include "app/autostart.h"
 #include "history/history.h"
 #include "history/historywindow.h"
 #include "listview/addressdialog.h"
@@ -56,8 +57,9 @@ struct DesktopServices {
     MessageBoxes &messages;
     PleaseWait *pleaseWait; // may be null
     Prober &prober;
-    StartupNotice &notice;        // the one sockets start-up failure box, shared by every prober user
-    Notifier *notifier = nullptr; // desktop notifications; null for none
+    StartupNotice &notice;                // the one sockets start-up failure box, shared by every prober user
+    Notifier *notifier = nullptr;         // desktop notifications; null for none
+    const Autostart *autostart = nullptr; // the session autostart entry; null hides its menu entry
 };
 
 class Program : public QObject {
@@ -70,7 +72,9 @@ public:
 
     // The start-up sequence: run-time state reset, map and icon, graph.txt with its markers and menu,
     // the window, the tray icon, the clocks; then the start-up problems, one box at a time.
-    void startUp();
+    // In the background the window stays hidden (as after "Run in Background") and monitoring starts.
+    enum class Start { Window, Background };
+    void startUp(Start start = Start::Window);
 
     // Opens location k in the List View: monitoring pauses, the Map View hides.
     void OpenLocation(int k);
@@ -110,6 +114,8 @@ private:
     void wireMonitor();
     template <class Controls> void wireSettingsMenu(const Controls &c, QObject *window);
     void showDisplaySettings();
+    void setStartWithSession(bool on);
+    void showStartWithSession();
     void setWindowIcons(const QIcon &icon);
     void listViewClosing(bool towardsMap);
     LoadResult loadLocations();

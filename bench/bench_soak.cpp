@@ -25,16 +25,26 @@
 #include "tests/support/programrig.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <cstdio>
+#include <thread>
 
 using namespace qos;
 using namespace qos::test;
 using namespace qos::bench;
 
 namespace {
+
+// Waits for the history worker to write what it was handed: a line being written holds a descriptor
+// and a file object of the worker's, which are no growth.
+void AwaitHistoryWritten(ProgramRig &rig)
+{
+    for (QDeadlineTimer deadline(5000); rig.program->history().pendingLines() > 0 && !deadline.hasExpired();)
+        std::this_thread::yield();
+}
 
 int envInt(const char *name, int fallback)
 {
@@ -295,6 +305,7 @@ int accelerated(double rssLimit)
     Soak soak(rig, [&](qint64 cycles) {
         while (nextMark <= 10 && cycles >= (total * nextMark + 9) / 10) {
             const double days = double(clock->elapsedMs()) / 86400000.0;
+            AwaitHistoryWritten(rig);
             marks.add(nextMark * 10, QStringLiteral("%1 cycles, %2 days").arg(cycles).arg(days, 0, 'f', 1),
                       Measure(*pattern), double(wall.elapsed()) / 1000.0);
             ++nextMark;
@@ -361,6 +372,7 @@ int realEngine(double rssLimit)
     int nextMark = 1;
     Soak soak(rig, [&](qint64 cycles) {
         while (nextMark <= 10 && wall.elapsed() >= seconds * 100 * nextMark) {
+            AwaitHistoryWritten(rig);
             marks.add(nextMark * 10, QStringLiteral("%1 cycles").arg(cycles), Measure(*echo),
                       double(wall.elapsed()) / 1000.0);
             ++nextMark;

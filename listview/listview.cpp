@@ -215,6 +215,7 @@ void ListView::buildMenus()
     m_c.PingPackets = settings.PingPackets;
     m_c.OfflineCycles = settings.OfflineCycles;
     m_c.Notifications = settings.Notifications;
+    m_c.StartWithSession = settings.StartWithSession;
     m_c.RemoveLocation = NamedAction(this, "RemoveLocation", QStringLiteral("Remove Location"));
     menuBar()->addAction(m_c.RemoveLocation);
 }

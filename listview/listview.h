@@ -76,7 +76,7 @@ public:
         QMenu *listview; // "List View" with the SELECT SITE items
         QMenu *Default;  // "Settings"
         QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-        QAction *OfflineCycles, *Notifications;
+        QAction *OfflineCycles, *Notifications, *StartWithSession;
         QAction *RemoveLocation;
     };
 

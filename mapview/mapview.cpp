@@ -196,6 +196,7 @@ void MapView::buildMenus()
     m_c.PingPackets = settings.PingPackets;
     m_c.OfflineCycles = settings.OfflineCycles;
     m_c.Notifications = settings.Notifications;
+    m_c.StartWithSession = settings.StartWithSession;
 
     m_c.AddLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
     menuBar()->addAction(m_c.AddLocations);

@@ -51,7 +51,7 @@ public:
         QMenu *listview;                                                  // "List View"
         QMenu *Default;                                                   // "Settings"
         QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-        QAction *OfflineCycles, *Notifications;
+        QAction *OfflineCycles, *Notifications, *StartWithSession;
         QAction *AddLocations; // "Add Location(s)"
         QAction *bground;      // "Run in Background"
     };

@@ -203,7 +203,9 @@ SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
     m.OfflineCycles = action("OfflineCycles", QStringLiteral("Offline Cycles"));
     m.Notifications = action("Notifications", QStringLiteral("Notifications"));
     m.Default->addSeparator();
-    m.Default->addActions({m.OfflineCycles, m.Notifications});
+    m.StartWithSession = action("StartWithSession", QStringLiteral("Start with the Session"));
+    m.StartWithSession->setCheckable(true);
+    m.Default->addActions({m.OfflineCycles, m.Notifications, m.StartWithSession});
     return m;
 }
 

@@ -96,11 +96,11 @@ QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
                    std::function<void(int k)> chosen);
 
 // The "Settings" menu (objectName Default) both windows carry: its five entries, then after a
-// separator the two alert entries.
+// separator the two alert entries and the checkable session autostart entry.
 struct SettingsMenu {
     QMenu *Default;
     QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-    QAction *OfflineCycles, *Notifications;
+    QAction *OfflineCycles, *Notifications, *StartWithSession;
 };
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 

@@ -13,9 +13,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ROOT=$PWD
 cd "$BUILD"
 rc=0
-ctest --output-on-failure --timeout 600 "$@" || rc=$?
+ctest --output-on-failure --timeout 600 "$@" 2>&1 | tee ctest.log || rc=$?
 cd "$ROOT"
 if [ "${QOS_FUZZ_SECONDS:-60}" != 0 ]; then
   bash scripts/fuzz.sh || rc=1
 fi
+# The verdict last, where a log's tail shows it.
+sed -n '/tests passed,/,$p' "$BUILD/ctest.log"
 exit $rc

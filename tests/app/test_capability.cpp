@@ -1,7 +1,7 @@
 // The program itself on a real X server (an Xvfb the test starts), run from a copy that carries
 // cap_net_raw by an ordinary user, and by root: once its window is up no thread of it holds a
 // capability, and "Start Monitor" still turns a 127.0.0.1 location green.
-#include "tests/support/xserver.h"
+#include "tests/support/xsession.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 using qos::test::ToolOutput;
-using qos::test::XServer;
+using qos::test::XSession;
 
 namespace {
 
@@ -73,7 +73,7 @@ QList<QMap<QByteArray, quint64>> threadCapabilities(qint64 pid)
 
 class TestCapability : public QObject {
     Q_OBJECT
-    std::unique_ptr<XServer> m_x;
+    std::unique_ptr<XSession> m_x;
     QString m_display;
 
     // "r,g,b" of one pixel of the window.
@@ -105,7 +105,7 @@ private Q_SLOTS:
         struct statvfs mount {};
         if (::statvfs("/tmp", &mount) != 0 || (mount.f_flag & ST_NOSUID))
             QSKIP("/tmp is mounted nosuid: file capabilities of a copy there would not apply");
-        m_x = std::make_unique<XServer>();
+        m_x = std::make_unique<XSession>(XSession::Tray::None);
         if (m_x->display.isEmpty())
             QSKIP("Xvfb could not be started");
         qputenv("DISPLAY", m_x->display.toLatin1());
@@ -163,7 +163,7 @@ private Q_SLOTS:
             program.kill();
             program.waitForFinished(5000);
         });
-        const QString window = XServer::waitForWindow(kTitle, program);
+        const QString window = XSession::waitForWindow(kTitle, program);
         QVERIFY2(!window.isEmpty(), program.readAll().constData());
 
         const auto threads = threadCapabilities(program.processId());

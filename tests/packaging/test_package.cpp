@@ -1,7 +1,7 @@
 // The Debian package built from this build folder (cpack), looked at with dpkg-deb: what it holds,
 // its control fields, its menu entry and AppStream data as the validators see them, its postinst
 // against stand-in tools, and the program run from the unpacked package with a home of its own.
-#include "tests/support/xserver.h"
+#include "tests/support/xsession.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 
 #include <sys/stat.h>
 
-using qos::test::XServer;
+using qos::test::XSession;
 
 namespace {
 
@@ -240,7 +240,7 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
         }
-        XServer x;
+        XSession x(XSession::Tray::None);
         if (x.display.isEmpty())
             QSKIP("Xvfb could not be started");
         QTemporaryDir dir;
@@ -264,8 +264,8 @@ private Q_SLOTS:
         const QString box = QStringLiteral("^QOR Online Status$"),
                       map = QStringLiteral("^QOR Online Status - Map View$");
         if (seeds) {
-            QVERIFY2(!XServer::waitForWindow(map, program).isEmpty(), program.readAll().constData());
-            QVERIFY(XServer::window(box).isEmpty()); // nothing to complain about
+            QVERIFY2(!XSession::waitForWindow(map, program).isEmpty(), program.readAll().constData());
+            QVERIFY(XSession::window(box).isEmpty()); // nothing to complain about
             const QDir data(dir.filePath(home) + QStringLiteral("/.local/share/QOR Online Status"));
             for (const char *picture : {"map.gif", "swag.ico", "swar.ico"})
                 QCOMPARE(Execute(QStringLiteral("cmp"), {data.filePath(QLatin1String(picture)),
@@ -273,9 +273,9 @@ private Q_SLOTS:
                              .exitCode,
                          0);
         } else {
-            const QString id = XServer::waitForWindow(box, program);
+            const QString id = XSession::waitForWindow(box, program);
             QVERIFY2(!id.isEmpty(), program.readAll().constData());
-            QVERIFY(XServer::window(map).isEmpty());
+            QVERIFY(XSession::window(map).isEmpty());
             // OK is the box's default button.
             QCOMPARE(Execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), id,
                                                          QStringLiteral("key"), QStringLiteral("Return")})

@@ -37,6 +37,9 @@ struct ProgramRig {
     FakeNotifier notifier; // the desktop notifications, unless the rig was given a notifier
     StartupNotice notice{boxes};
     FakeProber fake;
+    QTemporaryDir config; // the user's configuration folder: the session autostart entry
+    Autostart autostart{config.filePath(QStringLiteral("autostart")),
+                        {QStringLiteral("/usr/bin/qor-online-status"), {}}};
     std::unique_ptr<EchoProber> echo; // the real engine, when asked for
     std::unique_ptr<Program> program; // goes before the prober: its cycle and pings call it
     RunState &run;
@@ -56,7 +59,8 @@ struct ProgramRig {
         : echo(engine ? std::make_unique<EchoProber>(std::move(engine), boxes, notice) : nullptr)
         , program(std::make_unique<Program>(programFolder.isEmpty() ? dir.path() : programFolder,
                                             DesktopServices{tray, sound, boxes, &pleaseWait, prober(), notice,
-                                                            desktopNotifier ? desktopNotifier : &notifier}))
+                                                            desktopNotifier ? desktopNotifier : &notifier,
+                                                            &autostart}))
         , run(program->run())
         , cfg(program->config())
         , view(&program->mapView())
@@ -70,9 +74,9 @@ struct ProgramRig {
     QString folder() const { return program->programFolder(); }
 
     // The start-up sequence; the Map View it shows.
-    MapView &start()
+    MapView &start(Program::Start how = Program::Start::Window)
     {
-        program->startUp();
+        program->startUp(how);
         return *view;
     }
 

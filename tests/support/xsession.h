@@ -3,10 +3,12 @@
 // (it picks one and reports it) at 96 DPI, optionally with trayer as the notification area. DISPLAY
 // points at it while it runs; where a tool is missing or does not start, ok is false and reason says why.
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 namespace qos::test {
 
@@ -83,6 +85,28 @@ public:
     bool ok = false;
     QString reason;
     QString display;
+
+    // The id of the first shown window whose name matches the regular expression, empty when none.
+    static QString window(const QString &name)
+    {
+        const QByteArray ids =
+            ToolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                   QStringLiteral("--name"), name});
+        return ids.trimmed().isEmpty() ? QString() : QString::fromLatin1(ids.trimmed().split('\n').first());
+    }
+
+    // Waits (running the event loop) until such a window shows, while program runs, for up to ms of
+    // real time; its id, or empty.
+    static QString waitForWindow(const QString &name, const QProcess &program, int ms = 20000)
+    {
+        for (QDeadlineTimer deadline(ms); !deadline.hasExpired() && program.state() == QProcess::Running;
+             QTest::qWait(200)) {
+            const QString id = window(name);
+            if (!id.isEmpty())
+                return id;
+        }
+        return {};
+    }
 
 private:
     QProcess m_xvfb;
