@@ -21,7 +21,8 @@ void Number(std::string &out, double value)
         // The shortest digits that read back as the value, laid out as printf's %g lays them out
         // (scientific below 1e-4 and from 1e16 on), as the library's serializer and Go's clients do.
         char buffer[64];
-        const char *end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific).ptr;
+        const char *end =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific).ptr;
         const std::string_view scientific(buffer, size_t(end - buffer));
         int exponent = 0;
         const size_t e = scientific.find('e');
