@@ -13,6 +13,8 @@ namespace qos {
 
 struct CommandLine {
     QString folder;              // --folder DIR; empty when not given
+    bool headless = false;       // --headless: no window, no display; monitoring starts at once
+    QString metrics;             // --metrics HOST:PORT as given (checked); empty when not given
     bool background = false;     // --background: start in the notification area, monitoring
     std::optional<int> exitCode; // set: print message and end with this code (help, version, errors)
     QString message;
@@ -20,6 +22,10 @@ struct CommandLine {
 
 // arguments as QCoreApplication::arguments() gives them: the program first, Qt's own options removed.
 CommandLine ParseCommandLine(const QStringList &arguments);
+
+// argv as text without the options the window toolkit takes for itself (-platform NAME, -style NAME,
+// -reverse, ...), as QApplication would leave them: the command line can be read before it exists.
+QStringList WithoutToolkitOptions(int argc, const char *const *argv);
 
 // Prints the message of a command line that ends the program (to stdout for 0, else to stderr) and
 // returns its exit code.

@@ -29,6 +29,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
     m_history = std::make_unique<History>(m_folder, m_cfg);
+    m_metrics = std::make_unique<Metrics>(m_cfg, QStringLiteral(QOS_VERSION));
     wireMonitor();
     wireSettingsMenu(m_mapView->controls(), m_mapView.get());
 
@@ -44,6 +45,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 
 Program::~Program()
 {
+    m_endpoint.reset();
     m_settings.reset();
     for (const QPointer<HistoryWindow> &window : std::as_const(m_historyWindows))
         delete window.data();
@@ -78,6 +80,7 @@ void Program::wireMonitor()
     connect(cycle, &MonitorCycle::cycleFinished, history, &History::retain);
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
+    m_metrics->follow(*cycle, *history);
 }
 
 // The Settings menu of a window: both windows open the same dialogs.
@@ -145,6 +148,7 @@ void Program::startUp(Start start)
     m_run.PlacementMode = 0;
 
     const LoadResult loaded = loadLocations();
+    const QString metricsProblem = startMetrics();
 
     if (start == Start::Window)
         map.show();
@@ -159,7 +163,17 @@ void Program::startUp(Start start)
     QStringList unreadable = m_alerts->unreadableIconFiles();
     if (!mapRead)
         unreadable.prepend(QLatin1String(MapFileName));
-    showStartupProblems(loaded, unreadable);
+    showStartupProblems(loaded, unreadable, metricsProblem);
+}
+
+QString Program::startMetrics()
+{
+    if (m_cfg.settings.METRICS.trimmed().isEmpty())
+        return {};
+    QString error;
+    m_endpoint =
+        ServeMetrics(m_cfg.settings.METRICS, QStringLiteral("METRICS="), m_metrics->registry(), error);
+    return m_endpoint ? QString() : error + QStringLiteral("\nMonitoring goes on without it.");
 }
 
 LoadResult Program::loadLocations()
@@ -167,10 +181,12 @@ LoadResult Program::loadLocations()
     const LoadResult loaded = m_load ? m_load(m_folder, m_cfg) : LoadConfiguration(m_folder, m_cfg);
     m_mapView->showDisplaySettings();
     m_mapView->addMarkers(loaded.fileExisted);
+    m_metrics->recordLoad(loaded.error.isEmpty());
     return loaded;
 }
 
-void Program::showStartupProblems(const LoadResult &load, QStringList unreadable)
+void Program::showStartupProblems(const LoadResult &load, QStringList unreadable,
+                                  const QString &metricsProblem)
 {
     QStringList texts;
     QList<MessageBoxes::Icon> icons;
@@ -186,6 +202,10 @@ void Program::showStartupProblems(const LoadResult &load, QStringList unreadable
         texts << QStringLiteral("These files in the data folder \"%1\" are missing or cannot be read: %2.\n"
                                 "QOR Online Status uses a plain background and its built-in icons instead.")
                      .arg(QDir::toNativeSeparators(m_folder), unreadable.join(QStringLiteral(", ")));
+        icons << MessageBoxes::Icon::Exclamation;
+    }
+    if (!metricsProblem.isEmpty()) {
+        texts << metricsProblem;
         icons << MessageBoxes::Icon::Exclamation;
     }
     showMessages(texts, icons);
@@ -232,6 +252,7 @@ void Program::OpenLocation(int k)
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls(), m_listView.data());
         connect(m_listView.data(), &ListView::indicatorChanged, m_history.get(), &History::recordIndicator);
+        connect(m_listView.data(), &ListView::indicatorChanged, m_metrics.get(), &Metrics::recordIndicator);
         connect(&m_listView->pings(), &ListPings::addressProbed, m_history.get(), &History::recordProbe);
         auto *shown = new ListHistory(*m_listView, *m_history, m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);

@@ -11,7 +11,9 @@
 //  - The windows own no service and never create one; what two windows need lives here or below.
 //    The settings dialogs are single instances shared by both windows' Settings menus; a changed
 //    probe setting is shown on both windows.
-//  - Teardown order: settings dialogs, history windows, the Add/Delete Address dialog, List View
+//  - The metrics endpoint serves only while graph.txt has a METRICS= line at start-up.
+//  - Teardown order: metrics endpoint, settings dialogs, history windows, the Add/Delete Address dialog, List
+//  View
 //    (its pings end), Map View, cycle (its probe ends), history (its last lines are written), alerts.
 #include "app/autostart.h"
 #include "history/history.h"
@@ -19,6 +21,8 @@
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
 #include "listview/locationeditor.h"
+#include "metrics/endpoint.h"
+#include "metrics/metrics.h"
 #include "monitor/alerts.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
@@ -97,6 +101,9 @@ public:
     LocationEditor &editor() { return *m_editor; }
     SettingsDialogs &settingsDialogs() { return *m_settings; }
     History &history() { return *m_history; }
+    Metrics &metrics() { return *m_metrics; }
+    // The metrics endpoint's port; 0 while graph.txt names none (or it could not listen).
+    int metricsPort() const { return m_endpoint ? m_endpoint->port() : 0; }
     HistoryWindow *historyWindow(const QString &site) const { return m_historyWindows.value(site).data(); }
 
 Q_SIGNALS:
@@ -114,7 +121,10 @@ private:
     LoadResult loadLocations();
     void locationRemoved(const QString &site);
     void addressesSubmitted(int k, const QString &text);
-    void showStartupProblems(const LoadResult &load, QStringList unreadable);
+    void showStartupProblems(const LoadResult &load, QStringList unreadable,
+                             const QString &metricsProblem = {});
+    // Serves the metrics when graph.txt has a METRICS= line; the problem text when it cannot.
+    QString startMetrics();
     void showMessages(QStringList texts, QList<MessageBoxes::Icon> icons);
 
     QString m_folder;
@@ -133,6 +143,8 @@ private:
     QPointer<AddressDialog> m_addressDialog;
     std::unique_ptr<SettingsDialogs> m_settings;
     std::unique_ptr<History> m_history;
+    std::unique_ptr<Metrics> m_metrics;
+    std::unique_ptr<MetricsEndpoint> m_endpoint;
     QHash<QString, QPointer<HistoryWindow>> m_historyWindows; // by location name
 };
 

@@ -55,16 +55,33 @@ QString SingleInstance::ServerName(const QString &folder)
     return QDir(runtime).filePath(QStringLiteral("qor-online-status-") + QString::fromLatin1(hash));
 }
 
-QString SingleInstance::noAnswerText() const
+QString SingleInstance::holder() const
 {
     qint64 pid = 0;
     QString host;
-    QString holder;
     if (m_lock.getLockInfo(&pid, &host, nullptr))
-        holder = QStringLiteral(" (process %1 on %2)").arg(pid).arg(host);
+        return QStringLiteral(" (process %1 on %2)").arg(pid).arg(host);
+    return {};
+}
+
+QString SingleInstance::noAnswerText() const
+{
     return QStringLiteral("QOR Online Status is already running on the folder %1%2, but it does not answer.\n"
                           "End that program, or try again in a moment.")
-        .arg(QDir::toNativeSeparators(m_folder), holder);
+        .arg(QDir::toNativeSeparators(m_folder), holder());
+}
+
+QString SingleInstance::heldText() const
+{
+    return QStringLiteral("QOR Online Status is already running on the folder %1%2; one program per folder.")
+        .arg(QDir::toNativeSeparators(m_folder), holder());
+}
+
+SingleInstance::Claim SingleInstance::claimQuietly()
+{
+    if (m_lock.tryLock(0))
+        return Claim::Owner;
+    return m_lock.error() == QLockFile::LockFailedError ? Claim::NoAnswer : Claim::Unguarded;
 }
 
 bool SingleInstance::listening() const

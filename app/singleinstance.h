@@ -43,11 +43,16 @@ public:
     // Takes the folder's lock and starts listening; or, when a running program holds the lock, asks it
     // to show its Map View, waiting at most waitMs for the answer.
     Claim claim(int waitMs = kAnswerWaitMs);
+    // For a program with no window to show: takes the lock, without listening and without asking a
+    // running holder anything. Owner, Unguarded, or NoAnswer while another program holds the folder.
+    Claim claimQuietly();
 
     // The local socket's path: one per canonical folder path, in the user's runtime folder.
     static QString ServerName(const QString &folder);
     // The text of the box shown when the running program does not answer.
     QString noAnswerText() const;
+    // One line for a quiet claim that found the folder held.
+    QString heldText() const;
     bool listening() const;
 
 Q_SIGNALS:
@@ -58,6 +63,7 @@ private:
     enum class Asked { Shown, NoServer, Silent };
 
     Asked ask(int waitMs);
+    QString holder() const;
     void listen();
     void acceptPending();
     void readRequest(QLocalSocket *socket);

@@ -196,6 +196,7 @@ void History::change(const QString &site, const QString &address, State from, St
     m_log.add(c);
     post(FormatChange(c));
     Q_EMIT eventAdded(site);
+    Q_EMIT changed(c);
 }
 
 // ---- The worker ----

@@ -72,6 +72,8 @@ public:
 Q_SIGNALS:
     void sampleAdded(const QString &site, const QString &address);
     void eventAdded(const QString &site);
+    // The same change, whole: for those that follow the changes as they happen (metrics, a log).
+    void changed(const qos::ChangeRecord &change);
     // The earlier history has been read into the log.
     void logLoaded();
     // Text for the operator: the file could not be read in full, or written.

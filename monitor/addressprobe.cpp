@@ -111,6 +111,8 @@ void AddressProbe::echoAnswered(const EchoResult &result)
 {
     ++m_outcome.echoes;
     m_outcome.status = result.status;
+    if (result.status != StatusReply && result.status != StatusTimedOut)
+        ++m_outcome.errors;
     closeSockets();
     if (result.status == StatusReply) {
         m_outcome.answered = true;

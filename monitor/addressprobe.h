@@ -26,6 +26,7 @@ struct AddressOutcome {
     bool answered = false;
     int attempts = 0;                 // attempts begun, start-up failures included
     int echoes = 0;                   // echo requests sent
+    int errors = 0;                   // echoes that ended in an error, neither a reply nor a timeout
     ProbeStatus status = StatusReply; // the last echo's status; meaningless while echoes is 0
     qint64 roundTripUs = -1;          // of the reply, -1 without one
     QString resolved;                 // the address text the last echo went to

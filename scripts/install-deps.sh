@@ -6,6 +6,10 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
+  # the metrics: prometheus-cpp's registry and text format, served by civetweb
+  prometheus-cpp-dev libcivetweb-dev
+  # a real Prometheus server and promtool for the metrics tests
+  prometheus
   # screen, tray, sound and the session bus for the desktop tests
   xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils dbus-daemon
   # ICMP test hosts and permissions

@@ -8,12 +8,13 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 15> KeyTexts = {
+constexpr std::array<QByteArrayView, 16> KeyTexts = {
     QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
     QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
     QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
     QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
     QByteArrayView("PINGINFLIGHT="), QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
+    QByteArrayView("METRICS="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

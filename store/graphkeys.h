@@ -28,6 +28,7 @@ enum class Key {
     PingInFlight,
     Notifications,
     OfflineCycles,
+    Metrics,
 };
 
 // How many keys there are: Key(0) .. Key(KeyCount() - 1).

@@ -91,6 +91,9 @@ public:
         case Key::OfflineCycles:
             readSetting(Key::OfflineCycles, value, s.OFFLINECYCLES);
             break;
+        case Key::Metrics:
+            s.METRICS = QString::fromLatin1(value);
+            break;
         case Key::SiteTop:
             readPosition(Key::SiteTop, value, m_top);
             addLocation();

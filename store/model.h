@@ -34,6 +34,7 @@ struct MainSettings {
     // Not in files written before these settings existed; absent means the values here.
     qint16 NOTIFICATIONS = 1; // 0 = no desktop notifications, any other number = notifications
     qint16 OFFLINECYCLES = 1; // cycles in a row that must find a location failing before it is offline
+    QString METRICS;          // HOST:PORT the metrics endpoint listens on; empty = no endpoint
 };
 
 struct LocationRecord {

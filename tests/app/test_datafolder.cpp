@@ -189,6 +189,56 @@ private Q_SLOTS:
         QCOMPARE(line.folder, folder);
         QVERIFY2(line.message.contains(message), qPrintable(line.message));
     }
+
+    // The headless options, read from argv before any application object exists (so the toolkit's
+    // own options are taken away first, as QApplication would).
+    void headlessCommandLine_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("argv"); // after the program's name
+        QTest::addColumn<int>("exitCode");           // -1: the program starts
+        QTest::addColumn<bool>("headless");
+        QTest::addColumn<QString>("metrics");
+        QTest::addColumn<QString>("message"); // a part of it
+        using A = QList<QByteArray>;
+        QTest::newRow("--headless") << A{"--headless"} << -1 << true << QString() << QString();
+        QTest::newRow("--metrics :port")
+            << A{"--headless", "--metrics", ":9374"} << -1 << true << QStringLiteral(":9374") << QString();
+        QTest::newRow("--metrics=host:port") << A{"--metrics=10.0.0.1:80", "--headless"} << -1 << true
+                                             << QStringLiteral("10.0.0.1:80") << QString();
+        QTest::newRow("toolkit options taken away")
+            << A{"-platform", "offscreen", "-reverse", "--headless", "-style=fusion"} << -1 << true
+            << QString() << QString();
+        QTest::newRow("desktop with a toolkit option")
+            << A{"-platform", "xcb"} << -1 << false << QString() << QString();
+        QTest::newRow("--metrics without --headless") << A{"--metrics", ":9374"} << 2 << false << QString()
+                                                      << QStringLiteral("--metrics needs --headless");
+        QTest::newRow("--metrics without a port") << A{"--headless", "--metrics", "127.0.0.1"} << 2 << false
+                                                  << QString() << QStringLiteral("--metrics 127.0.0.1: give");
+        QTest::newRow("--metrics with a name") << A{"--headless", "--metrics", "localhost:9374"} << 2 << false
+                                               << QString() << QStringLiteral("dotted IPv4");
+        QTest::newRow("--metrics without a value")
+            << A{"--headless", "--metrics"} << 2 << false << QString() << QStringLiteral("Missing value");
+        QTest::newRow("--help names them")
+            << A{"--help"} << 0 << false << QString() << QStringLiteral("--metrics <host:port>");
+    }
+    void headlessCommandLine()
+    {
+        QFETCH(QList<QByteArray>, argv);
+        QFETCH(int, exitCode);
+        QFETCH(bool, headless);
+        QFETCH(QString, metrics);
+        QFETCH(QString, message);
+        argv.prepend("qor-online-status");
+        std::vector<const char *> pointers;
+        for (const QByteArray &a : argv)
+            pointers.push_back(a.constData());
+        const CommandLine line =
+            ParseCommandLine(WithoutToolkitOptions(int(pointers.size()), pointers.data()));
+        QCOMPARE(line.exitCode.value_or(-1), exitCode);
+        QCOMPARE(line.headless, headless);
+        QCOMPARE(line.metrics, metrics);
+        QVERIFY2(line.message.contains(message), qPrintable(line.message));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataFolder)

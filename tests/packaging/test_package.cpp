@@ -92,12 +92,17 @@ private Q_SLOTS:
     // Every file it holds, and nothing else: no graph.txt, nothing outside /usr; one executable.
     void contents()
     {
-        QStringList expected = {kProgram,
-                                kShared + QStringLiteral("map.gif"),
-                                kShared + QStringLiteral("swag.ico"),
-                                kShared + QStringLiteral("swar.ico"),
-                                kDesktop,
-                                kMetainfo};
+        QStringList expected = {
+            kProgram,
+            kShared + QStringLiteral("map.gif"),
+            kShared + QStringLiteral("swag.ico"),
+            kShared + QStringLiteral("swar.ico"),
+            kDesktop,
+            kMetainfo,
+            QStringLiteral("usr/lib/systemd/system/qor-online-status-headless.service"),
+            QStringLiteral("usr/share/doc/qor-online-status/examples/prometheus/prometheus.yml"),
+            QStringLiteral("usr/share/doc/qor-online-status/examples/prometheus/"
+                           "qor-online-status-alerts.yml")};
         for (const QString &n : kIconSizes)
             expected << QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/qor-online-status.png").arg(n);
         const Run list = Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), m_deb});

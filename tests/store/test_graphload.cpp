@@ -160,6 +160,30 @@ private Q_SLOTS:
         QCOMPARE(int(cfg.settings.OFFLINECYCLES), offlineCycles);
     }
 
+    // The metrics address: absent is none; a location line that holds the text stays that location's.
+    void metricsSetting_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("metrics");
+        QTest::addColumn<QString>("siteip");
+        QTest::newRow("absent") << "PINGTIMEOUT=5\r\n" + Block("abc", "h") << QString()
+                                << QStringLiteral("h");
+        QTest::newRow("set") << QByteArray("  METRICS=:9374  \r\n") << QStringLiteral(":9374") << QString();
+        QTest::newRow("in an address list") << QByteArray("SITEIP=h,METRICS=:1\r\nSITETOP=1\r\n") << QString()
+                                            << QStringLiteral("h,METRICS=:1");
+    }
+    void metricsSetting()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, metrics);
+        QFETCH(QString, siteip);
+        Configuration cfg;
+        cfg.settings.METRICS = QStringLiteral("stale");
+        QVERIFY(LoadBytes(file, cfg).warnings.isEmpty());
+        QCOMPARE(cfg.settings.METRICS, metrics);
+        QCOMPARE(cfg.table.LocationCount() ? cfg.table[1].siteip : QString(), siteip);
+    }
+
     // The loader takes the first key found anywhere in a line: no key's text may hold another's, or a
     // line of one key would read as the other.
     void noKeyTextHoldsAnother()

@@ -1,0 +1,63 @@
+#pragma once
+// The metrics endpoint: GET /metrics over HTTP, answered in the Prometheus text format from the
+// registry it is given.
+//
+// Invariants:
+//  - Requests are served on the endpoint's own threads (civetweb's): the window's thread never
+//    waits for a scraper, and a scrape reads the registry, which locks itself.
+//  - Listening binds at once: Start() fails, with a one-line reason, when the address is taken or
+//    cannot be used; once it returns an endpoint, that endpoint serves until it is destroyed.
+//  - It binds where it is told and nowhere else; with no host named that is 127.0.0.1.
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+#include <optional>
+
+struct mg_context;
+struct mg_connection;
+
+namespace prometheus {
+class Registry;
+}
+
+namespace qos {
+
+inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
+
+struct ListenAddress {
+    QString host = QStringLiteral("127.0.0.1"); // a dotted IPv4 address; 0.0.0.0 = every interface
+    quint16 port = 0;                           // 0: a free port the system picks
+    QString text() const { return host + QLatin1Char(':') + QString::number(port); }
+};
+
+// "HOST:PORT" or ":PORT"; nothing, with the reason in *error (naming no source), for anything else.
+std::optional<ListenAddress> ParseListenAddress(const QString &text, QString *error = nullptr);
+
+class MetricsEndpoint {
+public:
+    // Listens on address and serves registry; null, with a one-line reason in error, when it cannot.
+    static std::unique_ptr<MetricsEndpoint>
+    Start(const ListenAddress &address, std::shared_ptr<prometheus::Registry> registry, QString &error);
+    ~MetricsEndpoint();
+    MetricsEndpoint(const MetricsEndpoint &) = delete;
+    MetricsEndpoint &operator=(const MetricsEndpoint &) = delete;
+
+    // The port it listens on (the system's pick when asked for port 0).
+    int port() const { return m_port; }
+
+private:
+    explicit MetricsEndpoint(std::shared_ptr<prometheus::Registry> registry);
+    static int serve(::mg_connection *connection, void *self);
+
+    std::shared_ptr<prometheus::Registry> m_registry;
+    mg_context *m_context = nullptr;
+    int m_port = 0;
+};
+
+// Parses address (its source, e.g. "--metrics ", goes in front of it in a parse error) and starts
+// an endpoint there; null with a one-line reason in error when either fails.
+std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source,
+                                              std::shared_ptr<prometheus::Registry> registry, QString &error);
+
+} // namespace qos

@@ -1,0 +1,279 @@
+// The metrics: the exposition text of a known set of outcomes (names, escaped labels, buckets),
+// counters that only grow, series that follow the table, and the endpoint over loopback HTTP.
+#include "metrics/endpoint.h"
+#include "metrics/metrics.h"
+#include "tests/support/httpget.h"
+
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace qos;
+using qos::test::HttpGet;
+
+namespace {
+
+LocationRecord Location(const QString &site, const QString &siteip)
+{
+    LocationRecord rec;
+    rec.site = site;
+    rec.siteip = siteip;
+    return rec;
+}
+
+AddressOutcome Outcome(bool answered, int attempts, int echoes, qint64 rttUs = -1, int errors = 0,
+                       const QString &resolved = QStringLiteral("10.0.0.1"))
+{
+    AddressOutcome o;
+    o.answered = answered;
+    o.attempts = attempts;
+    o.echoes = echoes;
+    o.errors = errors;
+    o.roundTripUs = rttUs;
+    o.status = answered ? StatusReply : StatusTimedOut;
+    o.resolved = resolved;
+    return o;
+}
+
+// name{labels} -> value, for every sample line of an exposition text.
+QHash<QString, double> Samples(const std::string &text)
+{
+    QHash<QString, double> samples;
+    for (const QString &line : QString::fromStdString(text).split(QLatin1Char('\n'))) {
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype space = line.lastIndexOf(QLatin1Char(' '));
+        samples.insert(line.left(space), line.mid(space + 1).toDouble());
+    }
+    return samples;
+}
+
+const char kTricky[] = "Site \"A\", \\ west";
+
+} // namespace
+
+class TestMetrics : public QObject {
+    Q_OBJECT
+
+    Configuration m_cfg;
+
+    void table()
+    {
+        m_cfg.table.clear();
+        m_cfg.table.records << Location(QLatin1String(kTricky), QStringLiteral(" h1 ,h2"))
+                            << Location(QStringLiteral("B"), QStringLiteral("10.0.0.9"));
+    }
+
+private Q_SLOTS:
+    void init() { table(); }
+
+    // Names, label escaping, the histogram's buckets and the per-location legend, for known outcomes.
+    void expositionText()
+    {
+        Metrics m(m_cfg, QStringLiteral("1.2"));
+        m.recordProbe(1, QStringLiteral(" h1 "), Outcome(true, 2, 2, 1500)); // 1.5 ms reply
+        m.recordProbe(1, QStringLiteral("h2"),
+                      Outcome(false, 4, 3, -1, 1, QString())); // 1 no-socket, 1 error
+        m_cfg.table[1].center = Indicator::DarkRed;
+        m.recordIndicator(1);
+        m.recordChange({1700000000500, QLatin1String(kTricky), QStringLiteral("h2"), State::Unknown,
+                        State::NotAnswering, QStringLiteral("OFFLINE"), -1});
+        m.recordLoad(true);
+        const QString text = QString::fromStdString(m.text());
+        const QString l1 =
+            QStringLiteral("{host=\"h1\",ip=\"10.0.0.1\",location=\"Site \\\"A\\\", \\\\ west\"}");
+        const QString l2 = QStringLiteral("{host=\"h2\",ip=\"\",location=\"Site \\\"A\\\", \\\\ west\"}");
+        const QString loc = QStringLiteral("{location=\"Site \\\"A\\\", \\\\ west\"}");
+        const QStringList expected = {
+            QStringLiteral("# TYPE qos_requests_total counter"),
+            QStringLiteral("qos_requests_total") + l1 + QStringLiteral(" 2"),
+            QStringLiteral("qos_requests_total") + l2 + QStringLiteral(" 3"),
+            QStringLiteral("qos_send_errors_total") + l1 + QStringLiteral(" 0"),
+            QStringLiteral("qos_send_errors_total") + l2 + QStringLiteral(" 2"),
+            QStringLiteral("qos_address_up") + l1 + QStringLiteral(" 1"),
+            QStringLiteral("qos_address_up") + l2 + QStringLiteral(" 0"),
+            QStringLiteral("qos_address_state_changes_total") + l2 + QStringLiteral(" 1"),
+            QStringLiteral("qos_address_last_change_timestamp_seconds") + l2 +
+                QStringLiteral(" 1700000000.5"),
+            QStringLiteral("# TYPE qos_response_duration_seconds histogram"),
+            QStringLiteral("qos_response_duration_seconds_count") + l1 + QStringLiteral(" 1"),
+            QStringLiteral("qos_response_duration_seconds_sum") + l1 + QStringLiteral(" 0.0015"),
+            QStringLiteral("qos_response_duration_seconds_count") + l2 + QStringLiteral(" 0"),
+            QStringLiteral("qos_location_state") + loc + QStringLiteral(" 5"),
+            QStringLiteral("qos_location_up") + loc + QStringLiteral(" 0"),
+            QStringLiteral("qos_location_state{location=\"B\"} 0"),
+            QStringLiteral("qos_graph_last_load_success 1"),
+            QStringLiteral("qos_build_info{version=\"1.2\"} 1"),
+        };
+        for (const QString &line : expected)
+            QVERIFY2(text.contains(line + QLatin1Char('\n')),
+                     qPrintable(line + QStringLiteral("\n\n") + text));
+        // 20 doubling buckets from 50 us and +Inf; the 1.5 ms reply is in le=0.0016 and above only.
+        const QHash<QString, double> s = Samples(m.text());
+        const QString bucket =
+            QStringLiteral("qos_response_duration_seconds_bucket{host=\"h1\",ip=\"10.0.0.1\","
+                           "location=\"Site \\\"A\\\", \\\\ west\",le=\"%1\"}");
+        QCOMPARE(s.value(bucket.arg(QStringLiteral("0.0008")), -1), 0.0);
+        QCOMPARE(s.value(bucket.arg(QStringLiteral("0.0016")), -1), 1.0);
+        QCOMPARE(s.value(bucket.arg(QStringLiteral("+Inf")), -1), 1.0);
+        QCOMPARE(text.count(QRegularExpression(QStringLiteral("_bucket\\{host=\"h1\""))), 21);
+        // Only addresses that were probed have series; an empty entry never does.
+        QVERIFY(!text.contains(QStringLiteral("10.0.0.9")));
+    }
+
+    // Counters never go down while more outcomes arrive, whatever they are.
+    void countersOnlyGrow()
+    {
+        Metrics m(m_cfg, QStringLiteral("1"));
+        QHash<QString, double> before;
+        const QList<AddressOutcome> outcomes = {Outcome(true, 1, 1, 200), Outcome(false, 4, 4),
+                                                Outcome(false, 3, 0), Outcome(true, 3, 2, 90000, 1)};
+        for (int round = 0; round < 8; ++round) {
+            m.recordProbe(1, QStringLiteral("h1"), outcomes[round % outcomes.size()]);
+            const QHash<QString, double> after = Samples(m.text());
+            for (auto it = after.cbegin(); it != after.cend(); ++it) {
+                const bool counter = it.key().contains(QStringLiteral("_total")) ||
+                                     it.key().contains(QStringLiteral("_bucket")) ||
+                                     it.key().contains(QStringLiteral("_count"));
+                if (counter)
+                    QVERIFY2(it.value() >= before.value(it.key(), 0), qPrintable(it.key()));
+            }
+            before = after;
+        }
+        QCOMPARE(before.value(QStringLiteral("qos_requests_total{host=\"h1\",ip=\"10.0.0.1\",location=\"Site "
+                                             "\\\"A\\\", \\\\ west\"}")),
+                 14.0);
+    }
+
+    // A table read anew without a location or an address removes their series; a new ip moves the
+    // address to a series of its own, keeping its change count.
+    void seriesFollowTheTable()
+    {
+        Metrics m(m_cfg, QStringLiteral("1"));
+        m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 1, 1, 100));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(true, 1, 1, 100));
+        m.recordProbe(2, QStringLiteral("10.0.0.9"), Outcome(true, 1, 1, 100, 0, QStringLiteral("10.0.0.9")));
+        m.recordChange({1000, QStringLiteral("B"), QStringLiteral("10.0.0.9"), State::Unknown,
+                        State::Answering, QStringLiteral("ONLINE"), 100});
+        m.recordProbe(2, QStringLiteral("10.0.0.9"),
+                      Outcome(true, 1, 1, 100, 0, QStringLiteral("10.0.0.10")));
+        QString text = QString::fromStdString(m.text());
+        QVERIFY(!text.contains(QStringLiteral("ip=\"10.0.0.9\"")));
+        QVERIFY(text.contains(QStringLiteral(
+            "qos_address_state_changes_total{host=\"10.0.0.9\",ip=\"10.0.0.10\",location=\"B\"} 1\n")));
+
+        m_cfg.table.clear();
+        m_cfg.table.records << Location(QLatin1String(kTricky), QStringLiteral("h1"));
+        m.recordLoad(true);
+        text = QString::fromStdString(m.text());
+        QVERIFY(text.contains(QStringLiteral("host=\"h1\"")));
+        QVERIFY(!text.contains(QStringLiteral("host=\"h2\"")));
+        QVERIFY(!text.contains(QStringLiteral("location=\"B\"")));
+        // A change told for a location the table does not hold makes no series.
+        m.recordChange(
+            {2000, QStringLiteral("B"), QStringLiteral("x"), State::Unknown, State::Answering, {}, 1});
+        m.recordLoad(false);
+        text = QString::fromStdString(m.text());
+        QVERIFY(!text.contains(QStringLiteral("location=\"B\"")));
+        QVERIFY(text.contains(QStringLiteral("qos_graph_last_load_success 0\n")));
+    }
+
+    // The text is prometheus-cpp's own serializer's, sample for sample, help and type lines included.
+    void sameAsTheLibrarysSerializer()
+    {
+        Metrics m(m_cfg, QStringLiteral("1.2\nbeta \"b\""));
+        m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 2, 2, 1500));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(true, 1, 1, 123456789, 0, QStringLiteral("a\\b\nc")));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(false, 3, 3, -1, 2, QStringLiteral("a\\b\nc")));
+        m.recordChange({1700000000123, QLatin1String(kTricky), QStringLiteral("h1"), State::Unknown,
+                        State::Answering, QStringLiteral("ONLINE"), 1500});
+        m.recordLoad(true);
+        const std::vector<prometheus::MetricFamily> families = m.registry()->Collect();
+        const std::string ours = m.text(), theirs = prometheus::TextSerializer().Serialize(families);
+        QCOMPARE(Samples(ours), Samples(theirs));
+        for (const QString &line : QString::fromStdString(ours).split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1Char('#')))
+                QVERIFY2(QString::fromStdString(theirs).contains(line + QLatin1Char('\n')), qPrintable(line));
+        QCOMPARE(Samples(ours).size(), qsizetype(QString::fromStdString(theirs).count(QLatin1Char('\n')) -
+                                                 QString::fromStdString(theirs).count(QStringLiteral("# "))));
+    }
+
+    void legendOrder()
+    {
+        const Indicator legend[] = {Indicator::White, Indicator::Black, Indicator::Green,
+                                    Indicator::Cyan,  Indicator::Red,   Indicator::DarkRed};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(LocationStateNumber(legend[i]), i);
+    }
+
+    void listenAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host"); // empty: refused
+        QTest::addColumn<int>("port");
+        QTest::newRow(":port") << QStringLiteral(":9374") << QStringLiteral("127.0.0.1") << 9374;
+        QTest::newRow("host:port") << QStringLiteral("10.1.2.3:80") << QStringLiteral("10.1.2.3") << 80;
+        QTest::newRow("every interface")
+            << QStringLiteral("0.0.0.0:9374") << QStringLiteral("0.0.0.0") << 9374;
+        QTest::newRow("port 0") << QStringLiteral(":0") << QStringLiteral("127.0.0.1") << 0;
+        QTest::newRow("no colon") << QStringLiteral("9374") << QString() << 0;
+        QTest::newRow("name") << QStringLiteral("localhost:9374") << QString() << 0;
+        QTest::newRow("ipv6") << QStringLiteral("[::1]:9374") << QString() << 0;
+        QTest::newRow("port too big") << QStringLiteral(":65536") << QString() << 0;
+        QTest::newRow("port not a number") << QStringLiteral(":http") << QString() << 0;
+        QTest::newRow("no port") << QStringLiteral("127.0.0.1:") << QString() << 0;
+    }
+    void listenAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QString error;
+        const std::optional<ListenAddress> a = ParseListenAddress(text, &error);
+        QCOMPARE(a.has_value(), !host.isEmpty());
+        if (!a) {
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QCOMPARE(a->host, host);
+        QCOMPARE(int(a->port), port);
+    }
+
+    // GET /metrics on loopback: the format's content type and the registry's text; other paths and
+    // methods are refused; an address in use is a one-line error, not an endpoint.
+    void endpoint()
+    {
+        Metrics m(m_cfg, QStringLiteral("1"));
+        m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 1, 1, 250));
+        QString error;
+        std::unique_ptr<MetricsEndpoint> e = ServeMetrics(QStringLiteral(":0"), {}, m.registry(), error);
+        QVERIFY2(e, qPrintable(error));
+        QVERIFY(e->port() > 0);
+
+        const QByteArray answer = HttpGet(e->port(), "/metrics");
+        const qsizetype split = answer.indexOf("\r\n\r\n");
+        QVERIFY2(split > 0, answer.constData());
+        const QByteArray head = answer.left(split), body = answer.mid(split + 4);
+        QVERIFY2(head.startsWith("HTTP/1.1 200"), head.constData());
+        QVERIFY(head.contains("\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8"));
+        QCOMPARE(body.toStdString(), m.text());
+
+        QVERIFY(HttpGet(e->port(), "/metrics", "HEAD").contains("200 OK"));
+        QVERIFY(HttpGet(e->port(), "/metrics", "POST").startsWith("HTTP/1.1 405"));
+        QVERIFY(HttpGet(e->port(), "/").split('\r').value(0).endsWith(" 404 Not Found"));
+
+        QString taken;
+        const auto second = ServeMetrics(QStringLiteral(":%1").arg(e->port()), {}, m.registry(), taken);
+        QVERIFY(!second);
+        QVERIFY2(taken.contains(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(e->port())),
+                 qPrintable(taken));
+        QVERIFY(!taken.contains(QLatin1Char('\n')));
+        QVERIFY(!ServeMetrics(QStringLiteral("nohost"), QStringLiteral("METRICS="), m.registry(), taken));
+        QVERIFY2(taken.startsWith(QStringLiteral("METRICS=nohost: ")), qPrintable(taken));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMetrics)
+#include "test_metrics.moc"
