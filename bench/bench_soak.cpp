@@ -178,8 +178,8 @@ public:
     void printTotals() const
     {
         std::printf("%lld cycles; %lld Ping All runs, %lld of them while the cycle was paused; %lld sounds "
-                    "(alert and back online), %lld boxes\n",
-                    m_cycles, m_pingAlls, m_resumes, m_sounds, m_boxes);
+                    "(alert and back online), %lld boxes, %lld notifications\n",
+                    m_cycles, m_pingAlls, m_resumes, m_sounds, m_boxes, m_notices);
     }
     void start()
     {
@@ -236,6 +236,9 @@ private:
         m_rig.sound.played.clear();
         m_rig.boxes.shown.clear();
         m_rig.boxes.icons.clear();
+        m_notices += m_rig.notifier.notices.size();
+        m_rig.notifier.notices.clear();
+        m_rig.tray.messages.clear();
         if (!m_endOfCycle(m_cycles)) {
             QCoreApplication::exit(0);
             return;
@@ -258,6 +261,7 @@ private:
     qint64 m_resumes = 0;
     qint64 m_sounds = 0;
     qint64 m_boxes = 0;
+    qint64 m_notices = 0;
     bool m_listOpen = false;
     bool m_pingAllDone = false; // the List View waits for the cycle to pause
     bool m_listDone = false;
