@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -50,7 +51,11 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         line.message = QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first());
     } else if (parser.isSet(help)) {
         line.exitCode = 0;
-        line.message = parser.helpText();
+        // The usage line names the program as it was started, whether or not an application object
+        // (which the parser would ask) exists yet.
+        const QString text = parser.helpText();
+        line.message = QStringLiteral("Usage: %1 [options]").arg(QFileInfo(arguments.value(0)).fileName()) +
+                       text.mid(text.indexOf(QLatin1Char('\n')));
     } else if (parser.isSet(version)) {
         line.exitCode = 0;
         line.message = QStringLiteral("qor-online-status " QOS_VERSION "\n");

@@ -174,6 +174,8 @@ private Q_SLOTS:
                                   << QStringLiteral("Unexpected argument: graph.txt");
         QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QString()
                                 << QStringLiteral("--folder <dir>");
+        QTest::newRow("--help names the program") << QStringList{QStringLiteral("--help")} << 0 << QString()
+                                                  << QStringLiteral("Usage: qor-online-status [options]");
         QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0 << QString()
                                    << QStringLiteral("qor-online-status " QOS_VERSION);
     }
