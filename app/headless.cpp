@@ -49,9 +49,7 @@ HeadlessProgram::HeadlessProgram(QString folder, const HeadlessServices &service
 
     MonitorCycle *cycle = m_cycle.get();
     History *history = m_history.get();
-    connect(cycle, &MonitorCycle::addressProbed, history, &History::recordProbe);
-    connect(cycle, &MonitorCycle::indicatorChanged, history, &History::recordIndicator);
-    connect(cycle, &MonitorCycle::cycleFinished, history, &History::retain);
+    history->follow(*cycle);
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text); });
     connect(history, &History::changed, this, &HeadlessProgram::printChange);

@@ -75,9 +75,7 @@ void Program::wireMonitor()
     map->setMonitoring(cycle->monitoring());
 
     History *history = m_history.get();
-    connect(cycle, &MonitorCycle::addressProbed, history, &History::recordProbe);
-    connect(cycle, &MonitorCycle::indicatorChanged, history, &History::recordIndicator);
-    connect(cycle, &MonitorCycle::cycleFinished, history, &History::retain);
+    history->follow(*cycle);
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
     m_metrics->follow(*cycle, *history);

@@ -12,6 +12,7 @@
 // LoadHistory, then once more through a started History while a 10 ms timer in the window's thread
 // records its longest delay (the first paint does not wait for the file).
 // Memory figures mean something in a release build only (the sanitizers of the test build double them).
+#include "bench/resident.h"
 #include "history/history.h"
 #include "history/historywindow.h"
 #include "tests/support/framewatch.h"
@@ -32,17 +33,6 @@ using namespace qos::test;
 namespace {
 
 const qint64 T0 = 1714572000000;
-
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 struct Spread {
     double median, p99;
@@ -168,7 +158,7 @@ void memory()
     p.startWith(graph);
     QTest::qWait(500);
     std::printf("memory, program idle with %d addresses: %.1f MB resident\n", Locations * PerLocation,
-                residentMb());
+                qos::bench::ResidentMb());
     History &h = p.program->history();
     AddressOutcome up, down;
     up.attempts = up.echoes = 1;
@@ -186,13 +176,13 @@ void memory()
             settle(h);
         }
         std::printf("memory, after %4d probes of every address: %.1f MB resident; %lld events in the log\n",
-                    round, residentMb(), qlonglong(h.log().size()));
+                    round, qos::bench::ResidentMb(), qlonglong(h.log().size()));
     }
     p.open(1);
     p.program->OpenHistory(1);
     QTest::qWait(500);
     std::printf("memory, with a List View and a history window open: %.1f MB resident; target < 80 MB\n",
-                residentMb());
+                qos::bench::ResidentMb());
 }
 
 } // namespace

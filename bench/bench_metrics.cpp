@@ -8,9 +8,10 @@
 // median of 50 collections of the text alone (the endpoint's share). Idle: the headless program (the build's
 // qor-online-status) on 1000 loopback addresses (127.0.{1..4}.{1..250}, which the machine answers itself)
 // with PINGINTERVAL=1: once its first cycle has probed every address, its CPU time (utime + stime of
-// /proc/PID/stat) over idle-seconds between cycles and its resident size (VmRSS); then one more cycle's CPU,
+// /proc/PID/stat) over idle-seconds between cycles and its resident size; then one more cycle's CPU,
 // for scale. Memory figures mean something in a release build only (the sanitizers of the test build double
 // them).
+#include "bench/resident.h"
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
 #include "tests/support/graphtext.h"
@@ -134,17 +135,6 @@ double CpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(::sysconf(_SC_CLK_TCK));
 }
 
-double ResidentMb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
 // Scrapes once a second (a scrape of 1000 addresses costs the program some CPU itself) until at
 // least `sent` echo requests have gone out; false after timeoutS.
 bool AwaitRequests(int port, double sent, int timeoutS);
@@ -209,7 +199,7 @@ void idle(int seconds)
     QTest::qWait(qMin(seconds, 50) * 1000); // the next cycle is due 60 s after the first
     const double idleCpu = CpuSeconds(pid) - cpu0;
     const double idleSeconds = window.elapsed() / 1000.0;
-    const double rss = ResidentMb(pid);
+    const double rss = qos::bench::ResidentMb(pid);
     std::printf(
         "headless, 1000 addresses: first cycle seen done after %.1f s; idle CPU %.3f%% of one core over "
         "%.0f s (goal < 1%%), resident %.1f MB (goal < 60 MB)\n",

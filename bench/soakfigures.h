@@ -2,6 +2,7 @@
 // What a long run of the program must keep flat, measured from inside the process: resident memory,
 // open file descriptors, live timers, live QObjects and echoes in flight; and the table of those
 // figures at every tenth of a run, with the verdict on its growth from the first mark to the last.
+#include "bench/resident.h"
 #include "platform/echoengine.h"
 
 #include <QAbstractEventDispatcher>
@@ -82,15 +83,6 @@ struct Figures {
     int objects = 0;
     int inFlight = 0;
 };
-
-inline double ResidentMb()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
-}
 
 inline double HeapMb()
 {
