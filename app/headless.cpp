@@ -45,11 +45,17 @@ HeadlessProgram::HeadlessProgram(QString folder, const HeadlessServices &service
     m_history = std::make_unique<History>(m_folder, m_cfg);
     m_clocks = MonitorClocks::Create(&m_clockOwner);
     m_cycle = std::make_unique<MonitorCycle>(
-        MonitorServices{m_cfg, m_run, services.prober, m_attention, services.notice}, m_clocks);
+        MonitorServices{m_cfg, m_run, services.prober, m_states, services.notice}, m_clocks);
 
     MonitorCycle *cycle = m_cycle.get();
     History *history = m_history.get();
     history->follow(*cycle);
+    connect(&m_states, &LocationStates::addressProbed, history, &History::recordProbe);
+    connect(&m_states, &LocationStates::changed, history,
+            [history](const StateChange &change) { history->recordIndicator(change.location); });
+    connect(&m_states, &LocationStates::addressProbed, m_metrics.get(), &Metrics::recordProbe);
+    connect(&m_states, &LocationStates::changed, m_metrics.get(),
+            [metrics = m_metrics.get()](const StateChange &change) { metrics->recordIndicator(change.location); });
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text); });
     connect(history, &History::changed, this, &HeadlessProgram::printChange);

@@ -17,6 +17,7 @@
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
 #include "monitor/alertsink.h"
+#include "monitor/locationstates.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
@@ -107,6 +108,7 @@ private:
     RunState m_run;
     Configuration m_cfg;
     Attention m_attention{m_run};
+    LocationStates m_states{m_cfg, m_run, m_attention};
     std::unique_ptr<Metrics> m_metrics;
     std::unique_ptr<History> m_history;
     QObject m_clockOwner;

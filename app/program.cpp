@@ -19,10 +19,11 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     m_alerts = std::make_unique<Alerts>(
         m_run, m_cfg.settings, services.tray, services.sound, m_folder,
         [this](const QIcon &icon) { setWindowIcons(icon); }, services.notifier);
+    m_states = std::make_unique<LocationStates>(m_cfg, m_run, *m_alerts);
     m_editor = std::make_unique<LocationEditor>(m_cfg, m_folder, services.pleaseWait, services.messages);
     m_clocks = MonitorClocks::Create(&m_clockOwner);
     m_cycle = std::make_unique<MonitorCycle>(
-        MonitorServices{m_cfg, m_run, services.prober, *m_alerts, services.notice}, m_clocks);
+        MonitorServices{m_cfg, m_run, services.prober, *m_states, services.notice}, m_clocks);
     m_mapView = std::make_unique<MapView>(m_folder, m_cfg, m_run, services.tray, services.messages,
                                           services.pleaseWait);
     m_settings = std::make_unique<SettingsDialogs>(
@@ -67,8 +68,10 @@ void Program::wireMonitor()
     connect(c.Command4, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
     connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
-    // Stop paints every location white through this one signal per location.
-    connect(cycle, &MonitorCycle::indicatorChanged, map, &MapView::refreshIndicator);
+    // Every painter follows the one state owner, whoever decided the change.
+    LocationStates *states = m_states.get();
+    connect(states, &LocationStates::changed, map,
+            [map](const StateChange &change) { map->refreshIndicator(change.location); });
     // One desktop notification per run for the locations it turned.
     connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
     map->setStatusText(cycle->statusText());
@@ -76,6 +79,12 @@ void Program::wireMonitor()
 
     History *history = m_history.get();
     history->follow(*cycle);
+    connect(states, &LocationStates::addressProbed, history, &History::recordProbe);
+    connect(states, &LocationStates::changed, history,
+            [history](const StateChange &change) { history->recordIndicator(change.location); });
+    connect(states, &LocationStates::addressProbed, m_metrics.get(), &Metrics::recordProbe);
+    connect(states, &LocationStates::changed, m_metrics.get(),
+            [metrics = m_metrics.get()](const StateChange &change) { metrics->recordIndicator(change.location); });
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
     m_metrics->follow(*cycle, *history);
@@ -242,16 +251,12 @@ void Program::OpenLocation(int k)
     m_mapView->hide();
     if (!m_listView) {
         m_listView = new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
-                                                     m_services.notice, *m_alerts, *m_cycle, *m_editor});
+                                                     m_services.notice, *m_states, *m_cycle, *m_editor});
         m_listView->setWindowIcon(m_alerts->currentIcon());
-        connect(m_listView.data(), &ListView::indicatorChanged, m_mapView.get(), &MapView::refreshIndicator);
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls(), m_listView.data());
-        connect(m_listView.data(), &ListView::indicatorChanged, m_history.get(), &History::recordIndicator);
-        connect(m_listView.data(), &ListView::indicatorChanged, m_metrics.get(), &Metrics::recordIndicator);
-        connect(&m_listView->pings(), &ListPings::addressProbed, m_history.get(), &History::recordProbe);
         auto *shown = new ListHistory(*m_listView, *m_history, m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }

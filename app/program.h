@@ -24,6 +24,7 @@
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
 #include "monitor/alerts.h"
+#include "monitor/locationstates.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
@@ -93,6 +94,7 @@ public:
     RunState &run() { return m_run; }
     Configuration &config() { return m_cfg; }
     Alerts &alerts() { return *m_alerts; }
+    LocationStates &states() { return *m_states; }
     MonitorCycle &monitor() { return *m_cycle; }
     const MonitorClocks &clocks() const { return m_clocks; }
     MapView &mapView() { return *m_mapView; }
@@ -133,6 +135,7 @@ private:
     RunState m_run;
     Configuration m_cfg;
     std::unique_ptr<Alerts> m_alerts;
+    std::unique_ptr<LocationStates> m_states;
     std::unique_ptr<LocationEditor> m_editor;
     QObject m_clockOwner;
     MonitorClocks m_clocks;

@@ -147,11 +147,12 @@ Figures runCycle(Prober &prober, StartupNotice &notice, Configuration cfg)
     RunState run;
     QuietAlerts alerts;
     QObject owner;
-    MonitorCycle cycle(MonitorServices{cfg, run, prober, alerts, notice}, MonitorClocks::Create(&owner));
+    LocationStates states(cfg, run, alerts);
+    MonitorCycle cycle(MonitorServices{cfg, run, prober, states, notice}, MonitorClocks::Create(&owner));
     Figures figures;
     FrameClock frame(&owner);
     QObject::connect(
-        &cycle, &MonitorCycle::addressProbed, &owner,
+        &states, &LocationStates::addressProbed, &owner,
         [&](int, const QString &, const AddressOutcome &outcome) { figures.offline += !outcome.answered; });
     QElapsedTimer clock;
     QObject::connect(&cycle, &MonitorCycle::cycleFinished, &owner, [&] {

@@ -164,10 +164,10 @@ public:
         , m_pauseAt(qMax(1, rig.cfg.table.LocationCount() / 2))
     {
         MonitorCycle &cycle = rig.monitor();
-        connect(&cycle, &MonitorCycle::addressProbed, this, [this](int k) { addressProbed(k); });
+        connect(&rig.program->states(), &LocationStates::addressProbed, this, [this](int k) { addressProbed(k); });
         connect(&cycle, &MonitorCycle::cycleFinished, this, &Soak::cycleFinished);
         // The cycle pauses right after the location it was probing when the List View opened.
-        connect(&cycle, &MonitorCycle::indicatorChanged, this, [this] {
+        connect(&rig.program->states(), &LocationStates::changed, this, [this] {
             if (m_pingAllDone)
                 QTimer::singleShot(0, this, &Soak::closeList);
         });

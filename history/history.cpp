@@ -161,8 +161,6 @@ void History::recordIndicator(int k)
 
 void History::follow(const MonitorCycle &cycle)
 {
-    connect(&cycle, &MonitorCycle::addressProbed, this, &History::recordProbe);
-    connect(&cycle, &MonitorCycle::indicatorChanged, this, &History::recordIndicator);
     connect(&cycle, &MonitorCycle::cycleFinished, this, &History::retain);
 }
 

@@ -24,6 +24,7 @@ ListEdits::ListEdits(ListView &view, ListPings &pings, const ListView::Services 
     , m_cfg(services.cfg)
     , m_run(services.run)
     , m_messages(services.messages)
+    , m_states(services.states)
     , m_editor(services.editor)
 {
     const ListView::Controls &c = view.controls();
@@ -61,11 +62,13 @@ LocationRecord &ListEdits::record()
 void ListEdits::ignoreChosen(ListView::Group g, bool ignore)
 {
     const QString address = m_view.address();
+    // The element as the list stores it, which is what the ignore list must match.
+    const QString entry = m_view.selectedEntry().isEmpty() ? address : m_view.selectedEntry();
     const int k = m_view.location();
     const QString &ignores = record().ignore;
-    if (HasElement(ignores, address) == ignore)
+    if (HasElement(ignores, entry) == ignore)
         return; // already as asked
-    const QString next = ignore ? WithElement(ignores, address) : WithoutElement(ignores, address);
+    const QString next = ignore ? WithElement(ignores, entry) : WithoutElement(ignores, entry);
     if (!m_editor.setIgnore(k, next)) {
         m_view.setOptionPair(g, QLatin1String(ignore ? RoleMonitored : RoleIgnored));
         return;
@@ -77,31 +80,19 @@ void ListEdits::ignoreChosen(ListView::Group g, bool ignore)
     else
         m_view.setResult(word, m_view.controls().Result->palette().color(QPalette::WindowText));
     m_run.SelectedIgnoreList = SplitAddressList(record().ignore);
-    demotePartialIgnore();
+    // Only the second group's role column counts, whichever group changed.
+    m_states.ignoresChanged(k, m_view.anyIgnoredRow());
+    m_view.showCounts();
 }
 
 void ListEdits::setGroupRole(ListView::Group g, const QString &address, const QString &role)
 {
     if (address.isEmpty())
         return;
-    for (int r = 0; r < m_view.rowCount(g); ++r)
-        if (m_view.row(g, r).address == address)
-            m_view.setRowRole(g, r, role);
-}
-
-void ListEdits::demotePartialIgnore()
-{
-    // Only the second group's role column counts, whichever group changed.
-    if (m_view.anyIgnoredRow())
-        return;
-    LocationRecord &rec = record();
-    if (rec.center == Indicator::Cyan)
-        rec.center = Indicator::Green;
-    else if (rec.center == Indicator::DarkRed)
-        rec.center = Indicator::Red;
-    else
-        return;
-    Q_EMIT m_view.indicatorChanged(m_view.location());
+    AddressRows &rows = m_view.rows(g);
+    for (int r = 0; r < rows.size(); ++r)
+        if (rows.at(r).address == address)
+            rows.setRole(r, role);
 }
 
 void ListEdits::setLocationEnabled(bool enable)
@@ -114,8 +105,7 @@ void ListEdits::setLocationEnabled(bool enable)
         (enable ? m_view.controls().Option2 : m_view.controls().Option1)->setChecked(true);
         return;
     }
-    record().center = enable ? Indicator::White : Indicator::Black;
-    Q_EMIT m_view.indicatorChanged(k);
+    m_states.setEnabled(k, enable);
 }
 
 // ---- Addresses and locations ----
@@ -128,29 +118,40 @@ void ListEdits::RemoveIP()
         return;
     }
     const int k = m_view.location();
+    const QString entry = m_view.selectedEntry().isEmpty() ? address : m_view.selectedEntry();
     const QString text = address + QStringLiteral(" will be deleted from location: ") + record().site +
                          QStringLiteral("\r\n\r\nAre you sure?");
-    m_messages.ask(text, [self = QPointer<ListEdits>(this), k, address](bool yes) {
+    m_messages.ask(text, [self = QPointer<ListEdits>(this), k, address, entry](bool yes) {
         if (yes && self)
-            self->removeAddress(k, address);
+            self->removeAddress(k, address, entry);
     });
 }
 
-void ListEdits::removeAddress(int k, const QString &address)
+void ListEdits::removeAddress(int k, const QString &address, const QString &entry)
 {
     if (k != m_view.location() || address != m_view.address() || m_pings.pingAllRunning())
         return;
-    if (!m_editor.setAddresses(k, WithoutElement(record().siteip, address)))
+    const QString kept = WithoutElement(record().siteip, entry);
+    if (!HasElement(record().siteip, entry)) { // nothing to write: say so rather than seem to succeed
+        m_messages.show(address + QStringLiteral(" is not in the address list of location: ") + record().site,
+                        MessageBoxes::Icon::Exclamation);
+        return;
+    }
+    if (!m_editor.setAddresses(k, kept))
         return;
     m_pings.setAddresses(SplitAddressList(record().siteip));
-    for (ListView::Group g : {ListView::First, ListView::Second})
-        for (int r = m_view.rowCount(g) - 1; r >= 0; --r)
-            if (m_view.row(g, r).address == address)
-                m_view.removeRow(g, r);
+    for (ListView::Group g : {ListView::First, ListView::Second}) {
+        AddressRows &rows = m_view.rows(g);
+        for (int r = rows.size() - 1; r >= 0; --r)
+            if (rows.at(r).entry == entry)
+                rows.remove(r);
+    }
     m_editor.dropNote(k, address);
+    m_states.addressRemoved(k, address);
     m_view.setAddress(QString());
     m_view.setResult(QString());
     m_view.hideSelectionPanel();
+    m_view.showCounts();
 }
 
 void ListEdits::RemoveLocation()

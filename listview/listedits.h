@@ -37,8 +37,7 @@ public:
 private:
     LocationRecord &record();
     void setGroupRole(ListView::Group g, const QString &address, const QString &role);
-    void demotePartialIgnore();
-    void removeAddress(int k, const QString &address);
+    void removeAddress(int k, const QString &address, const QString &entry);
     void removeLocation(int k);
 
     ListView &m_view;
@@ -46,6 +45,7 @@ private:
     Configuration &m_cfg;
     RunState &m_run;
     MessageBoxes &m_messages;
+    LocationStates &m_states;
     LocationEditor &m_editor;
     bool m_noteErrorShown = false;
 };

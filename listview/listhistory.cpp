@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 
 namespace qos {
@@ -14,11 +13,6 @@ namespace {
 
 // Below `Frame1` (which ends at 5415), left of the notes row (from 2280 at 5880, shown on selection).
 const QRectF LatencyRect(600, 5520, 3495, 255);
-
-int ListOf(ListView::Group g, int column)
-{
-    return (g == ListView::First ? 1 : 4) + column;
-}
 
 } // namespace
 
@@ -36,9 +30,8 @@ ListHistory::ListHistory(ListView &view, const History &history, const Configura
     connect(m_historyAction, &QAction::triggered, this,
             [this] { Q_EMIT historyRequested(m_view.location()); });
 
-    // The role column is filled last, so its new rows find the whole row in place.
     for (ListView::Group g : {ListView::First, ListView::Second})
-        connect(view.list(ListOf(g, 2))->model(), &QAbstractItemModel::rowsInserted, this,
+        connect(&view.rows(g), &QAbstractItemModel::rowsInserted, this,
                 [this, g](const QModelIndex &, int first, int last) { rowsAdded(g, first, last); });
     connect(&view, &ListView::addressShown, this, &ListHistory::showLatency);
     connect(&history, &History::sampleAdded, this, &ListHistory::sampleAdded);
@@ -58,15 +51,9 @@ QString ListHistory::tooltipFor(const QString &address) const
 
 void ListHistory::rowsAdded(ListView::Group g, int first, int last)
 {
-    for (int r = first; r <= last; ++r) {
-        const QListWidgetItem *item = m_view.list(ListOf(g, 0))->item(r);
-        if (!item)
-            continue;
-        const QString tip = tooltipFor(item->text());
-        for (int column = 0; column < 3; ++column)
-            if (QListWidgetItem *cell = m_view.list(ListOf(g, column))->item(r))
-                cell->setToolTip(tip);
-    }
+    AddressRows &rows = m_view.rows(g);
+    for (int r = first; r <= last && r < rows.size(); ++r)
+        rows.setTip(r, tooltipFor(rows.at(r).address));
 }
 
 void ListHistory::sampleAdded(const QString &site, const QString &address)
@@ -74,9 +61,9 @@ void ListHistory::sampleAdded(const QString &site, const QString &address)
     if (site != this->site())
         return;
     for (ListView::Group g : {ListView::First, ListView::Second}) {
-        QListWidget *addresses = m_view.list(ListOf(g, 0));
-        for (int r = 0; r < addresses->count(); ++r)
-            if (TrimSpaces(addresses->item(r)->text()) == address)
+        const AddressRows &rows = m_view.rows(g);
+        for (int r = 0; r < rows.size(); ++r)
+            if (TrimSpaces(rows.at(r).address) == address)
                 rowsAdded(g, r, r);
     }
     if (TrimSpaces(m_view.address()) == address)

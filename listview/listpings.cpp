@@ -1,11 +1,11 @@
 #include "listview/listpings.h"
 
 #include "listview/rows.h"
-#include "monitor/outcome.h"
 #include "store/text.h"
 
 #include <QAction>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -25,7 +25,7 @@ ListPings::ListPings(ListView &view, const ListView::Services &services)
     , m_cfg(services.cfg)
     , m_run(services.run)
     , m_messages(services.messages)
-    , m_alerts(services.alerts)
+    , m_states(services.states)
     , m_monitor(services.monitor)
     , m_probe(services.prober, services.notice)
     , m_sweep(services.prober, services.notice)
@@ -39,14 +39,9 @@ ListPings::ListPings(ListView &view, const ListView::Services &services)
     connect(&m_probe, &AddressProbe::finished, this, &ListPings::probed);
 }
 
-LocationRecord &ListPings::record()
-{
-    return m_cfg.table[m_view.location()];
-}
-
 bool ListPings::locationEnabled() const
 {
-    return !m_view.controls().Option2->isChecked();
+    return m_cfg.table[m_view.location()].sitedisabled != QLatin1String("1");
 }
 
 void ListPings::reset()
@@ -87,7 +82,7 @@ void ListPings::startProbe(const QString &address)
 
 void ListPings::probed(const AddressOutcome &outcome)
 {
-    Q_EMIT addressProbed(m_view.location(), m_probe.address(), outcome);
+    m_states.probed(m_view.location(), m_probe.address(), outcome);
     if (m_mode == Mode::Selected)
         selectedPinged(outcome);
 }
@@ -96,8 +91,9 @@ void ListPings::probed(const AddressOutcome &outcome)
 void ListPings::setBusy(bool busy)
 {
     const ListView::Controls &c = m_view.controls();
+    // The note box too: during Ping All `Address` moves on while the box keeps the note it loaded.
     for (QWidget *w : std::initializer_list<QWidget *>{c.Frame2, c.removeip, c.addip, c.ignoreyes, c.ignoreno,
-                                                       c.ignoreyes2, c.ignoreno2})
+                                                       c.ignoreyes2, c.ignoreno2, c.addinfo, c.Command2})
         w->setEnabled(!busy);
     c.listview->menuAction()->setEnabled(!busy);
     c.RemoveLocation->setEnabled(!busy);
@@ -110,16 +106,13 @@ void ListPings::PingAll()
 {
     if (m_mode != Mode::Idle)
         return;
-    AllReplied = 1;
     m_view.clearLists();
     m_view.hideSelectionPanel();
     PingAllRunning = 1;
-    m_view.MonitoredCount = 0;
-    m_view.IgnoredCount = 0;
     m_view.showPingAll(false);
     m_mode = Mode::All;
     setBusy(true);
-    record().holdbad.clear();
+    m_failing.clear();
     m_next = 0;
     yieldThen(&ListPings::nextAddress);
 }
@@ -150,12 +143,10 @@ void ListPings::nextAddress()
         const QString entry = m_addresses.at(m_next++);
         if (const int matches = IgnoreMatches(entry, m_run.SelectedIgnoreList)) {
             for (int i = 0; i < matches; ++i)
-                m_view.appendRow(ListView::Second,
-                                 {entry, QLatin1String(StatusNotChecked), QLatin1String(RoleIgnored)});
-            m_view.IgnoredCount = qint16(m_view.IgnoredCount + matches);
+                m_view.rows(ListView::Second)
+                    .append({entry, QLatin1String(StatusNotChecked), QLatin1String(RoleIgnored), entry});
             continue;
         }
-        m_view.MonitoredCount = qint16(m_view.MonitoredCount + 1);
         if (!TrimSpaces(entry).isEmpty()) {
             m_job = {m_view.location(), m_next - 1, TrimSpaces(entry)};
             PingOneAddress(entry);
@@ -176,19 +167,15 @@ void ListPings::PingOneAddress(const QString &entry)
 void ListPings::onePinged(const AddressOutcome &outcome)
 {
     const QString address = m_job.address;
-    Q_EMIT addressProbed(m_view.location(), address, outcome);
+    const QString entry = m_addresses.value(m_job.entry);
+    m_states.probed(m_view.location(), address, outcome);
     const QString text = outcome.statusText();
     m_view.setIPAddress(outcome.resolved);
-    if (outcome.answered) {
-        m_view.setResult(text, Green);
-        m_view.appendRow(ListView::First, {address, text, QLatin1String(RoleMonitored)});
-        ForgetOffline(record().holdbad, address);
-    } else {
-        RememberOffline(record().holdbad, address);
-        m_view.setResult(text, Red);
-        m_view.appendRow(ListView::Second, {address, text, QLatin1String(RoleMonitored)});
-        AllReplied = 0;
-    }
+    m_view.setResult(text, outcome.answered ? Green : Red);
+    m_view.rows(outcome.answered ? ListView::First : ListView::Second)
+        .append({address, text, QLatin1String(RoleMonitored), entry});
+    if (!outcome.answered)
+        RememberOffline(m_failing, address);
     nextAddress();
 }
 
@@ -198,26 +185,8 @@ void ListPings::finishPingAll()
     m_view.setIPAddress(QString());
     m_view.setResult(QStringLiteral("Ready"));
     m_view.showPingAll(true);
-    const int k = m_view.location();
-    if (locationEnabled()) {
-        LocationRecord &rec = record();
-        const bool partial = m_view.anyIgnoredRow();
-        if (AllReplied == 1) {
-            rec.flash = QStringLiteral("0");
-            rec.center = OutcomeIndicator(false, partial);
-            if (!AnyLocationFlagged(m_cfg.table)) {
-                m_run.LastCycleHadOffline = 0;
-                m_alerts.ClearAttention();
-            }
-        } else {
-            rec.flash = QStringLiteral("1"); // flagged, so the attention picture stays up for it
-            m_run.AnyOfflineThisCycle = 1;
-            m_alerts.ShowAttention();
-            rec.center = OutcomeIndicator(true, partial);
-        }
-        Q_EMIT m_view.indicatorChanged(k);
-    }
-    m_view.showCounters(m_view.MonitoredCount, m_view.IgnoredCount);
+    m_states.pingAllFinished(m_view.location(), m_failing, locationEnabled(), m_view.anyIgnoredRow());
+    m_view.showCounts();
     PingAllRunning = 0;
     m_mode = Mode::Idle;
     setBusy(false);
@@ -254,80 +223,41 @@ void ListPings::selectedPinged(const AddressOutcome &outcome)
     const QString address = m_probe.address();
     const QString text = outcome.statusText();
     const bool ignored = m_run.SelectedIgnoreList.contains(address);
-    LocationRecord &rec = record();
-    auto find = [this, &address](ListView::Group g) {
-        for (int r = 0; r < m_view.rowCount(g); ++r)
-            if (m_view.row(g, r).address == address)
-                return r;
-        return -1;
+    AddressRows &first = m_view.rows(ListView::First);
+    AddressRows &second = m_view.rows(ListView::Second);
+    const auto setSecondStatuses = [&](const QString &status) {
+        for (int r = 0; r < second.size(); ++r)
+            if (second.at(r).address == address)
+                second.setStatus(r, status);
     };
-    auto setSecondStatuses = [this, &address](const QString &status) {
-        for (int r = 0; r < m_view.rowCount(ListView::Second); ++r)
-            if (m_view.row(ListView::Second, r).address == address)
-                m_view.setRowStatus(ListView::Second, r, status);
-    };
+    // The row selected meanwhile keeps its own caption.
+    if (m_view.address() == address)
+        m_view.setResult(text, outcome.answered ? Green : Red);
+    bool movedIgnored = false;
     if (outcome.answered) {
-        m_view.setResult(text, Green);
         if (ignored) {
             setSecondStatuses(text);
-        } else if (const int r = find(ListView::Second); r >= 0) {
-            m_view.removeRow(ListView::Second, r);
-            m_view.appendRow(ListView::First,
-                             {address, QLatin1String(StatusOnline), QLatin1String(RoleMonitored)});
+        } else if (const int r = second.find(address); r >= 0) {
+            const QString entry = second.at(r).entry;
+            second.remove(r);
+            first.append({address, QLatin1String(StatusOnline), QLatin1String(RoleMonitored), entry});
         }
-        ForgetOffline(rec.holdbad, address);
-        if (locationEnabled() && rec.holdbad.isEmpty())
-            rec.flash = QStringLiteral("0");
     } else {
-        rec.flash = QStringLiteral("1");
-        m_view.setResult(text, Red);
         setSecondStatuses(text);
-        bool movedIgnored = false;
-        if (const int r = find(ListView::First); r >= 0) {
+        if (const int r = first.find(address); r >= 0) {
             movedIgnored = ignored;
-            m_view.removeRow(ListView::First, r);
-            m_view.appendRow(ListView::Second, {address, QLatin1String(StatusOffline),
-                                                QLatin1String(ignored ? RoleIgnored : RoleMonitored)});
+            const QString entry = first.at(r).entry;
+            first.remove(r);
+            second.append({address, QLatin1String(StatusOffline),
+                           QLatin1String(ignored ? RoleIgnored : RoleMonitored), entry});
         }
-        if (locationEnabled() && !movedIgnored)
-            RememberOffline(rec.holdbad, address);
     }
     m_mode = Mode::Idle;
     setBusy(false);
     m_view.controls().Command1->setEnabled(true);
-    closingStep(address);
+    m_states.pingIpFinished(m_view.location(), LocationStates::PingIp{address, outcome.answered, ignored, movedIgnored,
+                                                                      locationEnabled(), m_monitor.monitoring()});
     Q_EMIT pingSelectedFinished();
-}
-
-void ListPings::closingStep(const QString &address)
-{
-    int offline = 0;
-    int ignoredRows = 0;
-    for (ListView::Group g : {ListView::First, ListView::Second}) {
-        for (int r = 0; r < m_view.rowCount(g); ++r) {
-            const AddressRow row = m_view.row(g, r);
-            if (row.address == address && row.role == QLatin1String(RoleIgnored))
-                return; // an ignored address changes neither the marker nor the indicator
-            if (row.role == QLatin1String(RoleIgnored))
-                ++ignoredRows;
-            else if (row.status != QLatin1String(StatusOnline))
-                ++offline;
-        }
-    }
-    if (!m_monitor.monitoring())
-        return; // monitoring not started: the map keeps its colours
-    const int k = m_view.location();
-    if (locationEnabled()) {
-        LocationRecord &rec = record();
-        if (offline == 0)
-            rec.flash = QStringLiteral("0");
-        rec.center = OutcomeIndicator(offline > 0, ignoredRows > 0);
-        Q_EMIT m_view.indicatorChanged(k);
-    }
-    if (AnyLocationFlagged(m_cfg.table))
-        m_alerts.ShowAttention();
-    else
-        m_alerts.ClearAttention();
 }
 
 } // namespace qos

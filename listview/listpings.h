@@ -8,8 +8,10 @@
 //    event loop).
 //  - Outcomes are written into the location they were started for, and only while the window still
 //    shows it: reset() (a reload, a close) drops a run and every answer still on its way.
-//  - holdbad, flash, the indicator and the attention picture change as the monitor cycle changes
-//    them; the role column only ever reads "MONITORED" or "IGNORED".
+//  - What a ping found goes to LocationStates, which decides the location's state; the rows show
+//    it. Ping All hands over its failing addresses only when it ends, so a run that is dropped
+//    leaves what was known before it. The role column only ever reads "MONITORED" or "IGNORED".
+//  - The caption of a Ping IP's result is shown only while its address is still the one selected.
 #include "listview/listview.h"
 #include "monitor/addressprobe.h"
 #include "monitor/sweep.h"
@@ -40,14 +42,11 @@ public:
     bool pingSelectedAllowed() const { return m_mode == Mode::Idle; }
 
     qint16 PingAllRunning = 0;
-    qint16 AllReplied = 0;
 
 Q_SIGNALS:
     // A Ping All run or a Ping IP has ended and written its outcome.
     void pingAllFinished();
     void pingSelectedFinished();
-    // The attempts for address of location k have ended (before the lists show the outcome).
-    void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
 private:
     enum class Mode { Idle, All, Selected };
@@ -61,17 +60,15 @@ private:
     void onePinged(const AddressOutcome &outcome);
     void finishPingAll();
     void selectedPinged(const AddressOutcome &outcome);
-    void closingStep(const QString &address);
     void setBusy(bool busy);
     void yieldThen(void (ListPings::*step)());
-    LocationRecord &record();
     bool locationEnabled() const;
 
     ListView &m_view;
     Configuration &m_cfg;
     RunState &m_run;
     MessageBoxes &m_messages;
-    AlertSink &m_alerts;
+    LocationStates &m_states;
     const MonitorCycle &m_monitor;
     AddressProbe m_probe; // "Ping IP"
     Sweep m_sweep;        // "Ping All"
@@ -80,6 +77,7 @@ private:
     int m_next = 0;       // Ping All: the next element of m_addresses
     QString m_pending;    // the address the probe is about to run for
     SweepJob m_job;       // Ping All: the element whose row comes next
+    QStringList m_failing; // Ping All: the addresses that did not answer, in probe order
     quint64 m_serial = 0; // bumped by reset(): yields of an older run do nothing
 };
 

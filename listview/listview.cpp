@@ -11,7 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +49,7 @@ ListView::ListView(const Services &services, QWidget *parent)
     : QMainWindow(parent)
     , m_cfg(services.cfg)
     , m_run(services.run)
+    , m_states(services.states)
     , m_scale(TwipsScale::forWidget(this))
 {
     setObjectName(QStringLiteral("ListView"));
@@ -126,18 +127,23 @@ void ListView::buildControls()
 
 void ListView::buildLists()
 {
+    for (Group g : {First, Second})
+        m_rows[g] = new AddressRows(this);
     for (int n = 1; n <= 6; ++n) {
-        auto *l = new QListWidget(centralWidget());
+        auto *l = new QListView(centralWidget());
         l->setObjectName(QStringLiteral("List%1").arg(n));
         l->setGeometry(m_scale.toPixels(ListRects[size_t(n - 1)]));
         l->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
+        l->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        l->setModel(m_rows[groupOf(n)]);
+        l->setModelColumn((n - 1) % 3);
         m_c.lists[size_t(n - 1)] = l;
         // Selection, not the current row: focus alone moves the current row without selecting it.
-        connect(l, &QListWidget::itemSelectionChanged, this, [this, n] { rowClicked(n, selectedRow(n)); });
-        connect(l, &QListWidget::clicked, this,
-                [this, n](const QModelIndex &index) { rowClicked(n, index.row()); });
-        connect(l, &QListWidget::pressed, this, [this, n] {
+        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, n] { rowClicked(n, selectedRow(n)); });
+        connect(l, &QListView::clicked, this, [this, n](const QModelIndex &index) { rowClicked(n, index.row()); });
+        connect(l, &QListView::pressed, this, [this, n] {
             setGroupFlags(groupOf(n));
             syncTopRow(n);
         });
@@ -251,19 +257,26 @@ void ListView::FillLists()
 {
     clearLists();
     showPingAll(false);
-    const LocationRecord &rec = m_cfg.table[location()];
-    const FilledGroups groups = FillGroups(m_pings->addresses(), m_run.SelectedIgnoreList, rec.holdbad);
+    const int k = location();
+    const FilledGroups groups = FillGroups(m_pings->addresses(), m_run.SelectedIgnoreList,
+                                           [this, k](const QString &address) { return m_states.health(k, address); });
     for (const AddressRow &r : groups.first)
-        appendRow(First, r);
+        m_rows[First]->append(r);
     for (const AddressRow &r : groups.second)
-        appendRow(Second, r);
-    MonitoredCount = qint16(groups.monitored);
-    IgnoredCount = qint16(groups.ignored);
-    showCounters(MonitoredCount, IgnoredCount);
+        m_rows[Second]->append(r);
+    showCounts();
     setAddress(QString());
     setIPAddress(QString());
     setResult(QStringLiteral("Ready"));
     showPingAll(true);
+}
+
+void ListView::showCounts()
+{
+    const AddressCounts counts = CountAddresses(m_pings->addresses(), m_run.SelectedIgnoreList);
+    m_c.mlabel->setText(QString::number(counts.monitored));
+    m_c.ilabel->setText(QString::number(counts.ignored));
+    m_c.total->setText(QString::number(counts.monitored + counts.ignored));
 }
 
 void ListView::chooseLocation(int k)
@@ -278,56 +291,16 @@ void ListView::chooseLocation(int k)
 
 // ---- Rows ----
 
-int ListView::rowCount(Group g) const
-{
-    return list(columnsOf(g)[0])->count();
-}
-
-AddressRow ListView::row(Group g, int r) const
-{
-    const auto cols = columnsOf(g);
-    return {list(cols[0])->item(r)->text(), list(cols[1])->item(r)->text(), list(cols[2])->item(r)->text()};
-}
-
-void ListView::appendRow(Group g, const AddressRow &row)
-{
-    const auto cols = columnsOf(g);
-    list(cols[0])->addItem(row.address);
-    list(cols[1])->addItem(row.status);
-    list(cols[2])->addItem(row.role);
-}
-
-void ListView::removeRow(Group g, int r)
-{
-    if (r < 0 || r >= rowCount(g))
-        return;
-    for (int n : columnsOf(g))
-        delete list(n)->takeItem(r);
-}
-
-void ListView::setRowStatus(Group g, int r, const QString &status)
-{
-    if (QListWidgetItem *item = list(columnsOf(g)[1])->item(r))
-        item->setText(status);
-}
-
-void ListView::setRowRole(Group g, int r, const QString &role)
-{
-    if (QListWidgetItem *item = list(columnsOf(g)[2])->item(r))
-        item->setText(role);
-}
-
 void ListView::clearLists()
 {
-    for (QListWidget *l : m_c.lists)
-        l->clear();
+    for (AddressRows *rows : m_rows)
+        rows->clear();
+    m_selectedEntry.clear();
 }
 
 bool ListView::anyIgnoredRow() const
 {
-    return !list(6)
-                ->findItems(QLatin1String(RoleIgnored), Qt::MatchExactly | Qt::MatchCaseSensitive)
-                .isEmpty();
+    return m_rows[Second]->anyRole(QLatin1String(RoleIgnored));
 }
 
 // ---- Selection and scrolling ----
@@ -340,22 +313,23 @@ void ListView::setGroupFlags(Group g)
 
 int ListView::selectedRow(int n) const
 {
-    const QList<QListWidgetItem *> items = list(n)->selectedItems();
-    return items.isEmpty() ? -1 : list(n)->row(items.first());
+    const QModelIndexList rows = list(n)->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void ListView::selectRow(int n, int r)
 {
-    QListWidget *l = list(n);
-    if (r < l->count() && selectedRow(n) != r)
-        l->setCurrentRow(r); // runs that list's handler
+    QListView *l = list(n);
+    if (r < l->model()->rowCount() && selectedRow(n) != r)
+        l->setCurrentIndex(l->model()->index(r, l->modelColumn())); // runs that list's handler
 }
 
 void ListView::rowClicked(int n, int r)
 {
-    if (r < 0 || r >= list(n)->count())
-        return;
     const Group g = groupOf(n);
+    const AddressRows &rows = *m_rows[g];
+    if (r < 0 || r >= rows.size())
+        return;
     const auto cols = columnsOf(g);
     setGroupFlags(g);
     // The clicked list's partners, in the order the role list's option pair ends up set.
@@ -366,12 +340,10 @@ void ListView::rowClicked(int n, int r)
         selectRow(cols[0], r);
         selectRow(n == cols[1] ? cols[2] : cols[1], r);
     }
-    const QListWidgetItem *role = list(cols[2])->item(r);
-    const QString roleWord = role ? role->text() : QString();
+    const QString roleWord = rows.at(r).role;
     if (n == cols[2]) {
-        for (int other : columnsOf(g == First ? Second : First)) {
+        for (int other : columnsOf(g == First ? Second : First))
             list(other)->clearSelection();
-        }
         setOptionPair(g, roleWord);
     }
     if (g == First && n == 2)
@@ -380,8 +352,8 @@ void ListView::rowClicked(int n, int r)
         setResult(QLatin1String(RoleMonitored), Green);
         return;
     }
-    if (const QListWidgetItem *address = list(cols[0])->item(r))
-        setAddress(address->text());
+    m_selectedEntry = rows.at(r).entry;
+    setAddress(rows.at(r).address);
     setResult(roleWord, g == First ? Green : Red);
 }
 
@@ -472,13 +444,6 @@ QString ListView::result() const
 void ListView::setIPAddress(const QString &text)
 {
     m_c.IPAddress->setText(text);
-}
-
-void ListView::showCounters(int monitored, int ignored)
-{
-    m_c.mlabel->setText(QString::number(monitored));
-    m_c.ilabel->setText(QString::number(ignored));
-    m_c.total->setText(QString::number(monitored + ignored));
 }
 
 void ListView::showPingAll(bool shown)

@@ -1,17 +1,18 @@
 #pragma once
-// The List View: one location's addresses in two groups of three row-aligned lists (address, status
-// word, role word), the location's panel, the counters and the on-demand pings.
+// The List View: one location's addresses in two groups of three lists (address, status word, role
+// word) over one rows model per group, the location's panel, the counters and the on-demand pings.
 //
 // Invariants:
-//  - The three lists of a group always hold the same number of rows; row r of each describes one
-//    address. Rows are appended at the end and removed from all three lists together.
+//  - The three lists of a group are views of the group's AddressRows: row r of each describes one
+//    address, and they cannot disagree.
 //  - A selection or a scroll in one list of a group is mirrored in the other two; selecting a row in
 //    one group deselects the other group.
 //  - The window owns no service. It is created for one opening and destroyed when it closes; closing
 //    reports closing(towardsMap) once, and pings still in flight end with it.
+#include "listview/addressrows.h"
 #include "listview/locationeditor.h"
 #include "mapview/sortlist.h"
-#include "monitor/alertsink.h"
+#include "monitor/locationstates.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
@@ -29,7 +30,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -49,7 +50,7 @@ public:
         MessageBoxes &messages;
         Prober &prober;
         StartupNotice &notice;
-        AlertSink &alerts;
+        LocationStates &states;
         const MonitorCycle &monitor; // whether monitoring has been started
         LocationEditor &editor;
     };
@@ -57,7 +58,7 @@ public:
 
     struct Controls {
         QLabel *Label1, *Label3, *Label6, *Label2, *total, *label4, *ilabel, *Label7, *mlabel;
-        std::array<QListWidget *, 6> lists; // List1 .. List6
+        std::array<QListView *, 6> lists; // List1 .. List6
         QPushButton *Command1;              // "Ping All"
         QPushButton *Run_Ping;              // "Ping IP"
         QLabel *Label11;                    // "Additional IP Info:"
@@ -84,7 +85,9 @@ public:
     ~ListView() override;
 
     const Controls &controls() const { return m_c; }
-    QListWidget *list(int n) const { return m_c.lists[size_t(n - 1)]; } // List1 .. List6
+    QListView *list(int n) const { return m_c.lists[size_t(n - 1)]; } // List1 .. List6
+    AddressRows &rows(Group g) { return *m_rows[g]; }
+    const AddressRows &rows(Group g) const { return *m_rows[g]; }
     ListPings &pings() { return *m_pings; }
     ListEdits &edits() { return *m_edits; }
     int location() const { return m_run.SelectedLocation; }
@@ -95,16 +98,13 @@ public:
     void showDisplaySettings();
     void FillLists();
 
-    // The rows of a group.
-    int rowCount(Group g) const;
-    AddressRow row(Group g, int r) const;
-    void appendRow(Group g, const AddressRow &row);
-    void removeRow(Group g, int r);
-    void setRowStatus(Group g, int r, const QString &status);
-    void setRowRole(Group g, int r, const QString &role);
     void clearLists();
-    // True when some row of List6 reads "IGNORED".
+    // True when some row of the second group is "IGNORED".
     bool anyIgnoredRow() const;
+    // The counters from the location's lists as they are now.
+    void showCounts();
+    // The element, as stored, of the row last selected; empty when none is.
+    QString selectedEntry() const { return m_selectedEntry; }
 
     // The panel captions.
     QString address() const;
@@ -122,16 +122,12 @@ public:
     void setOptionPair(Group g, const QString &role);
 
     // Window fields.
-    qint16 MonitoredCount = 0;
-    qint16 IgnoredCount = 0;
     qint16 FirstGroupSelected = 0;
     qint16 SecondGroupSelected = 0;
     std::array<qint16, 2> IgnoreClickGuard{0, 0};
     qint16 AddressDialogOpen = 0;
 
 Q_SIGNALS:
-    // The indicator of location k has a new colour in the table.
-    void indicatorChanged(int k);
     // The window is closing; towardsMap: the Map View should come back and monitoring resume.
     void closing(bool towardsMap);
     // The operator chose "yes" (ignore) or "no" (monitor) of group g's option pair.
@@ -166,8 +162,11 @@ private:
 
     Configuration &m_cfg;
     RunState &m_run;
+    LocationStates &m_states;
     TwipsScale m_scale;
     Controls m_c{};
+    std::array<AddressRows *, 2> m_rows{}; // children
+    QString m_selectedEntry;
     SortList m_sortList;
     std::unique_ptr<ListPings> m_pings;
     std::unique_ptr<ListEdits> m_edits;

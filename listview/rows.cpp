@@ -9,23 +9,37 @@ int IgnoreMatches(const QString &entry, const QStringList &ignores)
     return entry.isEmpty() ? 0 : int(ignores.count(entry));
 }
 
-FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores, const QStringList &holdbad)
+AddressCounts CountAddresses(const QStringList &addresses, const QStringList &ignores)
+{
+    AddressCounts counts;
+    for (const QString &entry : addresses) {
+        const int matches = IgnoreMatches(entry, ignores);
+        counts.ignored += matches;
+        counts.monitored += matches == 0 ? 1 : 0;
+    }
+    return counts;
+}
+
+FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores,
+                        const std::function<AddressHealth(const QString &address)> &health)
 {
     FilledGroups groups;
     for (const QString &entry : addresses) {
         if (const int matches = IgnoreMatches(entry, ignores)) {
             for (int i = 0; i < matches; ++i)
-                groups.second << AddressRow{entry, QLatin1String(StatusNotChecked),
-                                            QLatin1String(RoleIgnored)};
-            groups.ignored += matches;
+                groups.second << AddressRow{entry, QLatin1String(StatusNotChecked), QLatin1String(RoleIgnored),
+                                            entry};
             continue;
         }
         const QString address = TrimSpaces(entry);
-        const AddressRow row{address, QLatin1String(holdbad.contains(address) ? StatusOffline : StatusOnline),
-                             QLatin1String(RoleMonitored)};
-        (holdbad.contains(address) ? groups.second : groups.first) << row;
-        ++groups.monitored;
+        const AddressHealth known = health(address);
+        const char *status = known == AddressHealth::Failing     ? StatusOffline
+                             : known == AddressHealth::Answering ? StatusOnline
+                                                                 : NotProbedText;
+        const AddressRow row{address, QLatin1String(status), QLatin1String(RoleMonitored), entry};
+        (known == AddressHealth::Failing ? groups.second : groups.first) << row;
     }
+    groups.counts = CountAddresses(addresses, ignores);
     return groups;
 }
 
@@ -51,17 +65,6 @@ QString WithoutElement(const QString &list, const QString &element)
     QStringList kept = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
     kept.removeAll(element);
     return kept.join(QLatin1Char(','));
-}
-
-void ForgetOffline(QStringList &holdbad, const QString &address)
-{
-    holdbad.removeAll(address);
-}
-
-void RememberOffline(QStringList &holdbad, const QString &address)
-{
-    if (!address.isEmpty() && !holdbad.contains(address))
-        holdbad << address;
 }
 
 } // namespace qos

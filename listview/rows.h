@@ -1,16 +1,19 @@
 #pragma once
 // What the List View's two groups hold for a location, decided without widgets: the fill from the
-// address list, the ignore list and the remembered offline addresses, and the edits the pings make
-// to the remembered addresses.
+// address list, the ignore list and what is known of each address, the counters, and the edits of
+// address lists on whole elements.
 //
 // Invariants:
-//  - A row is one address: its text, its status word and its role word ("MONITORED" or "IGNORED").
+//  - A row is one address: its text, its status word, its role word ("MONITORED" or "IGNORED"), and
+//    the element as the list stores it (an edit acts on that, not on the trimmed text shown).
 //  - Ignore matching is exact, case-sensitive and untrimmed; an empty address element matches
 //    nothing. Every matching ignore element gives its own row.
-//  - holdbad is a list of whole addresses in failure order, never a substring search.
+#include "monitor/locationstates.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace qos {
 
@@ -24,22 +27,30 @@ struct AddressRow {
     QString address;
     QString status;
     QString role;
+    QString entry; // the element as stored
     bool operator==(const AddressRow &) const = default;
 };
 
 // Number of ignore elements equal to entry; 0 for an empty entry.
 int IgnoreMatches(const QString &entry, const QStringList &ignores);
 
+struct AddressCounts {
+    int monitored = 0; // elements no ignore element matches, blank ones included
+    int ignored = 0;   // ignore matches
+};
+AddressCounts CountAddresses(const QStringList &addresses, const QStringList &ignores);
+
 struct FilledGroups {
-    QList<AddressRow> first;  // monitored addresses last seen answering
-    QList<AddressRow> second; // ignored rows, and monitored addresses remembered offline
-    int monitored = 0;
-    int ignored = 0;
+    QList<AddressRow> first;  // monitored addresses answering or not probed yet
+    QList<AddressRow> second; // ignored rows, and monitored addresses failing
+    AddressCounts counts;
 };
 
-// The rows of a location: ignored elements as they are ("NOT CHECKED", "IGNORED"); every other element
-// trimmed, "OFFLINE" in the second group when holdbad holds it, else "ONLINE" in the first.
-FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores, const QStringList &holdbad);
+// The rows of a location: ignored elements as they are ("NOT CHECKED", "IGNORED"); every other
+// element trimmed, "OFFLINE" in the second group when it is failing, else in the first group,
+// "ONLINE" when it answered and "NOT PROBED" before any echo went to it.
+FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores,
+                        const std::function<AddressHealth(const QString &address)> &health);
 
 // Address list edits, on whole elements (exact, case-sensitive).
 bool HasElement(const QString &list, const QString &element);
@@ -48,9 +59,5 @@ bool HasElement(const QString &list, const QString &element);
 QString WithElement(const QString &list, const QString &element);
 // The elements other than element, in order, joined by single ","; empty elements go too.
 QString WithoutElement(const QString &list, const QString &element);
-
-// The remembered offline addresses after address answered / did not answer.
-void ForgetOffline(QStringList &holdbad, const QString &address);
-void RememberOffline(QStringList &holdbad, const QString &address);
 
 } // namespace qos

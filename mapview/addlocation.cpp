@@ -118,7 +118,6 @@ SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QStr
     rec.siteip = out.addresses.toLower();
     rec.ignore.clear();
     rec.sitedisabled = QStringLiteral("0");
-    rec.center = Indicator::White;
     table.records.append(rec);
     if (seams.createMarker)
         seams.createMarker(k);
@@ -137,7 +136,6 @@ SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QStr
 
     if (seams.addMenuItem)
         seams.addMenuItem(k);
-    table[k].flash = QStringLiteral("0");
     out.kind = SubmitOutcome::Kind::Added;
     out.index = k;
     return out;

@@ -121,8 +121,7 @@ Metrics::~Metrics() = default;
 
 void Metrics::follow(const MonitorCycle &cycle, const History &history)
 {
-    connect(&cycle, &MonitorCycle::addressProbed, this, &Metrics::recordProbe);
-    connect(&cycle, &MonitorCycle::indicatorChanged, this, &Metrics::recordIndicator);
+    Q_UNUSED(cycle);
     connect(&history, &History::changed, this, &Metrics::recordChange);
 }
 

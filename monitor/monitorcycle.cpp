@@ -1,7 +1,5 @@
 #include "monitor/monitorcycle.h"
 
-#include "monitor/outcome.h"
-
 #include <QTimer>
 
 namespace qos {
@@ -81,9 +79,7 @@ void MonitorCycle::StopMonitor()
     if (m_active)
         endRun(); // what is in flight is cancelled; its late answers are dropped
     goIdle();
-    LocationTable &table = m_services.cfg.table;
-    for (int k = 1; k <= table.LocationCount(); ++k)
-        setIndicator(k, Indicator::White);
+    m_services.states.showAllWaiting();
 }
 
 void MonitorCycle::IntervalClockTick()
@@ -137,12 +133,6 @@ void MonitorCycle::setMonitoring(bool on)
     Q_EMIT monitoringChanged(on);
 }
 
-void MonitorCycle::setIndicator(int k, Indicator colour)
-{
-    m_services.cfg.table[k].center = colour;
-    Q_EMIT indicatorChanged(k);
-}
-
 void MonitorCycle::restartIntervalClock()
 {
     if (!m_clocks.interval->isActive())
@@ -152,13 +142,11 @@ void MonitorCycle::restartIntervalClock()
 void MonitorCycle::goIdle()
 {
     RunState &run = m_services.run;
-    run.LastCycleHadOffline = 0;
-    m_services.alerts.ClearAttention();
+    m_services.states.monitoringStopped();
     setMonitoring(false);
     setStatus(QStringLiteral("IDLE"));
     run.ResumeIndex = 0;
     run.FirstCycle = 1;
-    ForgetFailingCycles(m_services.cfg.table);
     restartIntervalClock();
 }
 
@@ -212,14 +200,8 @@ bool MonitorCycle::mayContinue(quint64 epoch)
 void MonitorCycle::beginLocations()
 {
     RunState &run = m_services.run;
-    int first = 1;
-    if (run.ResumeIndex != 0) {
-        // A resumed cycle keeps what its part before the pause found, so an offline location seen
-        // there still counts when the cycle decides about the attention picture at its end.
-        first = qMax(1, run.ResumeIndex);
-    } else {
-        run.AnyOfflineThisCycle = 0;
-    }
+    const int first = run.ResumeIndex != 0 ? qMax(1, run.ResumeIndex) : 1;
+    m_services.states.cycleStarted(run.ResumeIndex != 0);
     m_walk.k = first;
     m_walk.last = m_services.cfg.table.LocationCount();
     nextLocation();
@@ -248,7 +230,7 @@ void MonitorCycle::nextLocation()
         w.ignores = SplitAddressList(rec.ignore);
         w.entries = SplitAddressList(rec.siteip);
         if (IsDisabled(rec)) {
-            setIndicator(w.k, Indicator::Black); // `flash` and `holdbad` keep their values
+            m_services.states.showDisabled(w.k);
             continue;
         }
         if (w.entries.isEmpty()) {
@@ -321,7 +303,7 @@ void MonitorCycle::onAddressProbed(const AddressOutcome &outcome)
     // With no attempt at all the previous entry's outcome stands, as it always has.
     if (outcome.attempts > 0)
         m_walk.LastAttemptFailed = !outcome.answered;
-    Q_EMIT addressProbed(m_walk.k, currentEntry(), outcome);
+    m_services.states.probed(m_walk.k, currentEntry(), outcome);
     entryDone();
 }
 
@@ -330,13 +312,8 @@ void MonitorCycle::entryDone()
     Walk &w = m_walk;
     if (w.LastAttemptFailed) {
         w.AnyBad = true;
-        QStringList &holdbad = m_services.cfg.table[w.k].holdbad;
-        if (!w.BadListStarted) {
-            holdbad.clear(); // replaced only by an evaluation that has a failure
-            w.BadListStarted = true;
-        }
-        if (!currentEntry().isEmpty())
-            holdbad << currentEntry();
+        m_services.states.cycleAddressFailed(w.k, currentEntry(), !w.BadListStarted);
+        w.BadListStarted = true;
     }
     ++w.entry;
     nextEntry();
@@ -344,20 +321,13 @@ void MonitorCycle::entryDone()
 
 void MonitorCycle::applyResult()
 {
-    const Walk &w = m_walk;
-    ApplyCycleResult(m_services.cfg, m_services.run, m_services.alerts, w.k, w.AnyBad, w.PartialIgnore);
-    Q_EMIT indicatorChanged(w.k);
+    m_services.states.cycleEvaluated(m_walk.k, m_walk.AnyBad, m_walk.PartialIgnore);
 }
 
 void MonitorCycle::finishCycle()
 {
     RunState &run = m_services.run;
-    if (run.AnyOfflineThisCycle != 1) {
-        run.LastCycleHadOffline = 0;
-        m_services.alerts.ClearAttention();
-    } else {
-        run.LastCycleHadOffline = 1;
-    }
+    m_services.states.cycleFinished();
     setStatus(QStringLiteral("Monitoring..."));
     restartIntervalClock();
     run.FirstCycle = 2;

@@ -18,10 +18,11 @@
 //    so cycles never overlap; a paused run keeps it stopped.
 //  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup (the address
 //    probe's own invariant; ending a run cancels the sweep's probes).
-//  - The cycle owns no widget. The window shows statusText() in `Label3`, shows and enables `Command4`
-//    while monitoring() is true and `Command3` otherwise, and repaints `center`(k) on indicatorChanged.
+//  - The cycle owns no widget and decides no location's state: it tells LocationStates what it
+//    found. The window shows statusText() in `Label3`, shows and enables `Command4` while
+//    monitoring() is true and `Command3` otherwise.
 #include "monitor/addressprobe.h"
-#include "monitor/alertsink.h"
+#include "monitor/locationstates.h"
 #include "monitor/runstate.h"
 #include "monitor/sweep.h"
 #include "probe/prober.h"
@@ -41,7 +42,7 @@ struct MonitorServices {
     Configuration &cfg;
     RunState &run;
     Prober &prober;
-    AlertSink &alerts;
+    LocationStates &states; // where every outcome goes
     StartupNotice &notice; // the one sockets start-up failure box, shared with the List View
 };
 
@@ -92,14 +93,10 @@ public Q_SLOTS:
 Q_SIGNALS:
     void statusTextChanged(const QString &text);
     void monitoringChanged(bool on);
-    // table[k].center has been written.
-    void indicatorChanged(int k);
     // A cycle went past its last location ("Monitoring...").
     void cycleFinished();
     // A run ended: its cycle finished, paused, was stopped or dropped (not when the cycle goes).
     void runEnded();
-    // The attempts for entry of location k have ended.
-    void addressProbed(int k, const QString &entry, const qos::AddressOutcome &outcome);
 
 private:
     using Step = void (MonitorCycle::*)();
@@ -121,7 +118,6 @@ private:
 
     void setStatus(const QString &text);
     void setMonitoring(bool on);
-    void setIndicator(int k, Indicator colour);
     void restartIntervalClock();
     // Leaves the monitoring state as Stop does: attention down, "Start Monitor", "IDLE", no resume.
     void goIdle();

@@ -5,7 +5,7 @@
 #include "tests/support/netns.h"
 #include "tests/support/programrig.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -53,9 +53,10 @@ private Q_SLOTS:
         QCOMPARE(p.colour(1), Green);
 
         ListView &l = p.open(1);
-        // A cycle without failures leaves holdbad as it was, so the row is still in the second group.
-        QCOMPARE(l.list(4)->count(), 1);
-        const QString tip = l.list(4)->item(0)->toolTip();
+        // The List View shows the latest outcome: the cycle found the address answering again.
+        QCOMPARE(RowCount(l.list(4)), 0);
+        QCOMPARE(RowText(l.list(2), 0), QStringLiteral("ONLINE"));
+        const QString tip = RowTip(l.list(1), 0);
         QVERIFY2(QRegularExpression(
                      QStringLiteral("^Last round trip: \\d+\\.\\d+ ms\nLoss: 2 of 4 echoes \\(50%\\) "
                                     "over the last 3 probes$"))

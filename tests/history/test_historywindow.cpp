@@ -8,7 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QTest>
 
@@ -84,20 +84,20 @@ private Q_SLOTS:
         const QString down = QStringLiteral(
             "Last round trip: no reply (OFFLINE)\nLoss: 2 of 2 echoes (100%) over the last 1 probes");
         for (int n : {1, 2, 3})
-            QCOMPARE(l.list(n)->item(0)->toolTip(), up);
+            QCOMPARE(RowTip(l.list(n), 0), up);
         for (int n : {4, 5, 6})
-            QCOMPARE(l.list(n)->item(0)->toolTip(), down);
+            QCOMPARE(RowTip(l.list(n), 0), down);
         // The line lies in free space: it covers none of the window's own controls.
         for (QWidget *w : l.centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             if (w != latency && w->isVisible())
                 QVERIFY2(!w->geometry().intersects(latency->geometry()), qPrintable(w->objectName()));
 
-        l.list(1)->setCurrentRow(0);
+        SelectRow(l.list(1), 0);
         QCOMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/1)"));
         QTest::mouseClick(l.controls().Run_Ping, Qt::LeftButton); // "Ping IP" keeps a second probe
         QTRY_COMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/2)"));
-        QVERIFY(l.list(1)->item(0)->toolTip().endsWith(QLatin1String("over the last 2 probes")));
-        l.list(4)->setCurrentRow(0);
+        QVERIFY(RowTip(l.list(1), 0).endsWith(QLatin1String("over the last 2 probes")));
+        SelectRow(l.list(4), 0);
         QCOMPARE(latency->text(), QStringLiteral("RTT no reply (OFFLINE), loss 100% (2/2)"));
 
         // "History" opens the location's window; the List View keeps monitoring paused, no longer.

@@ -29,8 +29,8 @@ struct Rig : ProgramRig {
     void select(const QString &address)
     {
         for (int n : {1, 4})
-            if (const auto found = list()->list(n)->findItems(address, Qt::MatchExactly); !found.isEmpty()) {
-                list()->list(n)->setCurrentItem(found.first());
+            if (const int r = FindRow(list()->list(n), address); r >= 0) {
+                SelectRow(list()->list(n), r);
                 return;
             }
         QFAIL(qPrintable(address));
@@ -114,7 +114,7 @@ void TestListEdits::ignore()
     Rig p({Site("abc", siteip, ignore)});
     const QByteArray before = p.graph();
     p.select(address);
-    const bool second = p.list()->list(4)->findItems(address, Qt::MatchExactly).size() > 0;
+    const bool second = FindRow(p.list()->list(4), address) >= 0;
     QRadioButton *button =
         second ? (yes ? p.l().ignoreyes2 : p.l().ignoreno2) : (yes ? p.l().ignoreyes : p.l().ignoreno);
     QVERIFY(button->isVisible());
@@ -139,8 +139,8 @@ void TestListEdits::selectingFromCodeNeverWrites()
     const QByteArray before = p.graph();
     for (const char *a : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.1"})
         p.select(QLatin1String(a));
-    p.list()->list(6)->setCurrentRow(1);
-    p.list()->list(3)->setCurrentRow(0);
+    SelectRow(p.list()->list(6), 1);
+    SelectRow(p.list()->list(3), 0);
     QCOMPARE(p.graph(), before);
     QCOMPARE(p.cfg.table[1].ignore, QStringLiteral("10.0.0.2,10.0.0.3"));
 }
@@ -384,8 +384,8 @@ void TestListEdits::notesPanel()
     p.l().addinfo->setText(QStringLiteral("unsaved"));
     QVERIFY(QTest::qWaitFor([&] { return !p.fake.pending.isEmpty(); }));
     p.fake.answerNext();
-    QVERIFY(QTest::qWaitFor([&] { return p.list()->list(1)->count() > 0; }));
-    p.list()->list(1)->setCurrentRow(0);
+    QVERIFY(QTest::qWaitFor([&] { return RowCount(p.list()->list(1)) > 0; }));
+    SelectRow(p.list()->list(1), 0);
     QCOMPARE(p.list()->address(), QStringLiteral("10.0.0.1"));
     QCOMPARE(p.l().addinfo->text(), QStringLiteral("unsaved"));
     const qsizetype asked = p.boxes.asked.size(); // nothing removes the location under the run
@@ -416,7 +416,7 @@ void TestListEdits::editsSurviveRestart()
     QCOMPARE(again.colour(1), QColor(Qt::black));
     again.open(1);
     QCOMPARE(again.column(4), QStringList{QStringLiteral("10.0.0.2")});
-    again.list()->list(4)->setCurrentRow(0);
+    SelectRow(again.list()->list(4), 0);
     QCOMPARE(again.list()->controls().addinfo->text(), QStringLiteral("call Anna"));
     QCOMPARE(again.cfg.table[2].siteip, QStringLiteral("10.0.0.5"));
 }

@@ -5,7 +5,7 @@
 #include "tests/support/netns.h"
 #include "tests/support/programrig.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
 #include <QTest>
 
@@ -47,10 +47,10 @@ private Q_SLOTS:
 
         QTest::mouseClick(l->controls().Command1, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !l->pings().pingAllRunning(); }, 5000));
-        QCOMPARE(l->list(1)->item(0)->text(), QString::fromLatin1(answering));
-        QCOMPARE(l->list(2)->item(0)->text(), QStringLiteral("ONLINE"));
-        QCOMPARE(l->list(4)->item(0)->text(), QString::fromLatin1(silent));
-        QCOMPARE(l->list(5)->item(0)->text(), QStringLiteral("OFFLINE"));
+        QCOMPARE(RowText(l->list(1), 0), QString::fromLatin1(answering));
+        QCOMPARE(RowText(l->list(2), 0), QStringLiteral("ONLINE"));
+        QCOMPARE(RowText(l->list(4), 0), QString::fromLatin1(silent));
+        QCOMPARE(RowText(l->list(5), 0), QStringLiteral("OFFLINE"));
         QCOMPARE(p.colour(3), Red);
         QCOMPARE(p.cfg.table[3].holdbad, QStringList{QString::fromLatin1(silent)});
         QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));

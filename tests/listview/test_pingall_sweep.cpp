@@ -4,7 +4,7 @@
 #include "tests/support/programrig.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 
 using namespace qos;
@@ -15,8 +15,8 @@ namespace {
 QStringList Column(const ListView &l, int n)
 {
     QStringList rows;
-    for (int r = 0; r < l.list(n)->count(); ++r)
-        rows << l.list(n)->item(r)->text();
+    for (int r = 0; r < RowCount(l.list(n)); ++r)
+        rows << RowText(l.list(n), r);
     return rows;
 }
 

@@ -36,6 +36,7 @@ struct Rig {
     AttentionAlerts alerts;
     FakeMessageBoxes boxes;
     StartupNotice notice{boxes};
+    LocationStates states{cfg, run, alerts};
     QObject owner;
     MonitorClocks clocks;
     std::unique_ptr<MonitorCycle> cycle;
@@ -53,7 +54,7 @@ struct Rig {
         // The clocks keep their state (running or not) but never fire on their own: tests tick.
         clocks.interval->setInterval(24 * 3600 * 1000);
         clocks.resume->setInterval(24 * 3600 * 1000);
-        cycle = std::make_unique<MonitorCycle>(MonitorServices{cfg, run, prober, alerts, notice}, clocks);
+        cycle = std::make_unique<MonitorCycle>(MonitorServices{cfg, run, prober, states, notice}, clocks);
         QObject::connect(cycle.get(), &MonitorCycle::statusTextChanged, &owner,
                          [this](const QString &text) { statuses << text; });
     }

@@ -261,8 +261,8 @@ void TestMonitorCycle::disabledOfflineLocationKeepsFlagAndAttention()
 
     rig.at(offline).sitedisabled = QStringLiteral("1");
     bool upWhenOtherShown = false;
-    QObject::connect(rig.cycle.get(), &MonitorCycle::indicatorChanged, &rig.owner, [&](int k) {
-        if (k == other)
+    QObject::connect(&rig.states, &LocationStates::changed, &rig.owner, [&](const StateChange &change) {
+        if (change.location == other)
             upWhenOtherShown = rig.alerts.up;
     });
     QVERIFY(rig.cycleOnce());

@@ -94,7 +94,8 @@ Observed Run(const Scenario &scenario, int window)
     // Later addresses answer sooner, so outcomes come in against the table's order.
     for (auto it = rig.prober.delays.begin(); it != rig.prober.delays.end(); ++it)
         it.value() = delay + 3 - it.value();
-    QObject::connect(rig.cycle.get(), &MonitorCycle::indicatorChanged, &rig.owner, [&rig](int k) {
+    QObject::connect(&rig.states, &LocationStates::changed, &rig.owner, [&rig](const StateChange &change) {
+        const int k = change.location;
         rig.alerts.calls << QStringLiteral("indicator %1: %2").arg(k).arg(int(rig.at(k).center));
     });
     Observed seen;

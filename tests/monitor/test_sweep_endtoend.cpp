@@ -81,7 +81,8 @@ private Q_SLOTS:
             cfg.table.records << rec;
         }
         QObject owner;
-        MonitorCycle cycle(MonitorServices{cfg, run, prober, alerts, notice}, MonitorClocks::Create(&owner));
+        LocationStates states(cfg, run, alerts);
+        MonitorCycle cycle(MonitorServices{cfg, run, prober, states, notice}, MonitorClocks::Create(&owner));
         QSignalSpy finished(&cycle, &MonitorCycle::cycleFinished);
         QElapsedTimer clock;
         clock.start();

@@ -12,7 +12,7 @@
 #include "tests/support/graphtext.h"
 
 #include <QAction>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -25,6 +25,41 @@ inline const QColor Green(0, 255, 0);
 inline const QColor Cyan(0, 255, 255);
 inline const QColor Red(255, 0, 0);
 inline const QColor DarkRed(192, 0, 0);
+
+// A List View list's rows, as a person reads and picks them.
+inline QModelIndex RowIndex(const QListView *l, int r)
+{
+    return l->model()->index(r, l->modelColumn());
+}
+inline int RowCount(const QListView *l)
+{
+    return l->model()->rowCount();
+}
+inline QString RowText(const QListView *l, int r)
+{
+    return RowIndex(l, r).data().toString();
+}
+inline QString RowTip(const QListView *l, int r)
+{
+    return RowIndex(l, r).data(Qt::ToolTipRole).toString();
+}
+// The first row reading text; -1 when none does.
+inline int FindRow(const QListView *l, const QString &text)
+{
+    for (int r = 0; r < RowCount(l); ++r)
+        if (RowText(l, r) == text)
+            return r;
+    return -1;
+}
+inline void SelectRow(QListView *l, int r)
+{
+    l->setCurrentIndex(RowIndex(l, r));
+}
+inline int SelectedRow(const QListView *l)
+{
+    const QModelIndexList rows = l->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
 
 struct ProgramRig {
     enum class Engine { Scripted, Real };
@@ -98,8 +133,8 @@ struct ProgramRig {
     QStringList column(int n) const
     {
         QStringList rows;
-        for (int r = 0; r < list()->list(n)->count(); ++r)
-            rows << list()->list(n)->item(r)->text();
+        for (int r = 0; r < RowCount(list()->list(n)); ++r)
+            rows << RowText(list()->list(n), r);
         return rows;
     }
     QByteArray graph() const { return ReadFile(QDir(folder()).filePath(QStringLiteral("graph.txt"))); }
