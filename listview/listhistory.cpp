@@ -1,6 +1,6 @@
 #include "listview/listhistory.h"
 
-#include "mapview/sortlist.h"
+#include "sitemenu/sortlist.h"
 #include "platform/twips.h"
 #include "store/text.h"
 

@@ -10,7 +10,7 @@
 //  - The window owns no service. It is created for one opening and destroyed when it closes; closing
 //    reports closing(towardsMap) once, and pings still in flight end with it.
 #include "listview/locationeditor.h"
-#include "mapview/sortlist.h"
+#include "sitemenu/sortlist.h"
 #include "monitor/alertsink.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
