@@ -20,7 +20,6 @@
 #include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
-#include "listview/locationeditor.h"
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
 #include "monitor/alerts.h"
@@ -34,6 +33,7 @@
 #include "probe/startupnotice.h"
 #include "settings/settingsdialogs.h"
 #include "store/graphfile.h"
+#include "store/locationeditor.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
 

@@ -9,8 +9,6 @@
 //    one group deselects the other group.
 //  - The window owns no service. It is created for one opening and destroyed when it closes; closing
 //    reports closing(towardsMap) once, and pings still in flight end with it.
-#include "listview/locationeditor.h"
-#include "sitemenu/sortlist.h"
 #include "monitor/alertsink.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
@@ -18,6 +16,8 @@
 #include "platform/twips.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
+#include "sitemenu/sortlist.h"
+#include "store/locationeditor.h"
 #include "store/model.h"
 
 #include <QColor>
