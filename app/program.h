@@ -22,7 +22,7 @@
 #include "listview/listview.h"
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
-#include "monitor/alerts.h"
+#include "alerts/alerts.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
