@@ -13,6 +13,7 @@
 //    to an eighth more until the next batch of the oldest goes. Names are interned
 //    (one copy of each location, address and status text), id 0 is the empty text, and texts no kept
 //    event uses are at most about as many as those in use.
+#include "monitor/states.h"
 #include "store/model.h"
 
 #include <QByteArray>
@@ -25,41 +26,6 @@
 #include <optional>
 
 namespace qos {
-
-enum class State : quint8 {
-    Unknown,
-    Waiting,
-    Disabled,
-    Online,
-    OnlinePartial,
-    Offline,
-    OfflinePartial,
-    Answering,
-    NotAnswering,
-};
-
-// "waiting", "online(partial ignore)", "not answering", ...; "" for Unknown.
-QString StateName(State state);
-// The state a word names; nothing for a word that names none ("" gives Unknown).
-std::optional<State> StateFromName(QByteArrayView word);
-State StateOf(Indicator indicator);
-bool IsAddressState(State state);
-// Evaluated and found reachable: online (with or without ignored addresses), or answering.
-bool IsUp(State state);
-// Evaluated and found unreachable.
-bool IsDown(State state);
-
-// One change as written to and read from the file, with its texts.
-struct ChangeRecord {
-    qint64 timeMs = 0; // since the epoch, UTC
-    QString location;
-    QString address; // empty for the location itself
-    State from = State::Unknown;
-    State to = State::Unknown;
-    QString status;
-    qint64 roundTripUs = -1; // -1 without a reply
-    bool operator==(const ChangeRecord &) const = default;
-};
 
 // The first line of every history file, with its CR LF.
 QByteArray HistoryHeader();
