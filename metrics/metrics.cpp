@@ -119,13 +119,6 @@ Metrics::Metrics(const Configuration &cfg, const QString &version, QObject *pare
 
 Metrics::~Metrics() = default;
 
-void Metrics::follow(const MonitorCycle &cycle, const History &history)
-{
-    connect(&cycle, &MonitorCycle::addressProbed, this, &Metrics::recordProbe);
-    connect(&cycle, &MonitorCycle::indicatorChanged, this, &Metrics::recordIndicator);
-    connect(&history, &History::changed, this, &Metrics::recordChange);
-}
-
 std::string Metrics::text() const
 {
     return ExpositionText(m_registry->Collect());
