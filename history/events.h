@@ -2,9 +2,9 @@
 // State changes of locations and addresses, kept in memory and written as lines of the history file.
 //
 // Invariants:
-//  - A location's state is its indicator's legend word; an address's state is "answering" or
-//    "not answering". Unknown (an empty field) is only ever an old state: an address's first outcome
-//    since its location was started.
+//  - A state is written as its word (StateName in monitor/states.h, shared with the metrics, with
+//    the change record); Unknown, only ever an old state (an address's first outcome since its
+//    location was started), as an empty field.
 //  - A line is one CSV record: time (UTC, ISO-8601 with milliseconds), location, address (empty for
 //    the location itself), old state, new state, status text, round-trip ms (empty without a reply),
 //    ending in CR LF. Fields are quoted exactly when they hold a comma, a quote, a line break or a
