@@ -1,7 +1,7 @@
 #pragma once
-// The headless monitor: graph.txt monitored with no window and no display. Creates and owns the
-// configuration, the run state, the monitor cycle with its two clocks, the history and the metrics
-// with their endpoint; the prober, its start-up notice and the message boxes are handed in.
+// The headless monitor: graph.txt monitored with no window and no display. Owns the monitor core
+// (configuration, run state, cycle, history, metrics and their endpoint) and adds the log lines;
+// the prober, its start-up notice and the message boxes are handed in.
 //
 // Invariants:
 //  - Monitoring starts at start-up and is on for as long as the program runs; sounds and the tray
@@ -13,18 +13,8 @@
 //    location does on the desktop (the cycle starts anew, history and metrics drop what is gone).
 //  - Teardown order: endpoint (no scrape runs after it), cycle (its probe ends, the sockets close),
 //    history (its last lines are written and printed), metrics.
-#include "history/history.h"
-#include "metrics/endpoint.h"
-#include "metrics/metrics.h"
-#include "monitor/alertsink.h"
-#include "monitor/locationstates.h"
-#include "monitor/monitorcycle.h"
-#include "monitor/runstate.h"
+#include "app/monitorcore.h"
 #include "platform/messagebox.h"
-#include "probe/prober.h"
-#include "probe/startupnotice.h"
-#include "store/graphfile.h"
-#include "store/model.h"
 #include "store/status.h"
 
 #include <QObject>
@@ -76,13 +66,13 @@ public:
     // SIGHUP: graph.txt read anew.
     void reload();
 
-    Configuration &config() { return m_cfg; }
-    RunState &run() { return m_run; }
-    MonitorCycle &monitor() { return *m_cycle; }
-    History &history() { return *m_history; }
-    Metrics &metrics() { return *m_metrics; }
+    Configuration &config() { return m_core.config(); }
+    RunState &run() { return m_core.run(); }
+    MonitorCycle &monitor() { return m_core.monitor(); }
+    History &history() { return m_core.history(); }
+    Metrics &metrics() { return m_core.metrics(); }
     // The endpoint's port; 0 without one.
-    int metricsPort() const { return m_endpoint ? m_endpoint->port() : 0; }
+    int metricsPort() const { return m_core.metricsPort(); }
 
 private:
     void logProblems(const LoadResult &loaded);
@@ -103,18 +93,8 @@ private:
         RunState &m_run;
     };
 
-    QString m_folder;
     HeadlessServices m_services;
-    RunState m_run;
-    Configuration m_cfg;
-    Attention m_attention{m_run};
-    LocationStates m_states{m_cfg, m_run, m_attention};
-    std::unique_ptr<Metrics> m_metrics;
-    std::unique_ptr<History> m_history;
-    QObject m_clockOwner;
-    MonitorClocks m_clocks;
-    std::unique_ptr<MonitorCycle> m_cycle;
-    std::unique_ptr<MetricsEndpoint> m_endpoint;
+    MonitorCore m_core;
 };
 
 } // namespace qos

@@ -15,22 +15,23 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     : QObject(parent)
     , m_folder(std::move(programFolder))
     , m_services(services)
+    , m_core(m_folder, CoreServices{services.prober, services.notice},
+             [this, &services](RunState &run, Configuration &cfg) {
+                 auto alerts = std::make_unique<Alerts>(
+                     run, cfg.settings, services.tray, services.sound, m_folder,
+                     [this](const QIcon &icon) { setWindowIcons(icon); }, services.notifier);
+                 m_alerts = alerts.get();
+                 return alerts;
+             })
+    , m_run(m_core.run())
+    , m_cfg(m_core.config())
 {
-    m_alerts = std::make_unique<Alerts>(
-        m_run, m_cfg.settings, services.tray, services.sound, m_folder,
-        [this](const QIcon &icon) { setWindowIcons(icon); }, services.notifier);
-    m_states = std::make_unique<LocationStates>(m_cfg, m_run, *m_alerts);
     m_editor = std::make_unique<LocationEditor>(m_cfg, m_folder, services.pleaseWait, services.messages);
-    m_clocks = MonitorClocks::Create(&m_clockOwner);
-    m_cycle = std::make_unique<MonitorCycle>(
-        MonitorServices{m_cfg, m_run, services.prober, *m_states, services.notice}, m_clocks);
     m_mapView = std::make_unique<MapView>(m_folder, m_cfg, m_run, services.tray, services.messages,
                                           services.pleaseWait);
     m_settings = std::make_unique<SettingsDialogs>(
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
-    m_history = std::make_unique<History>(m_folder, m_cfg);
-    m_metrics = std::make_unique<Metrics>(m_cfg, QStringLiteral(QOS_VERSION));
     wireMonitor();
     wireSettingsMenu(m_mapView->controls(), m_mapView.get());
 
@@ -46,7 +47,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
 
 Program::~Program()
 {
-    m_endpoint.reset();
+    m_core.stopMetrics();
     m_settings.reset();
     for (const QPointer<HistoryWindow> &window : std::as_const(m_historyWindows))
         delete window.data();
@@ -54,14 +55,13 @@ Program::~Program()
     delete m_listView.data(); // its pings end before the services they use
     delete m_closedListView.data();
     m_mapView.reset();
-    m_cycle.reset();
-    m_history.reset();
+    m_core.shutDown(); // the cycle, then the history's last lines
     m_alerts->RemoveTrayIcon();
 }
 
 void Program::wireMonitor()
 {
-    MonitorCycle *cycle = m_cycle.get();
+    MonitorCycle *cycle = &m_core.monitor();
     MapView *map = m_mapView.get();
     const MapView::Controls &c = map->controls();
     connect(c.Command3, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
@@ -69,25 +69,15 @@ void Program::wireMonitor()
     connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Every painter follows the one state owner, whoever decided the change.
-    LocationStates *states = m_states.get();
+    LocationStates *states = &m_core.states();
     connect(states, &LocationStates::changed, map,
             [map](const StateChange &change) { map->refreshIndicator(change.location); });
     // One desktop notification per run for the locations it turned.
     connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
     map->setStatusText(cycle->statusText());
     map->setMonitoring(cycle->monitoring());
-
-    History *history = m_history.get();
-    history->follow(*cycle);
-    connect(states, &LocationStates::addressProbed, history, &History::recordProbe);
-    connect(states, &LocationStates::changed, history,
-            [history](const StateChange &change) { history->recordIndicator(change.location); });
-    connect(states, &LocationStates::addressProbed, m_metrics.get(), &Metrics::recordProbe);
-    connect(states, &LocationStates::changed, m_metrics.get(),
-            [metrics = m_metrics.get()](const StateChange &change) { metrics->recordIndicator(change.location); });
-    connect(history, &History::problem, this,
+    connect(&m_core.history(), &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
-    m_metrics->follow(*cycle, *history);
 }
 
 // The Settings menu of a window: both windows open the same dialogs.
@@ -154,18 +144,19 @@ void Program::startUp(Start start)
     m_alerts->LoadNormalIcon();
     m_run.PlacementMode = 0;
 
-    const LoadResult loaded = loadLocations();
+    const LoadResult loaded = m_core.loadTable();
+    showLocations(loaded);
     const QString metricsProblem = startMetrics();
 
     if (start == Start::Window)
         map.show();
     m_alerts->AddTrayIcon();
-    m_cycle->StartClocks();
+    m_core.monitor().StartClocks();
     if (start == Start::Background) {
         map.RunInBackground();
-        m_cycle->StartMonitor();
+        m_core.monitor().StartMonitor();
     }
-    m_history->start(); // reads the earlier history in the background
+    m_core.history().start(); // reads the earlier history in the background
 
     QStringList unreadable = m_alerts->unreadableIconFiles();
     if (!mapRead)
@@ -177,19 +168,14 @@ QString Program::startMetrics()
 {
     if (m_cfg.settings.METRICS.trimmed().isEmpty())
         return {};
-    QString error;
-    m_endpoint =
-        ServeMetrics(m_cfg.settings.METRICS, QStringLiteral("METRICS="), m_metrics->registry(), error);
-    return m_endpoint ? QString() : error + QStringLiteral("\nMonitoring goes on without it.");
+    const QString error = m_core.serveMetrics(m_cfg.settings.METRICS, QStringLiteral("METRICS="));
+    return error.isEmpty() ? QString() : error + QStringLiteral("\nMonitoring goes on without it.");
 }
 
-LoadResult Program::loadLocations()
+void Program::showLocations(const LoadResult &loaded)
 {
-    const LoadResult loaded = m_load ? m_load(m_folder, m_cfg) : LoadConfiguration(m_folder, m_cfg);
     m_mapView->showDisplaySettings();
     m_mapView->addMarkers(loaded.fileExisted);
-    m_metrics->recordLoad(loaded.error.isEmpty());
-    return loaded;
 }
 
 void Program::showStartupProblems(const LoadResult &load, QStringList unreadable,
@@ -250,14 +236,15 @@ void Program::OpenLocation(int k)
     m_run.SelectedIgnoreList = SplitAddressList(m_cfg.table[k].ignore);
     m_mapView->hide();
     if (!m_listView) {
-        m_listView = new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
-                                                     m_services.notice, *m_states, *m_cycle, *m_editor});
+        m_listView =
+            new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
+                                            m_services.notice, m_core.states(), m_core.monitor(), *m_editor});
         m_listView->setWindowIcon(m_alerts->currentIcon());
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls(), m_listView.data());
-        auto *shown = new ListHistory(*m_listView, *m_history, m_cfg);
+        auto *shown = new ListHistory(*m_listView, m_core.history(), m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }
     m_listView->LoadListView();
@@ -318,7 +305,7 @@ void Program::OpenHistory(int k)
     const QString &site = m_cfg.table[k].site;
     QPointer<HistoryWindow> &window = m_historyWindows[site];
     if (!window) {
-        window = new HistoryWindow(*m_history, m_cfg, site);
+        window = new HistoryWindow(m_core.history(), m_cfg, site);
         window->setWindowIcon(m_alerts->currentIcon());
     }
     window->show();
@@ -336,13 +323,10 @@ void Program::locationRemoved(const QString &site)
 {
     // The table is read again at once, so memory never holds a location the file has lost; the List
     // View, still showing it, closes once the operator has read the message.
-    m_cycle->ResetForStartup();
-    m_alerts->ClearAttention();
-    m_run.resetForStartup();
-    m_run.MonitorPaused = 1;
     m_mapView->removeMarkers();
-    const LoadResult loaded = loadLocations();
-    m_history->retain();
+    const LoadResult loaded = m_core.reloadTable(MonitorCore::Unreadable::Replaces);
+    m_run.MonitorPaused = 1;
+    showLocations(loaded);
     const QString text = QStringLiteral("Location: ") + site +
                          QStringLiteral(" has been deleted\r\n\r\nLocations will not be monitored until "
                                         "'Start Monitor' is activated");

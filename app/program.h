@@ -1,8 +1,8 @@
 #pragma once
-// The program: creates and owns the shared state (configuration, run state), the alerts, the monitor
-// cycle with its two clocks, and the windows, and wires them together. The desktop services it runs
-// on (tray, sound, message boxes, please-wait window, desktop notifications, the prober and its
-// start-up notice) are handed in: the real ones by main(), recording ones by the tests.
+// The program: creates and owns the monitor core (configuration, run state, the monitor cycle with
+// its two clocks, history, metrics), the alerts and the windows, and wires them together. The desktop
+// services it runs on (tray, sound, message boxes, please-wait window, desktop notifications, the
+// prober and its start-up notice) are handed in: the real ones by main(), recording ones by the tests.
 //
 // Invariants:
 //  - The Map View lives as long as the program. At most one List View exists; it exists exactly
@@ -15,18 +15,12 @@
 //  - Teardown order: metrics endpoint, settings dialogs, history windows, the Add/Delete Address dialog, List
 //  View
 //    (its pings end), Map View, cycle (its probe ends), history (its last lines are written), alerts.
+#include "alerts/alerts.h"
 #include "app/autostart.h"
-#include "history/history.h"
+#include "app/monitorcore.h"
 #include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
-#include "listview/locationeditor.h"
-#include "metrics/endpoint.h"
-#include "metrics/metrics.h"
-#include "monitor/alerts.h"
-#include "monitor/locationstates.h"
-#include "monitor/monitorcycle.h"
-#include "monitor/runstate.h"
 #include "platform/messagebox.h"
 #include "platform/notifier.h"
 #include "platform/sound.h"
@@ -35,6 +29,7 @@
 #include "probe/startupnotice.h"
 #include "settings/settingsdialogs.h"
 #include "store/graphfile.h"
+#include "store/locationeditor.h"
 #include "store/model.h"
 #include "store/pleasewait.h"
 
@@ -48,9 +43,6 @@ namespace qos {
 
 class ListView;
 class MapView;
-
-// Reads graph.txt of a folder into the configuration (LoadConfiguration unless a test says otherwise).
-using ConfigurationLoader = std::function<LoadResult(const QString &folder, Configuration &cfg)>;
 
 struct DesktopServices {
     Tray &tray;
@@ -69,7 +61,7 @@ public:
     Program(QString programFolder, const DesktopServices &services, QObject *parent = nullptr);
     ~Program() override;
 
-    void setLoader(ConfigurationLoader load) { m_load = std::move(load); }
+    void setLoader(ConfigurationLoader load) { m_core.setLoader(std::move(load)); }
 
     // The start-up sequence: run-time state reset, map and icon, graph.txt with its markers and menu,
     // the window, the tray icon, the clocks; then the start-up problems, one box at a time.
@@ -94,18 +86,18 @@ public:
     RunState &run() { return m_run; }
     Configuration &config() { return m_cfg; }
     Alerts &alerts() { return *m_alerts; }
-    LocationStates &states() { return *m_states; }
-    MonitorCycle &monitor() { return *m_cycle; }
-    const MonitorClocks &clocks() const { return m_clocks; }
+    LocationStates &states() { return m_core.states(); }
+    MonitorCycle &monitor() { return m_core.monitor(); }
+    const MonitorClocks &clocks() const { return m_core.clocks(); }
     MapView &mapView() { return *m_mapView; }
     ListView *listView() const { return m_listView.data(); }
     AddressDialog *addressDialog() const { return m_addressDialog.data(); }
     LocationEditor &editor() { return *m_editor; }
     SettingsDialogs &settingsDialogs() { return *m_settings; }
-    History &history() { return *m_history; }
-    Metrics &metrics() { return *m_metrics; }
+    History &history() { return m_core.history(); }
+    Metrics &metrics() { return m_core.metrics(); }
     // The metrics endpoint's port; 0 while graph.txt names none (or it could not listen).
-    int metricsPort() const { return m_endpoint ? m_endpoint->port() : 0; }
+    int metricsPort() const { return m_core.metricsPort(); }
     HistoryWindow *historyWindow(const QString &site) const { return m_historyWindows.value(site).data(); }
 
 Q_SIGNALS:
@@ -120,7 +112,7 @@ private:
     void showStartWithSession();
     void setWindowIcons(const QIcon &icon);
     void listViewClosing(bool towardsMap);
-    LoadResult loadLocations();
+    void showLocations(const LoadResult &loaded);
     void locationRemoved(const QString &site);
     void addressesSubmitted(int k, const QString &text);
     void showStartupProblems(const LoadResult &load, QStringList unreadable,
@@ -131,23 +123,16 @@ private:
 
     QString m_folder;
     DesktopServices m_services;
-    ConfigurationLoader m_load;
-    RunState m_run;
-    Configuration m_cfg;
-    std::unique_ptr<Alerts> m_alerts;
-    std::unique_ptr<LocationStates> m_states;
+    Alerts *m_alerts = nullptr; // the core's alert sink; set while the core is made
+    MonitorCore m_core;
+    RunState &m_run;
+    Configuration &m_cfg;
     std::unique_ptr<LocationEditor> m_editor;
-    QObject m_clockOwner;
-    MonitorClocks m_clocks;
-    std::unique_ptr<MonitorCycle> m_cycle;
     std::unique_ptr<MapView> m_mapView;
     QPointer<ListView> m_listView;
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
     QPointer<AddressDialog> m_addressDialog;
     std::unique_ptr<SettingsDialogs> m_settings;
-    std::unique_ptr<History> m_history;
-    std::unique_ptr<Metrics> m_metrics;
-    std::unique_ptr<MetricsEndpoint> m_endpoint;
     QHash<QString, QPointer<HistoryWindow>> m_historyWindows; // by location name
 };
 

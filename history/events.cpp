@@ -10,22 +10,6 @@
 namespace qos {
 namespace {
 
-struct StateWord {
-    State state;
-    const char *word;
-};
-constexpr std::array<StateWord, 9> StateWords{{
-    {State::Unknown, ""},
-    {State::Waiting, "waiting"},
-    {State::Disabled, "disabled"},
-    {State::Online, "online"},
-    {State::OnlinePartial, "online(partial ignore)"},
-    {State::Offline, "offline"},
-    {State::OfflinePartial, "offline(partial ignore)"},
-    {State::Answering, "answering"},
-    {State::NotAnswering, "not answering"},
-}};
-
 constexpr qint64 MsPerDay = 86400000;
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
@@ -101,53 +85,6 @@ std::optional<qint64> ParseRoundTrip(QByteArrayView text)
 }
 
 } // namespace
-
-QString StateName(State state)
-{
-    return QLatin1String(StateWords[size_t(state)].word);
-}
-
-std::optional<State> StateFromName(QByteArrayView word)
-{
-    for (const StateWord &w : StateWords)
-        if (word == QByteArrayView(w.word))
-            return w.state;
-    return std::nullopt;
-}
-
-State StateOf(Indicator indicator)
-{
-    switch (indicator) {
-    case Indicator::White:
-        return State::Waiting;
-    case Indicator::Black:
-        return State::Disabled;
-    case Indicator::Green:
-        return State::Online;
-    case Indicator::Cyan:
-        return State::OnlinePartial;
-    case Indicator::Red:
-        return State::Offline;
-    case Indicator::DarkRed:
-        return State::OfflinePartial;
-    }
-    return State::Waiting;
-}
-
-bool IsAddressState(State state)
-{
-    return state == State::Answering || state == State::NotAnswering;
-}
-
-bool IsUp(State state)
-{
-    return state == State::Online || state == State::OnlinePartial || state == State::Answering;
-}
-
-bool IsDown(State state)
-{
-    return state == State::Offline || state == State::OfflinePartial || state == State::NotAnswering;
-}
 
 // ---- Lines ----
 

@@ -2,9 +2,9 @@
 // State changes of locations and addresses, kept in memory and written as lines of the history file.
 //
 // Invariants:
-//  - A location's state is its indicator's legend word; an address's state is "answering" or
-//    "not answering". Unknown (an empty field) is only ever an old state: an address's first outcome
-//    since its location was started.
+//  - A state is written as its word (StateName in monitor/states.h, shared with the metrics, with
+//    the change record); Unknown, only ever an old state (an address's first outcome since its
+//    location was started), as an empty field.
 //  - A line is one CSV record: time (UTC, ISO-8601 with milliseconds), location, address (empty for
 //    the location itself), old state, new state, status text, round-trip ms (empty without a reply),
 //    ending in CR LF. Fields are quoted exactly when they hold a comma, a quote, a line break or a
@@ -13,6 +13,7 @@
 //    to an eighth more until the next batch of the oldest goes. Names are interned
 //    (one copy of each location, address and status text), id 0 is the empty text, and texts no kept
 //    event uses are at most about as many as those in use.
+#include "monitor/states.h"
 #include "store/model.h"
 
 #include <QByteArray>
@@ -25,41 +26,6 @@
 #include <optional>
 
 namespace qos {
-
-enum class State : quint8 {
-    Unknown,
-    Waiting,
-    Disabled,
-    Online,
-    OnlinePartial,
-    Offline,
-    OfflinePartial,
-    Answering,
-    NotAnswering,
-};
-
-// "waiting", "online(partial ignore)", "not answering", ...; "" for Unknown.
-QString StateName(State state);
-// The state a word names; nothing for a word that names none ("" gives Unknown).
-std::optional<State> StateFromName(QByteArrayView word);
-State StateOf(Indicator indicator);
-bool IsAddressState(State state);
-// Evaluated and found reachable: online (with or without ignored addresses), or answering.
-bool IsUp(State state);
-// Evaluated and found unreachable.
-bool IsDown(State state);
-
-// One change as written to and read from the file, with its texts.
-struct ChangeRecord {
-    qint64 timeMs = 0; // since the epoch, UTC
-    QString location;
-    QString address; // empty for the location itself
-    State from = State::Unknown;
-    State to = State::Unknown;
-    QString status;
-    qint64 roundTripUs = -1; // -1 without a reply
-    bool operator==(const ChangeRecord &) const = default;
-};
 
 // The first line of every history file, with its CR LF.
 QByteArray HistoryHeader();

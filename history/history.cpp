@@ -159,11 +159,6 @@ void History::recordIndicator(int k)
     change(rec.site, {}, from, to, LocationStatus(rec, to), -1, now());
 }
 
-void History::follow(const MonitorCycle &cycle)
-{
-    connect(&cycle, &MonitorCycle::cycleFinished, this, &History::retain);
-}
-
 void History::retain()
 {
     QHash<QString, QSet<QString>> wanted;

@@ -18,7 +18,6 @@
 #include "history/historyfile.h"
 #include "history/samples.h"
 #include "monitor/addressprobe.h"
-#include "monitor/monitorcycle.h"
 #include "store/model.h"
 
 #include <QHash>
@@ -59,8 +58,6 @@ public:
     // Drops what belongs to no location or address of the table any more, and takes the indicators
     // of the table as they are (after the table was loaded anew).
     void retain();
-    // Records what the monitor cycle probes and shows, and retains at the end of each of its cycles.
-    void follow(const MonitorCycle &cycle);
 
     // The kept probes of an address; null when it has none.
     const SampleRing *ring(const QString &site, const QString &address) const;

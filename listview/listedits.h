@@ -10,7 +10,7 @@
 //  - A confirmation answered after the window moved on (another location, another selection) does
 //    nothing.
 #include "listview/listview.h"
-#include "listview/locationeditor.h"
+#include "store/locationeditor.h"
 
 #include <QObject>
 

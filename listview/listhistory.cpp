@@ -1,7 +1,7 @@
 #include "listview/listhistory.h"
 
-#include "mapview/sortlist.h"
 #include "platform/twips.h"
+#include "sitemenu/sortlist.h"
 #include "store/text.h"
 
 #include <QAction>

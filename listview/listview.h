@@ -10,8 +10,6 @@
 //  - The window owns no service. It is created for one opening and destroyed when it closes; closing
 //    reports closing(towardsMap) once, and pings still in flight end with it.
 #include "listview/addressrows.h"
-#include "listview/locationeditor.h"
-#include "mapview/sortlist.h"
 #include "monitor/locationstates.h"
 #include "monitor/monitorcycle.h"
 #include "monitor/runstate.h"
@@ -19,6 +17,8 @@
 #include "platform/twips.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
+#include "sitemenu/sortlist.h"
+#include "store/locationeditor.h"
 #include "store/model.h"
 
 #include <QColor>

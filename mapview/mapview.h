@@ -13,11 +13,11 @@
 //  - The window owns no service: the program hands it the configuration, the run state, the tray (to
 //    know whether it may hide) and the message boxes, and wires the monitor cycle to its controls.
 #include "mapview/mapwidgets.h"
-#include "mapview/sortlist.h"
 #include "monitor/runstate.h"
 #include "platform/messagebox.h"
 #include "platform/tray.h"
 #include "platform/twips.h"
+#include "sitemenu/sortlist.h"
 #include "store/graphfile.h"
 #include "store/pleasewait.h"
 

@@ -119,12 +119,6 @@ Metrics::Metrics(const Configuration &cfg, const QString &version, QObject *pare
 
 Metrics::~Metrics() = default;
 
-void Metrics::follow(const MonitorCycle &cycle, const History &history)
-{
-    Q_UNUSED(cycle);
-    connect(&history, &History::changed, this, &Metrics::recordChange);
-}
-
 std::string Metrics::text() const
 {
     return ExpositionText(m_registry->Collect());

@@ -11,10 +11,8 @@
 //    an address whose ip changes moves to a series with the new ip label (the old one goes).
 //  - Counters only grow while their series exists. Changed on the window's thread; the registry
 //    is read from the endpoint's threads (prometheus-cpp's metrics and families lock themselves).
-#include "history/events.h"
-#include "history/history.h"
 #include "monitor/addressprobe.h"
-#include "monitor/monitorcycle.h"
+#include "monitor/states.h"
 #include "store/model.h"
 
 #include <QHash>
@@ -45,8 +43,6 @@ public:
     ~Metrics() override;
 
     std::shared_ptr<prometheus::Registry> registry() const { return m_registry; }
-    // Takes the cycle's outcomes and indicators and the history's changes from now on.
-    void follow(const MonitorCycle &cycle, const History &history);
     // The exposition text of everything registered, as a scrape gets it.
     std::string text() const;
 

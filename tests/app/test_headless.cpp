@@ -2,7 +2,10 @@
 // few cycles against namespace test hosts (one answering, one silent) read through its metrics
 // endpoint, a reload by SIGHUP and the clean end by SIGTERM.
 #include "app/headless.h"
+#include "app/monitorcore.h"
 #include "tests/app/headlessrig.h"
+#include "tests/support/fakeprober.h"
+#include "tests/support/fakes.h"
 #include "tests/support/netns.h"
 
 #include <QTcpServer>
@@ -47,6 +50,60 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(buffer, qsizetype(n)),
                  QByteArray("Cannot read graph.txt. Fix it.\nDelete location? (answered No)\n"
                             "Cannot read graph.txt. Fix it.\n"));
+    }
+
+    // The table replaced while running, in the core both programs hold: a graph.txt that reads
+    // replaces it and starts the cycle anew; one that does not is kept out (SIGHUP) or replaces it too.
+    void reloadTable_data()
+    {
+        QTest::addColumn<bool>("keeps");     // Unreadable::Keeps, else Replaces
+        QTest::addColumn<bool>("readable");  // the new graph.txt can be read
+        QTest::addColumn<int>("locations");  // in the table afterwards
+        QTest::addColumn<bool>("restarted"); // the cycle's run ended and attention cleared
+        QTest::addColumn<double>("loadSuccess");
+        QTest::newRow("read, kept on failure") << true << true << 1 << true << 1.0;
+        QTest::newRow("read, replaced on failure") << false << true << 1 << true << 1.0;
+        QTest::newRow("unreadable, kept") << true << false << 2 << false << 0.0;
+        QTest::newRow("unreadable, replaced") << false << false << 0 << true << 0.0;
+    }
+    void reloadTable()
+    {
+        QFETCH(bool, keeps);
+        QFETCH(bool, readable);
+        QFETCH(int, locations);
+        QFETCH(bool, restarted);
+        QFETCH(double, loadSuccess);
+        QTemporaryDir dir;
+        QVERIFY(WriteGraph(dir.path(), {Site("Stays", "127.0.0.1"), Site("Gone", "127.0.0.2")}));
+        FakeProber prober;
+        FakeMessageBoxes boxes;
+        qos::StartupNotice notice(boxes);
+        FakeAlerts *alerts = nullptr;
+        qos::MonitorCore core(dir.path(), {prober, notice}, [&alerts](qos::RunState &, qos::Configuration &) {
+            auto sink = std::make_unique<FakeAlerts>();
+            alerts = sink.get();
+            return sink;
+        });
+        QVERIFY(core.loadTable().error.isEmpty());
+        core.monitor().StartMonitor();
+        QVERIFY(core.monitor().monitoring());
+        const int cleared = alerts->count("ClearAttention");
+        if (readable) {
+            QVERIFY(WriteGraph(dir.path(), {Site("Stays", "127.0.0.1")}));
+        } else {
+            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("graph.txt"))));
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("graph.txt")));
+        }
+        using Unreadable = qos::MonitorCore::Unreadable;
+        const qos::LoadResult loaded = core.reloadTable(keeps ? Unreadable::Keeps : Unreadable::Replaces);
+        QCOMPARE(loaded.error.isEmpty(), readable);
+        QCOMPARE(core.config().table.LocationCount(), locations);
+        QCOMPARE(core.monitor().monitoring(), !restarted);
+        QCOMPARE(alerts->count("ClearAttention") - cleared, restarted ? 1 : 0);
+        const QByteArray text = QByteArray::fromStdString(core.metrics().text());
+        QCOMPARE(Sample(text, QStringLiteral("qos_graph_last_load_success")),
+                 std::optional<double>(loadSuccess));
+        QCOMPARE(text.contains("location=\"Gone\""), locations == 2);
     }
 
     void exitCodes_data()

@@ -1,5 +1,5 @@
 // Alerts: the tray icon's lifetime, the attention switch, tooltips, icons and sounds.
-#include "monitor/alerts.h"
+#include "alerts/alerts.h"
 #include "tests/support/fakes.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "mapview/sortlist.h"
+#include "sitemenu/sortlist.h"
 
 #include "store/model.h"
 

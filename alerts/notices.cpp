@@ -1,4 +1,4 @@
-#include "monitor/notices.h"
+#include "alerts/notices.h"
 
 namespace qos {
 

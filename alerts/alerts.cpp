@@ -1,4 +1,4 @@
-#include "monitor/alerts.h"
+#include "alerts/alerts.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -11,8 +11,8 @@
 //    file is replaced by the built-in copy, so an icon is never blank.
 //  - The locations the cycle reports turned are kept until SendNotices, which gives them to the
 //    notifier as one notice (none while NOTIFICATIONS is 0) and forgets them.
+#include "alerts/notices.h"
 #include "monitor/alertsink.h"
-#include "monitor/notices.h"
 #include "monitor/runstate.h"
 #include "platform/notifier.h"
 #include "platform/sound.h"

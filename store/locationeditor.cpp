@@ -1,4 +1,4 @@
-#include "listview/locationeditor.h"
+#include "store/locationeditor.h"
 
 #include "store/locationrewrite.h"
 #include "store/notesfile.h"

@@ -1,5 +1,5 @@
 // The sorted name table of the location menus: the partition scheme, its fast equivalent, MakeList.
-#include "mapview/sortlist.h"
+#include "sitemenu/sortlist.h"
 
 #include <QAction>
 #include <QMenu>
