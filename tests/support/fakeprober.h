@@ -28,7 +28,6 @@ public:
     QList<int> timeouts;
     int startups = 0;
     int failedStartups = 0;
-    int cleanups = 0;
     int inFlight = 0; // echoes asked for and not answered yet (dropped answers included)
     int maxInFlight = 0;
 
@@ -50,7 +49,6 @@ public:
         return true;
     }
     QString SocketsStartupFailureText() const override { return QStringLiteral("No echo facility."); }
-    void SocketsCleanup() override { ++cleanups; }
 
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &)> done) override
