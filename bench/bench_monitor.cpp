@@ -38,7 +38,6 @@ public:
     ProbeStatus status = StatusTimedOut;
     bool SocketsStartup() override { return true; }
     QString SocketsStartupFailureText() const override { return {}; }
-    void SocketsCleanup() override {}
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &)> done) override
     {
@@ -312,7 +311,6 @@ int main(int argc, char **argv)
 
     EchoProber loopback(makeEchoEngine(), boxes, notice);
     if (loopback.SocketsStartup()) {
-        loopback.SocketsCleanup();
         loopbackCycles(loopback, notice);
     } else {
         say(QStringLiteral("(2) skipped: ") + loopback.SocketsStartupFailureText());

@@ -41,7 +41,9 @@ LinkSummary Summarise(const SampleRing &ring)
         const Sample &last = ring.last();
         s.lastAnswered = last.answered;
         s.lastRoundTripUs = last.answered ? last.roundTripUs : -1;
-        s.lastStatus = last.echoes > 0 ? ProbeStatusText(last.status) : QLatin1String(NotProbedText);
+        // A name that gave no address sent nothing, yet its probe has a status to show.
+        const bool told = last.echoes > 0 || last.status == StatusInvalidHost;
+        s.lastStatus = told ? ProbeStatusText(last.status) : QLatin1String(NotProbedText);
     }
     return s;
 }

@@ -6,7 +6,8 @@
 //  - A ring's storage is allocated once, in full, when the ring is made; it never grows, so memory
 //    does not depend on how long the program runs.
 //  - Loss counts echo requests: an answered probe lost every echo before its reply, an unanswered
-//    one lost all it sent; a probe that sent none (the sockets did not start) counts for neither.
+//    one lost all it sent; a probe that sent none (the sockets did not start, or the name gave no
+//    address) counts for neither.
 #include "probe/prober.h"
 
 #include <QString>
@@ -18,8 +19,8 @@ namespace qos {
 struct Sample {
     qint64 timeMs = 0;       // since the epoch, UTC
     qint32 roundTripUs = -1; // of the reply; -1 without one
-    ProbeStatus status = StatusReply;
-    quint16 echoes = 0; // echo requests sent
+    ProbeStatus status = StatusReply; // StatusInvalidHost when the name gave no address
+    quint16 echoes = 0;               // echo requests sent
     bool answered = false;
 };
 

@@ -180,8 +180,9 @@ void Metrics::recordProbe(int k, const QString &entry, const AddressOutcome &out
     Address &a = address(site, host);
     label(a, site, host, outcome.resolved);
     a.requests->Increment(outcome.echoes);
-    // An attempt whose sockets did not start sent nothing: an error too.
-    a.sendErrors->Increment(outcome.errors + (outcome.attempts - outcome.echoes));
+    // An attempt whose sockets did not start sent nothing: an error too. One whose name gave no
+    // address sent nothing either, and is no send error: the address is down all the same.
+    a.sendErrors->Increment(outcome.errors + (outcome.attempts - outcome.echoes - outcome.lookupsFailed));
     if (outcome.answered)
         a.rtt->Observe(double(qMax<qint64>(outcome.roundTripUs, 0)) / 1e6);
     a.up->Set(outcome.answered ? 1 : 0);

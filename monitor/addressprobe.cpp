@@ -4,11 +4,6 @@
 
 namespace qos {
 
-QString AddressOutcome::statusText() const
-{
-    return probed() ? ProbeStatusText(status) : QLatin1String(NotProbedText);
-}
-
 AddressProbe::AddressProbe(Prober &prober, StartupNotice &notice, QObject *parent)
     : QObject(parent)
     , m_prober(prober)
@@ -40,28 +35,18 @@ void AddressProbe::start(const QString &address, int attempts, int timeoutMs)
 void AddressProbe::cancel()
 {
     ++m_epoch; // late answers of the old run are dropped
-    closeSockets();
     m_running = false;
-}
-
-void AddressProbe::closeSockets()
-{
-    if (!m_socketsOpen)
-        return;
-    m_socketsOpen = false;
-    m_prober.SocketsCleanup();
 }
 
 bool AddressProbe::mayGoOn(quint64 epoch)
 {
     if (epoch != m_epoch || !m_running)
         return false;
-    if (m_continueIf && !m_continueIf()) {
-        if (epoch == m_epoch) // the caller may have cancelled us itself
-            cancel();
+    if (m_token.cancelled()) {
+        cancel();
         return false;
     }
-    return epoch == m_epoch && m_running;
+    return true;
 }
 
 void AddressProbe::nextAttempt()
@@ -73,7 +58,6 @@ void AddressProbe::nextAttempt()
             m_told = true;
             continue; // no echo went out: this attempt counts as unanswered
         }
-        m_socketsOpen = true;
         const quint64 epoch = m_epoch;
         Q_EMIT attemptStarted(m_outcome.attempts);
         QTimer::singleShot(0, this, [this, epoch] { afterYield(epoch); });
@@ -99,8 +83,14 @@ void AddressProbe::afterYield(quint64 epoch)
 void AddressProbe::sendEcho(const QString &target)
 {
     m_outcome.resolved = target;
-    Q_EMIT resolved(target);
     const quint64 epoch = m_epoch;
+    Q_EMIT resolved(target);
+    if (epoch != m_epoch)
+        return; // cancelled or restarted by a receiver
+    if (target.isEmpty()) {
+        echoAnswered({StatusInvalidHost, -1}); // no address: nothing goes out
+        return;
+    }
     m_prober.EchoProbe(target, m_timeoutMs, this, [this, epoch](const EchoResult &result) {
         if (mayGoOn(epoch))
             echoAnswered(result);
@@ -109,14 +99,8 @@ void AddressProbe::sendEcho(const QString &target)
 
 void AddressProbe::echoAnswered(const EchoResult &result)
 {
-    ++m_outcome.echoes;
-    m_outcome.status = result.status;
-    if (result.status != StatusReply && result.status != StatusTimedOut)
-        ++m_outcome.errors;
-    closeSockets();
-    if (result.status == StatusReply) {
-        m_outcome.answered = true;
-        m_outcome.roundTripUs = result.roundTripUs;
+    m_outcome.add(result);
+    if (m_outcome.answered) {
         finish(); // the first reply ends the attempts
         return;
     }

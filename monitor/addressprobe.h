@@ -1,43 +1,30 @@
 #pragma once
 // The attempt loop for one address, as the monitor cycle, "Ping IP" and "Ping All" run it: up to
-// `attempts` times sockets start-up, name resolution, one echo request, sockets clean-up; the first
-// reply ends the loop.
+// `attempts` times sockets start-up, name resolution, one echo request; the first reply ends the
+// loop.
 //
 // Invariants:
 //  - Nothing blocks. After each attempt's start-up the probe returns to the event loop once, and
-//    resolution and echo answer through the prober's callbacks; before going on after any such
-//    return it asks its caller's continueIf (when set) and ends silently when told no.
-//  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup, also when the
-//    probe is cancelled, restarted or destroyed mid-attempt.
+//    resolution and echo answer through the prober's callbacks; after any such return it first
+//    checks its run's cancel token and ends silently once the token is cancelled.
+//  - The start-up only makes sure the prober's echo facility is open (it stays open for the
+//    prober's life); the probe never closes it, so nothing is left to undo when the probe is
+//    cancelled, restarted or destroyed mid-attempt.
 //  - A failing start-up is told to the operator through the shared start-up notice at most once per
-//    probed address; the loop goes on with the next attempt.
+//    probed address; that attempt counts as unanswered and the loop goes on with the next one.
+//  - A name that gives no address sends nothing: the attempt counts as unanswered, with status
+//    StatusInvalidHost, and not as an echo (AddressOutcome::lookupsFailed).
 //  - finished() is emitted once per start() that is neither cancelled nor abandoned, always from the
 //    event loop, never from inside start().
+#include "monitor/canceltoken.h"
+#include "probe/addressoutcome.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 namespace qos {
-
-struct AddressOutcome {
-    bool answered = false;
-    int attempts = 0;                 // attempts begun, start-up failures included
-    int echoes = 0;                   // echo requests sent
-    int errors = 0;                   // echoes that ended in an error, neither a reply nor a timeout
-    ProbeStatus status = StatusReply; // the last echo's status; meaningless while echoes is 0
-    qint64 roundTripUs = -1;          // of the reply, -1 without one
-    QString resolved;                 // the address text the last echo went to
-
-    bool probed() const { return echoes > 0; }
-    // The text the List View shows for this outcome.
-    QString statusText() const;
-};
-
-// Shown for an address that no echo request went to (no attempts, or start-up failed on each).
-inline constexpr char NotProbedText[] = "NOT PROBED";
 
 class AddressProbe : public QObject {
     Q_OBJECT
@@ -45,13 +32,13 @@ public:
     AddressProbe(Prober &prober, StartupNotice &notice, QObject *parent = nullptr);
     ~AddressProbe() override;
 
-    // Asked after every return to the event loop; false ends the probe at once without finished().
-    void setContinueIf(std::function<bool()> continueIf) { m_continueIf = std::move(continueIf); }
+    // The token of the run the next start() belongs to; a default one is never cancelled.
+    void setToken(CancelToken token) { m_token = std::move(token); }
 
     // Probes address (an empty text is sent as not-an-address, without resolving it). A probe still
     // running is cancelled first.
     void start(const QString &address, int attempts, int timeoutMs);
-    // Ends a running probe without finished(); the sockets are cleaned up.
+    // Ends a running probe without finished().
     void cancel();
     bool running() const { return m_running; }
     const QString &address() const { return m_address; }
@@ -70,16 +57,14 @@ private:
     void echoAnswered(const EchoResult &result);
     void finish();
     bool mayGoOn(quint64 epoch);
-    void closeSockets();
 
     Prober &m_prober;
     StartupNotice &m_notice;
-    std::function<bool()> m_continueIf;
+    CancelToken m_token;
     QString m_address;
     int m_attempts = 0;
     int m_timeoutMs = 0;
     bool m_running = false;
-    bool m_socketsOpen = false;
     bool m_told = false; // the start-up notice was raised for this address
     quint64 m_epoch = 0;
     AddressOutcome m_outcome;

@@ -158,11 +158,15 @@ void MonitorCycle::beginRun()
     ++m_epoch;
     m_generation = m_services.cfg.generation;
     m_walk = Walk{};
-    m_sweep->setContinueIf([this, epoch = m_epoch] { return mayContinue(epoch); });
+    // The run's probes end at once when the table is loaded anew; the run itself ends next.
+    m_token = CancelToken::Watching(m_services.cfg.generation, this,
+                                    [this, epoch = m_epoch] { mayContinue(epoch); });
+    m_sweep->setToken(m_token);
 }
 
 void MonitorCycle::endRun()
 {
+    m_token.cancel();
     m_sweep->cancel();
     m_active = false;
     ++m_epoch;

@@ -11,17 +11,18 @@
 //    the current one, that the location table has not been loaded anew, and that Stop was not
 //    pressed; otherwise it ends the run and changes nothing.
 //  - At most one run is current. Starting a run drops whatever an older run was waiting for; ending
-//    one (finished, paused, stopped, table loaded anew) cancels its sweep, so no outcome probed
-//    before a pause is used after it.
+//    one (finished, paused, stopped, table loaded anew) cancels its token and its sweep, so no
+//    outcome probed before a pause is used after it.
+//  - Each run has one cancel token, handed to its sweep's probes; it lapses by itself when the table
+//    is loaded anew, and the run then ends from the event loop as at any other step.
 //  - While `MonitorPaused` is 1 nothing is probed for the locations after the one the walk is in.
 //  - The interval clock is stopped from the start of a run until it finishes or monitoring stops,
 //    so cycles never overlap; a paused run keeps it stopped.
-//  - Every SocketsStartup that succeeds is followed by exactly one SocketsCleanup (the address
-//    probe's own invariant; ending a run cancels the sweep's probes).
 //  - The cycle owns no widget and decides no location's state: it tells LocationStates what it
 //    found. The window shows statusText() in `Label3`, shows and enables `Command4` while
 //    monitoring() is true and `Command3` otherwise.
 #include "monitor/addressprobe.h"
+#include "monitor/canceltoken.h"
 #include "monitor/locationstates.h"
 #include "monitor/runstate.h"
 #include "monitor/sweep.h"
@@ -147,6 +148,7 @@ private:
     MonitorServices m_services;
     MonitorClocks m_clocks;
     Sweep *m_sweep; // a child: ends with us
+    CancelToken m_token; // of the current run
     QString m_statusText = QStringLiteral("IDLE");
     bool m_monitoring = false;
     bool StopRequested = false;

@@ -104,6 +104,7 @@ void Sweep::startJob(int index)
     job.slot = slot;
     m_slotJob[slot] = index;
     ++m_running;
+    m_probes[slot]->setToken(m_token);
     m_probes[slot]->start(job.job.address, m_attempts, m_timeoutMs);
 }
 
@@ -129,7 +130,7 @@ int Sweep::takeSlot()
     }
     const int slot = int(m_probes.size());
     auto *probe = new AddressProbe(m_prober, m_notice, this);
-    probe->setContinueIf([this, slot] { return probeMayGoOn(slot); });
+    connect(probe, &AddressProbe::attemptStarted, this, [this, slot] { attemptStarted(slot); });
     connect(probe, &AddressProbe::finished, this,
             [this, slot](const AddressOutcome &outcome) { probeFinished(slot, outcome); });
     m_probes.push_back(probe);
@@ -143,20 +144,13 @@ void Sweep::releaseSlot(int slot)
     m_freeSlots.push_back(slot);
 }
 
-bool Sweep::probeMayGoOn(int slot)
+// Before each attempt of a job: one that mayIssue refuses now goes back to waiting, and so do the
+// other running ones it refuses.
+void Sweep::attemptStarted(int slot)
 {
-    if (m_continueIf && !m_continueIf()) {
-        cancel(); // the walk is over (its owner may have cancelled us already)
-        return false;
-    }
     const int i = m_slotJob[slot];
-    if (i < 0)
-        return false;
-    if (m_mayIssue && !m_mayIssue(m_jobs.at(i).job)) {
+    if (i >= 0 && m_mayIssue && !m_mayIssue(m_jobs.at(i).job))
         dropRefused(); // this probe among them
-        return false;
-    }
-    return true;
 }
 
 void Sweep::dropRefused()

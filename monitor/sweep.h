@@ -12,9 +12,11 @@
 //    and the sockets start-up notice is raised at most once for it.
 //  - start() and cancel() end everything of the plan before: its running probes are cancelled (their
 //    late answers are dropped by the probe), its outcomes and the walk's wait are forgotten.
-//  - Jobs that mayIssue refuses wait, and a running one it refuses is cancelled and waits again; it
-//    starts once mayIssue allows it. mayIssue refuses a tail of the plan: once it refuses a job it
-//    refuses every later one too.
+//  - Jobs that mayIssue refuses wait, and a running one it refuses is cancelled before its next
+//    attempt and waits again; it starts once mayIssue allows it. mayIssue refuses a tail of the
+//    plan: once it refuses a job it refuses every later one too.
+//  - Every probe carries the run's cancel token (setToken) and ends silently once it is cancelled;
+//    the token's owner cancels the sweep when it ends the run.
 //  - Probes are created as the window needs them and live as long as the sweep, so that none is
 //    destroyed while one of its own callbacks is on the stack.
 #include "monitor/addressprobe.h"
@@ -44,8 +46,8 @@ public:
     // The window a PINGINFLIGHT value gives: below 1 counts as 1 (one address at a time).
     static int WindowFor(qint16 setting) { return setting < 1 ? 1 : setting; }
 
-    // Asked by every probe after each return to the event loop; false ends the sweep (as cancel()).
-    void setContinueIf(std::function<bool()> continueIf) { m_continueIf = std::move(continueIf); }
+    // The cancel token of the run the jobs started from now on belong to; unset, none is cancelled.
+    void setToken(CancelToken token) { m_token = std::move(token); }
     // Whether a job may be probed now (see the invariants); unset allows every job.
     void setMayIssue(std::function<bool(const SweepJob &)> mayIssue) { m_mayIssue = std::move(mayIssue); }
 
@@ -83,13 +85,13 @@ private:
     void stopJob(int index);
     int takeSlot();
     void releaseSlot(int slot);
-    bool probeMayGoOn(int slot);
+    void attemptStarted(int slot);
     void probeFinished(int slot, AddressOutcome outcome);
     void dropRefused();
 
     Prober &m_prober;
     StartupNotice &m_notice;
-    std::function<bool()> m_continueIf;
+    CancelToken m_token;
     std::function<bool(const SweepJob &)> m_mayIssue;
 
     QList<Job> m_jobs;

@@ -12,6 +12,8 @@
 //
 // On Linux this is an ICMP socket (platform/icmpengine.h); on Windows IcmpSendEcho2 with an event
 // per echo can stand behind the same interface.
+#include "platform/echoresult.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -23,11 +25,7 @@ class IcmpSocket;
 
 class EchoEngine {
 public:
-    struct Outcome {
-        qint32 status = 0;
-        qint64 roundTripUs = -1; // -1 unless a reply arrived
-    };
-    using Done = std::function<void(const Outcome &)>;
+    using Done = std::function<void(const EchoResult &)>;
 
     virtual ~EchoEngine() = default;
     // Opens the facility; true when it is (or already was) open.

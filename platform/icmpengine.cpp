@@ -467,7 +467,7 @@ void IcmpSocketEngine::finish(quint16 sequence, qint32 status, qint64 roundTripU
     untrack(echo.context);
     QMetaObject::invokeMethod(
         echo.context,
-        [done = std::move(echo.done), outcome = Outcome{status, roundTripUs}] { done(outcome); },
+        [done = std::move(echo.done), result = EchoResult{status, roundTripUs}] { done(result); },
         Qt::QueuedConnection);
 }
 

@@ -25,30 +25,21 @@ EchoProber::EchoProber(std::unique_ptr<EchoEngine> engine, MessageBoxes &boxes, 
     , m_notice(notice)
 {}
 
-EchoProber::~EchoProber() = default;
+EchoProber::~EchoProber()
+{
+    if (m_engine->isOpen() && !m_engine->close())
+        m_boxes.show(QString(kCleanupFailure), MessageBoxes::Icon::Exclamation);
+}
 
 bool EchoProber::SocketsStartup()
 {
-    if (!m_engine->open())
-        return false;
-    ++m_holders;
-    return true;
+    return m_engine->open();
 }
 
 QString EchoProber::SocketsStartupFailureText() const
 {
     const QString hint = m_engine->openFailureHint();
     return hint.isEmpty() ? QString(kStartupFailure) : kStartupFailure + QLatin1Char('\n') + hint;
-}
-
-void EchoProber::SocketsCleanup()
-{
-    if (m_holders > 0)
-        --m_holders;
-    if (m_holders > 0 || !m_engine->isOpen() || m_engine->inFlight() > 0)
-        return;
-    if (!m_engine->close())
-        m_boxes.show(QString(kCleanupFailure), MessageBoxes::Icon::Exclamation);
 }
 
 std::optional<quint32> EchoProber::dottedAddress(const QString &text)
@@ -104,9 +95,7 @@ void EchoProber::EchoProbe(const QString &address, int timeoutMs, QObject *conte
         return;
     }
     m_engine->send(*target, timeoutMs < 1 ? kFallbackTimeoutMs : timeoutMs, context,
-                   [done = std::move(done)](const EchoEngine::Outcome &outcome) {
-                       done({outcome.status, outcome.roundTripUs});
-                   });
+                   std::move(done));
 }
 
 } // namespace qos

@@ -2,9 +2,10 @@
 // The probing primitives over this machine's echo engine.
 //
 // Invariants:
-//  - The engine is open while a caller holds it (a successful SocketsStartup not yet matched by a
-//    SocketsCleanup). The SocketsCleanup that leaves no holder closes it when no echo is waiting;
-//    otherwise it stays open for the next caller and closes with the prober.
+//  - The engine is opened by the first SocketsStartup or EchoProbe that finds it closed and stays
+//    open for the prober's life; the prober closes it when it goes (echoes still waiting then end
+//    unseen: their contexts go first). An error the system reports while closing it is told to the
+//    operator.
 //  - Every result reaches the caller through its context object from the event loop, never from
 //    inside the call; a destroyed context gets nothing.
 //  - EchoProbe sends nothing for text that inet_addr does not take as an address, which includes
@@ -30,7 +31,6 @@ public:
 
     bool SocketsStartup() override;
     QString SocketsStartupFailureText() const override;
-    void SocketsCleanup() override;
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &dotted)> done) override;
     void EchoProbe(const QString &address, int timeoutMs, QObject *context,
@@ -43,7 +43,6 @@ private:
     std::unique_ptr<EchoEngine> m_engine;
     MessageBoxes &m_boxes;
     StartupNotice &m_notice;
-    int m_holders = 0;
 };
 
 } // namespace qos

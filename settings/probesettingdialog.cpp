@@ -27,7 +27,7 @@ ProbeSettingDialog::ProbeSettingDialog(ProbeSetting setting, const SettingsServi
     prompt->setBuddy(m_box);
     m_box->setObjectName(QStringLiteral("valueBox"));
     m_box->setMaxLength(ProbeBoxLength);
-    m_box->setFixedWidth(m_box->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+    m_box->setFixedWidth(m_box->fontMetrics().horizontalAdvance(QString(ProbeBoxLength + 1, QLatin1Char('0'))) + 12);
     m_box->setText(QString::number(value()));
     m_submit->setObjectName(QStringLiteral("submitButton"));
     m_submit->setDefault(true);

@@ -33,7 +33,9 @@ struct ProbeSettingInfo {
 
 const ProbeSettingInfo &InfoOf(ProbeSetting setting);
 
-inline constexpr int ProbeBoxLength = 4; // characters the text box takes
+// Characters the text box takes: any 16-bit value, "-32768" included, shows whole; a longer text
+// names no 16-bit value, and Submit refuses what the box holds rather than a cut of it.
+inline constexpr int ProbeBoxLength = 6;
 
 inline constexpr char BlankValueText[] = "Value cannot be blank";
 inline constexpr char NotNumericText[] = "Please enter a numberic value";

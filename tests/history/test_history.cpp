@@ -3,6 +3,7 @@
 // end closed), a write failure told once while recording goes on, and rings bounded by the table.
 #include "history/history.h"
 #include "tests/history/rig.h"
+#include "tests/support/fakeprober.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,9 +32,14 @@ QStringList Changes(const QByteArray &file)
     return lines;
 }
 
-// "ok", "lost", or "none" (no attempt).
+// "ok", "lost", "none" (no attempt), or "unresolved" (what the address probe makes of four attempts
+// at a name that gives no address).
 AddressOutcome OutcomeOf(const QString &word)
 {
+    if (word == u"unresolved") {
+        FakeProber prober; // knows no name
+        return ProbeOutcome(prober, QStringLiteral("nowhere"), 4);
+    }
     return word == u"none" ? AddressOutcome{} : Outcome(word == u"ok");
 }
 
@@ -245,6 +251,28 @@ private Q_SLOTS:
         QVERIFY(problems.at(0).at(0).toString().contains(QLatin1String("not a history file")));
         QCOMPARE(Read(r.file()), foreign);
         QCOMPARE(r.history->log().size(), 2);
+    }
+
+    // The latency line of an address over the probes kept for it: loss counts only echoes sent.
+    void latencyLine_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("line"); // of h.example in Hull
+        QTest::newRow("lost, then answered")
+            << Texts({"2:h.example lost", "2:h.example ok"}) << QStringLiteral("RTT 0.50 ms, loss 80% (4/5)");
+        QTest::newRow("a name that gives no address sent nothing")
+            << Texts({"2:h.example unresolved"}) << QStringLiteral("RTT no reply (Invalid Host), loss 0% (0/0)");
+        QTest::newRow("and loses nothing after a reply")
+            << Texts({"2:h.example ok", "2:h.example unresolved", "2:h.example unresolved"})
+            << QStringLiteral("RTT no reply (Invalid Host), loss 0% (0/1)");
+    }
+    void latencyLine()
+    {
+        QFETCH(QStringList, steps);
+        Rig r;
+        for (const QString &s : steps)
+            r.step(s);
+        QTEST(LatencyLine(r.history->summary(QStringLiteral("Hull"), QStringLiteral("h.example"))), "line");
     }
 
     void ringsFollowTheTable()

@@ -189,6 +189,12 @@ private Q_SLOTS:
                    "Last round trip: no reply (NOT PROBED)\nLoss: 0 of 1 echoes (0%) over the last "
                    "2 probes")
             << QStringLiteral("RTT no reply (NOT PROBED), loss 0% (0/1)");
+        QTest::newRow("a name that gave no address")
+            << QList<Sample>{{T0, 410, 0, 1, true}, {T0, -1, StatusInvalidHost, 0, false}}
+            << QStringLiteral(
+                   "Last round trip: no reply (Invalid Host)\nLoss: 0 of 1 echoes (0%) over the last "
+                   "2 probes")
+            << QStringLiteral("RTT no reply (Invalid Host), loss 0% (0/1)");
     }
     void latencyTexts()
     {

@@ -99,7 +99,6 @@ void TestPingAllSweep::rowsInListOrder()
     QCOMPARE(echoes, (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"),
                                   QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.3"),
                                   QStringLiteral("10.0.0.4"), QStringLiteral("10.0.0.4")}));
-    QCOMPARE(p.fake.startups, p.fake.cleanups);
 }
 
 QTEST_MAIN(TestPingAllSweep)

@@ -2,6 +2,7 @@
 // counters that only grow, series that follow the table, and the endpoint over loopback HTTP.
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
+#include "tests/support/fakeprober.h"
 #include "tests/support/httpget.h"
 
 #include <prometheus/registry.h>
@@ -121,6 +122,50 @@ private Q_SLOTS:
         QCOMPARE(text.count(QRegularExpression(QStringLiteral("_bucket\\{host=\"h1\""))), 21);
         // Only addresses that were probed have series; an empty entry never does.
         QVERIFY(!text.contains(QStringLiteral("10.0.0.9")));
+    }
+
+    // What one address's attempts, as the address probe ran them, add to its series.
+    void probeCounts_data()
+    {
+        QTest::addColumn<QString>("resolvesTo"); // what the name h1 gives; empty: no address
+        QTest::addColumn<QList<ProbeStatus>>("statuses");
+        QTest::addColumn<int>("startupsThatWork");
+        QTest::addColumn<double>("requests");
+        QTest::addColumn<double>("sendErrors");
+        QTest::addColumn<double>("up");
+        QTest::addColumn<double>("replies");
+        const QString a = QStringLiteral("10.0.0.1");
+        const QList<ProbeStatus> timeout = {StatusTimedOut};
+        QTest::newRow("reply on the second attempt")
+            << a << QList<ProbeStatus>{StatusTimedOut, StatusReply} << INT_MAX << 2.0 << 0.0 << 1.0 << 1.0;
+        QTest::newRow("silent") << a << timeout << INT_MAX << 3.0 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("errors") << a << QList<ProbeStatus>{11003} << INT_MAX << 3.0 << 3.0 << 0.0 << 0.0;
+        QTest::newRow("sockets never start") << a << timeout << 0 << 0.0 << 3.0 << 0.0 << 0.0;
+        QTest::newRow("a name that gives no address: down, nothing sent")
+            << QString() << timeout << INT_MAX << 0.0 << 0.0 << 0.0 << 0.0;
+    }
+    void probeCounts()
+    {
+        QFETCH(QString, resolvesTo);
+        QFETCH(QList<ProbeStatus>, statuses);
+        QFETCH(int, startupsThatWork);
+        test::FakeProber prober;
+        if (!resolvesTo.isEmpty())
+            prober.names.insert(QStringLiteral("h1"), resolvesTo);
+        prober.script.insert(resolvesTo, statuses);
+        prober.startupsThatWork = startupsThatWork;
+        Metrics m(m_cfg, QStringLiteral("1"));
+        const AddressOutcome outcome = test::ProbeOutcome(prober, QStringLiteral("h1"), 3);
+        QVERIFY(outcome.attempts > 0); // it finished
+        m.recordProbe(1, QStringLiteral("h1"), outcome);
+        const QString labels = QStringLiteral("{host=\"h1\",ip=\"%1\",location=\"Site \\\"A\\\", \\\\ west\"}")
+                                   .arg(outcome.resolved);
+        const QHash<QString, double> series = Samples(m.text());
+        const auto value = [&](const char *name) { return series.value(QLatin1String(name) + labels, -1); };
+        QTEST(value("qos_requests_total"), "requests");
+        QTEST(value("qos_send_errors_total"), "sendErrors");
+        QTEST(value("qos_address_up"), "up");
+        QTEST(value("qos_response_duration_seconds_count"), "replies");
     }
 
     // Counters never go down while more outcomes arrive, whatever they are.

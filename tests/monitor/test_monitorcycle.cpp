@@ -90,9 +90,9 @@ void TestMonitorCycle::oneLocation_data()
     QTest::newRow("host name resolved first")
         << QStringLiteral("gateway") << QString() << QString() << 4 << all << none << Indicator::Green
         << QStringList{QStringLiteral("10.0.0.254")} << none;
-    QTest::newRow("unresolvable name fails")
+    QTest::newRow("unresolvable name fails, no echo sent")
         << QStringLiteral("nowhere") << QString() << QString() << 2 << all << none << Indicator::Red
-        << QStringList{QString(), QString()} << QStringList{QStringLiteral("nowhere")};
+        << none << QStringList{QStringLiteral("nowhere")};
     QTest::newRow("sockets never start: offline, nothing sent")
         << A << QString() << QString() << 4 << 0 << none << Indicator::Red << none << QStringList{A};
     QTest::newRow("no echo for the second entry: it does not inherit the first's reply")
@@ -139,7 +139,6 @@ void TestMonitorCycle::oneLocation()
         QCOMPARE(rig.at(k).flash, offline ? QStringLiteral("1") : QStringLiteral("0"));
         for (int timeout : std::as_const(rig.prober.timeouts))
             QCOMPARE(timeout, 750);
-        QCOMPARE(rig.prober.cleanups, rig.prober.startups);
         QCOMPARE(rig.cycle->statusText(), QStringLiteral("Monitoring..."));
     }
 }
@@ -363,7 +362,6 @@ void TestMonitorCycle::stopDuringEcho()
     QVERIFY(rig.alerts.sounds().isEmpty());
     QVERIFY(!rig.alerts.up);
     QCOMPARE(rig.cycle->statusText(), QStringLiteral("IDLE"));
-    QCOMPARE(rig.prober.cleanups, rig.prober.startups);
 }
 
 void TestMonitorCycle::stopDuringYieldColoursNothing()
@@ -452,7 +450,6 @@ void TestMonitorCycle::socketsFailureShowsOneBox()
     QCOMPARE(rig.prober.failedStartups, 12);
     QCOMPARE(rig.at(1).center, Indicator::Red);
     QCOMPARE(rig.at(2).center, Indicator::Red);
-    QCOMPARE(rig.prober.cleanups, 0);
     QVERIFY(rig.cycleOnce());
     QCOMPARE(rig.boxes.shown.size(), 1); // still open: not stacked
     rig.boxes.confirmAll();

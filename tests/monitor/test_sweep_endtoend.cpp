@@ -27,7 +27,6 @@ public:
 
     bool SocketsStartup() override { return m_inner.SocketsStartup(); }
     QString SocketsStartupFailureText() const override { return m_inner.SocketsStartupFailureText(); }
-    void SocketsCleanup() override { m_inner.SocketsCleanup(); }
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &)> done) override
     {

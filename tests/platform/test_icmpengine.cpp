@@ -26,13 +26,13 @@ quint32 ipv4(const char *text)
 
 struct Record {
     int calls = 0;
-    EchoEngine::Outcome outcome;
+    EchoResult outcome;
     qint64 atMs = -1;
 };
 
 EchoEngine::Done recordInto(Record &record, const QElapsedTimer *clock = nullptr)
 {
-    return [&record, clock](const EchoEngine::Outcome &outcome) {
+    return [&record, clock](const EchoResult &outcome) {
         ++record.calls;
         record.outcome = outcome;
         if (clock)

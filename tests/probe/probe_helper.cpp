@@ -99,11 +99,9 @@ int main(int argc, char **argv)
     if (args[0] == QLatin1String("echo") && args.size() == 2) {
         prober.EchoProbe(args[1], 2000, &context, [&](const EchoResult &result) {
             say(QStringLiteral("status %1").arg(result.status));
-            prober.SocketsCleanup();
             app.quit();
         });
         return app.exec();
     }
-    prober.SocketsCleanup();
     return 0;
 }

@@ -29,6 +29,7 @@ public:
     int closes = 0;
     std::vector<Sent> sent;
     int answered = 0;
+    int *closesSeen = nullptr; // counted also after the engine has gone
 
     bool open() override
     {
@@ -43,6 +44,8 @@ public:
     {
         opened = false;
         ++closes;
+        if (closesSeen)
+            ++*closesSeen;
         return !closeFails;
     }
     bool isOpen() const override { return opened; }
@@ -178,36 +181,38 @@ private Q_SLOTS:
         QCOMPARE(f.boxes.shown.size(), 1);
     }
 
-    void holdersShareOneSocket()
+    void facilityOpensOnceAndStaysOpen_data()
     {
-        Fixture f;
-        QVERIFY(f.prober.SocketsStartup());
-        QVERIFY(f.prober.SocketsStartup());
-        QCOMPARE(f.engine->opens, 1);
-        f.prober.SocketsCleanup();
-        QCOMPARE(f.engine->closes, 0); // the other holder still probes
-        QObject context;
-        f.prober.EchoProbe(QStringLiteral("10.0.0.1"), 2000, &context, [](const EchoResult &) {});
-        f.prober.SocketsCleanup();
-        QCOMPARE(f.engine->closes, 0); // an echo is still waiting
-        f.engine->answer(0, 0);
-        QVERIFY(f.prober.SocketsStartup());
-        QCOMPARE(f.engine->opens, 1);
-        f.prober.SocketsCleanup();
-        QCOMPARE(f.engine->closes, 1);
-        f.prober.SocketsCleanup(); // one too many: harmless
-        QCOMPARE(f.engine->closes, 1);
-        QVERIFY(f.boxes.shown.isEmpty());
+        QTest::addColumn<bool>("closeFails");
+        QTest::newRow("closed with the prober") << false;
+        QTest::newRow("an error closing it is told") << true;
     }
-
-    void cleanupFailureIsReported()
+    void facilityOpensOnceAndStaysOpen()
     {
-        Fixture f;
-        f.engine->closeFails = true;
-        QVERIFY(f.prober.SocketsStartup());
-        f.prober.SocketsCleanup();
-        QCOMPARE(f.boxes.shown, QStringList{QStringLiteral("Windows Sockets error occurred in Cleanup.")});
-        QCOMPARE(f.boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::Exclamation});
+        QFETCH(bool, closeFails);
+        FakeMessageBoxes boxes;
+        StartupNotice notice{boxes};
+        auto *engine = new FakeEngine;
+        engine->closeFails = closeFails;
+        int closes = 0;
+        engine->closesSeen = &closes;
+        auto prober = std::make_unique<EchoProber>(std::unique_ptr<EchoEngine>(engine), boxes, notice);
+        QVERIFY(prober->SocketsStartup());
+        QVERIFY(prober->SocketsStartup());
+        QObject context;
+        prober->EchoProbe(QStringLiteral("10.0.0.1"), 2000, &context, [](const EchoResult &) {});
+        engine->answer(0, 0);
+        prober->EchoProbe(QStringLiteral("10.0.0.2"), 2000, &context, [](const EchoResult &) {});
+        QVERIFY(prober->SocketsStartup());
+        QCOMPARE(engine->opens, 1);
+        QCOMPARE(closes, 0); // no caller closes it
+        QVERIFY(boxes.shown.isEmpty());
+        prober.reset();
+        QCOMPARE(closes, 1);
+        const QStringList told = {QStringLiteral("Windows Sockets error occurred in Cleanup.")};
+        QCOMPARE(boxes.shown, closeFails ? told : QStringList{});
+        if (closeFails)
+            QCOMPARE(boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::Exclamation});
     }
 
     void destroyedContextGetsNothing()
@@ -268,7 +273,6 @@ private Q_SLOTS:
         QTRY_COMPARE(probe.calls, 1);
         QCOMPARE(probe.result.status, StatusReply);
         QVERIFY(probe.result.roundTripUs >= 0 && probe.result.roundTripUs < 1000000);
-        prober.SocketsCleanup();
         QVERIFY(boxes.shown.isEmpty());
     }
 };

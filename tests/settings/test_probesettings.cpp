@@ -103,6 +103,12 @@ private Q_SLOTS:
         QTest::newRow("sign apart") << P << false << QStringLiteral("- 5") << numeric << 4 << QByteArray();
         QTest::newRow("beyond 16 bits")
             << T << false << QStringLiteral("9e9") << numeric << 2000 << QByteArray();
+        QTest::newRow("timeout 15000 whole")
+            << T << false << QStringLiteral("15000") << QString() << 15000 << QByteArray("PINGTIMEOUT=15000");
+        QTest::newRow("interval -32768 whole")
+            << I << true << QStringLiteral("-32768") << QString() << -32768 << QByteArray("PINGINTERVAL=-32768");
+        QTest::newRow("40000 refused, not cut to 4000")
+            << T << false << QStringLiteral("40000") << numeric << 2000 << QByteArray();
         QTest::newRow("timeout 0") << T << false << QStringLiteral("0") << timeout << 2000 << QByteArray();
         QTest::newRow("timeout -5") << T << true << QStringLiteral("-5") << timeout << 2000 << QByteArray();
         QTest::newRow("timeout 0.5 rounds to 0")
@@ -126,7 +132,7 @@ private Q_SLOTS:
         QCOMPARE(d->findChild<QLabel *>(QStringLiteral("promptLabel"))->text(),
                  QLatin1String(InfoOf(which).label));
         QCOMPARE(d->box()->text(), QString::number(ValueOf(p.cfg.settings, which)));
-        QCOMPARE(d->box()->maxLength(), 4);
+        QCOMPARE(d->box()->maxLength(), 6);
         const QStringList shownBefore = p.displays();
 
         p.submit(d, typed);
@@ -158,6 +164,12 @@ private Q_SLOTS:
         if (fromList && which != ProbeSetting::Interval)
             shown[which == ProbeSetting::Timeout ? 3 : 4] = QString::number(stored);
         QCOMPARE(p.displays(), shown);
+        // Opened again, the box shows the value whole, and Submit without editing keeps it.
+        QPointer<ProbeSettingDialog> again = p.open(which, fromList);
+        QCOMPARE(again->box()->text(), QString::number(stored));
+        QTest::mouseClick(again->submitButton(), Qt::LeftButton);
+        QTRY_VERIFY(!again);
+        QCOMPARE(ValueOf(p.cfg.settings, which), qint16(stored));
     }
 
     void oneSharedInstance()

@@ -1,8 +1,12 @@
 #pragma once
 // A scripted prober: no network. Answers come from the event loop (zero-delay timers, or timers of
 // the address's `delays`), or wait until the test releases them when `manual` is set.
+#include "monitor/addressprobe.h"
 #include "probe/prober.h"
+#include "tests/support/fakes.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -10,6 +14,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <climits>
+#include <optional>
 
 namespace qos::test {
 
@@ -28,7 +33,6 @@ public:
     QList<int> timeouts;
     int startups = 0;
     int failedStartups = 0;
-    int cleanups = 0;
     int inFlight = 0; // echoes asked for and not answered yet (dropped answers included)
     int maxInFlight = 0;
 
@@ -50,7 +54,6 @@ public:
         return true;
     }
     QString SocketsStartupFailureText() const override { return QStringLiteral("No echo facility."); }
-    void SocketsCleanup() override { ++cleanups; }
 
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &)> done) override
@@ -118,5 +121,22 @@ private:
         return it->size() > 1 ? it->takeFirst() : it->first();
     }
 };
+
+// What the address probe makes of address's attempts over prober, run on the event loop; an empty
+// outcome when it does not finish within 5 s.
+inline AddressOutcome ProbeOutcome(Prober &prober, const QString &address, int attempts)
+{
+    FakeMessageBoxes boxes;
+    StartupNotice notice(boxes);
+    AddressProbe probe(prober, notice);
+    std::optional<AddressOutcome> outcome;
+    QObject::connect(&probe, &AddressProbe::finished, &probe,
+                     [&outcome](const AddressOutcome &o) { outcome = o; });
+    probe.start(address, attempts, 1000);
+    const QDeadlineTimer deadline(5000);
+    while (!outcome && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    return outcome.value_or(AddressOutcome{});
+}
 
 } // namespace qos::test
