@@ -237,6 +237,8 @@ void ListPings::selectedPinged(const AddressOutcome &outcome)
     if (outcome.answered) {
         if (ignored) {
             setSecondStatuses(text);
+        } else if (const int r = first.find(address); r >= 0) {
+            first.setStatus(r, text); // it may not have been probed before
         } else if (const int r = second.find(address); r >= 0) {
             const QString entry = second.at(r).entry;
             second.remove(r);

@@ -259,7 +259,10 @@ void ListView::FillLists()
     showPingAll(false);
     const int k = location();
     const FilledGroups groups = FillGroups(m_pings->addresses(), m_run.SelectedIgnoreList,
-                                           [this, k](const QString &address) { return m_states.health(k, address); });
+                                           [this, k](const QString &address) {
+                                               return KnownAddress{m_states.health(k, address),
+                                                                   m_states.latestStatus(k, address)};
+                                           });
     for (const AddressRow &r : groups.first)
         m_rows[First]->append(r);
     for (const AddressRow &r : groups.second)

@@ -21,7 +21,7 @@ AddressCounts CountAddresses(const QStringList &addresses, const QStringList &ig
 }
 
 FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores,
-                        const std::function<AddressHealth(const QString &address)> &health)
+                        const std::function<KnownAddress(const QString &address)> &known)
 {
     FilledGroups groups;
     for (const QString &entry : addresses) {
@@ -32,12 +32,13 @@ FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores
             continue;
         }
         const QString address = TrimSpaces(entry);
-        const AddressHealth known = health(address);
-        const char *status = known == AddressHealth::Failing     ? StatusOffline
-                             : known == AddressHealth::Answering ? StatusOnline
-                                                                 : NotProbedText;
-        const AddressRow row{address, QLatin1String(status), QLatin1String(RoleMonitored), entry};
-        (known == AddressHealth::Failing ? groups.second : groups.first) << row;
+        const KnownAddress what = known(address);
+        const bool failing = what.health == AddressHealth::Failing;
+        QString status = QLatin1String(what.health == AddressHealth::Answering ? StatusOnline : NotProbedText);
+        if (failing)
+            status = what.status.isEmpty() ? QLatin1String(StatusOffline) : what.status;
+        const AddressRow row{address, status, QLatin1String(RoleMonitored), entry};
+        (failing ? groups.second : groups.first) << row;
     }
     groups.counts = CountAddresses(addresses, ignores);
     return groups;

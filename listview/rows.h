@@ -46,11 +46,19 @@ struct FilledGroups {
     AddressCounts counts;
 };
 
+// What is known of an address: its health and the status word of its latest probe (empty when
+// none is known).
+struct KnownAddress {
+    AddressHealth health = AddressHealth::NotProbed;
+    QString status;
+};
+
 // The rows of a location: ignored elements as they are ("NOT CHECKED", "IGNORED"); every other
-// element trimmed, "OFFLINE" in the second group when it is failing, else in the first group,
-// "ONLINE" when it answered and "NOT PROBED" before any echo went to it.
+// element trimmed, in the second group when it is failing (with its latest status word, "OFFLINE"
+// when none is known), else in the first group, "ONLINE" when it answered and "NOT PROBED" before
+// any echo went to it.
 FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores,
-                        const std::function<AddressHealth(const QString &address)> &health);
+                        const std::function<KnownAddress(const QString &address)> &known);
 
 // Address list edits, on whole elements (exact, case-sensitive).
 bool HasElement(const QString &list, const QString &element);

@@ -91,6 +91,9 @@ void TestListEdits::ignore_data()
     QTest::addColumn<QByteArray>("written"); // "<same>": graph.txt untouched
     QTest::newRow("first ignore") << QByteArray("10.0.0.1,10.0.0.2") << QByteArray() << "10.0.0.2" << true
                                   << QByteArray("10.0.0.2");
+    // Shown trimmed, stored with its blank: the ignore list must take the element as stored.
+    QTest::newRow("element stored with a blank") << QByteArray("10.0.0.1, 10.0.0.2") << QByteArray() << "10.0.0.2"
+                                                 << true << QByteArray(" 10.0.0.2");
     QTest::newRow("beside a longer element") << QByteArray("10.0.0.1,10.0.0.10") << QByteArray("10.0.0.10")
                                              << "10.0.0.1" << true << QByteArray("10.0.0.10,10.0.0.1");
     QTest::newRow("already ignored") << QByteArray("10.0.0.1") << QByteArray("10.0.0.1") << "10.0.0.1" << true
@@ -131,6 +134,10 @@ void TestListEdits::ignore()
     QCOMPARE(p.column(roleList).at(r), QLatin1String(yes ? RoleIgnored : RoleMonitored));
     QCOMPARE(p.list()->result(), QLatin1String(yes ? RoleIgnored : RoleMonitored));
     QCOMPARE(p.column(second ? 4 : 1).indexOf(address), r); // the row stays in its group
+    // The counters follow the rows.
+    const int ignoredRows = int((p.column(3) + p.column(6)).count(QLatin1String(RoleIgnored)));
+    QCOMPARE(p.l().ilabel->text(), QString::number(ignoredRows));
+    QCOMPARE(p.l().total->text(), QString::number(p.column(1).size() + p.column(4).size()));
 }
 
 void TestListEdits::selectingFromCodeNeverWrites()
@@ -218,6 +225,7 @@ void TestListEdits::removeIp_data()
     QTest::newRow("an ignored one") << QByteArray("10.0.0.2,10.0.0.3") << "10.0.0.3"
                                     << QByteArray("10.0.0.2");
     QTest::newRow("both copies") << QByteArray("a,10.0.0.2,a") << "a" << QByteArray("10.0.0.2");
+    QTest::newRow("stored with a blank") << QByteArray("a, 10.0.0.5") << "10.0.0.5" << QByteArray("a");
 }
 
 void TestListEdits::removeIp()
@@ -244,6 +252,7 @@ void TestListEdits::removeIp()
     QVERIFY(p.list()->address().isEmpty() && p.l().removeip->isHidden() && p.l().addinfo->isHidden());
     QCOMPARE(p.list()->result(), QStringLiteral("Ready"));
     QCOMPARE(p.list()->pings().addresses(), SplitAddressList(QString::fromLatin1(written)));
+    QCOMPARE(p.l().total->text(), QString::number(p.column(1).size() + p.column(4).size()));
 }
 
 void TestListEdits::addressDialog_data()

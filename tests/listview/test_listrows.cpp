@@ -68,6 +68,11 @@ private Q_SLOTS:
         QTest::newRow("never probed: neither online nor offline")
             << QStringLiteral("a,b") << QString() << QStringList{QStringLiteral("a")} << QStringList{QStringLiteral("b")}
             << Rows{unprobed("b")} << Rows{off("a")} << 2 << 0;
+        QTest::newRow("failing with its latest status word")
+            << QStringLiteral("name") << QString() << none << none << Rows{}
+            << Rows{{QStringLiteral("name"), QStringLiteral("Invalid Host"), QStringLiteral("MONITORED"),
+                     QStringLiteral("name")}}
+            << 1 << 0;
     }
     void fill()
     {
@@ -77,9 +82,12 @@ private Q_SLOTS:
         QFETCH(QStringList, unprobed);
         const FilledGroups g =
             FillGroups(SplitAddressList(siteip), SplitAddressList(ignore), [&](const QString &address) {
-                return holdbad.contains(address)    ? AddressHealth::Failing
-                       : unprobed.contains(address) ? AddressHealth::NotProbed
-                                                    : AddressHealth::Answering;
+                if (address == QLatin1String("name"))
+                    return KnownAddress{AddressHealth::Failing, QStringLiteral("Invalid Host")};
+                return KnownAddress{holdbad.contains(address)    ? AddressHealth::Failing
+                                    : unprobed.contains(address) ? AddressHealth::NotProbed
+                                                                 : AddressHealth::Answering,
+                                    {}};
             });
         QTEST(g.first, "first");
         QTEST(g.second, "second");
