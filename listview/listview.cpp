@@ -184,8 +184,8 @@ void ListView::buildFrame()
                                                                         {m_c.ignoreno, First, false},
                                                                         {m_c.ignoreyes2, Second, true},
                                                                         {m_c.ignoreno2, Second, false}}};
-    for (const auto &[button, group, ignore] : pairs) {
-        connect(button, &QRadioButton::toggled, this, [this, group, ignore](bool on) {
+    for (const auto &[button, g, i] : pairs) {
+        connect(button, &QRadioButton::toggled, this, [this, group = g, ignore = i](bool on) {
             if (on)
                 ignoreOptionToggled(group, ignore);
         });
