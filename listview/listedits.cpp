@@ -131,13 +131,12 @@ void ListEdits::removeAddress(int k, const QString &address, const QString &entr
 {
     if (k != m_view.location() || address != m_view.address() || m_pings.pingAllRunning())
         return;
-    const QString kept = WithoutElement(record().siteip, entry);
     if (!HasElement(record().siteip, entry)) { // nothing to write: say so rather than seem to succeed
         m_messages.show(address + QStringLiteral(" is not in the address list of location: ") + record().site,
                         MessageBoxes::Icon::Exclamation);
         return;
     }
-    if (!m_editor.setAddresses(k, kept))
+    if (!m_editor.setAddresses(k, WithoutElement(record().siteip, entry)))
         return;
     m_pings.setAddresses(SplitAddressList(record().siteip));
     for (ListView::Group g : {ListView::First, ListView::Second}) {
