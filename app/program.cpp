@@ -33,7 +33,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
     wireMonitor();
-    wireSettingsMenu(m_mapView->controls(), m_mapView.get());
+    wireSettingsMenu(m_mapView->controls().settings, m_mapView.get());
 
     MapView *map = m_mapView.get();
     connect(map, &MapView::markerClicked, this, &Program::OpenLocationFromMarker);
@@ -64,8 +64,8 @@ void Program::wireMonitor()
     MonitorCycle *cycle = &m_core.monitor();
     MapView *map = m_mapView.get();
     const MapView::Controls &c = map->controls();
-    connect(c.Command3, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
-    connect(c.Command4, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
+    connect(c.startMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
+    connect(c.stopMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
     connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Every painter follows the one state owner, whoever decided the change.
@@ -81,22 +81,22 @@ void Program::wireMonitor()
 }
 
 // The Settings menu of a window: both windows open the same dialogs.
-template <class Controls> void Program::wireSettingsMenu(const Controls &c, QObject *window)
+void Program::wireSettingsMenu(const SettingsMenu &c, QObject *window)
 {
     SettingsDialogs *d = m_settings.get();
     const auto opens = [&](QAction *item, auto which) {
         connect(item, &QAction::triggered, window, [d, which] { d->open(which); });
     };
-    opens(c.AlertWav, SoundSetting::Alert);
-    opens(c.onlinewav, SoundSetting::Online);
-    opens(c.ChangeTimeout, ProbeSetting::Timeout);
-    opens(c.ChangePing, ProbeSetting::Interval);
-    opens(c.PingPackets, ProbeSetting::Packets);
-    opens(c.OfflineCycles, ProbeSetting::OfflineCycles);
-    connect(c.Notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
-    c.StartWithSession->setVisible(m_services.autostart != nullptr);
-    c.StartWithSession->setChecked(m_services.autostart && m_services.autostart->isOn());
-    connect(c.StartWithSession, &QAction::triggered, this, &Program::setStartWithSession);
+    opens(c.alertSound, SoundSetting::Alert);
+    opens(c.onlineSound, SoundSetting::Online);
+    opens(c.timeout, ProbeSetting::Timeout);
+    opens(c.interval, ProbeSetting::Interval);
+    opens(c.packets, ProbeSetting::Packets);
+    opens(c.offlineCycles, ProbeSetting::OfflineCycles);
+    connect(c.notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
+    c.startWithSession->setVisible(m_services.autostart != nullptr);
+    c.startWithSession->setChecked(m_services.autostart && m_services.autostart->isOn());
+    connect(c.startWithSession, &QAction::triggered, this, &Program::setStartWithSession);
 }
 
 void Program::setStartWithSession(bool on)
@@ -111,9 +111,9 @@ void Program::setStartWithSession(bool on)
 void Program::showStartWithSession()
 {
     const bool on = m_services.autostart->isOn();
-    m_mapView->controls().StartWithSession->setChecked(on);
+    m_mapView->controls().settings.startWithSession->setChecked(on);
     if (m_listView)
-        m_listView->controls().StartWithSession->setChecked(on);
+        m_listView->controls().settings.startWithSession->setChecked(on);
 }
 
 void Program::showDisplaySettings()
@@ -243,7 +243,7 @@ void Program::OpenLocation(int k)
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
-        wireSettingsMenu(m_listView->controls(), m_listView.data());
+        wireSettingsMenu(m_listView->controls().settings, m_listView.data());
         auto *shown = new ListHistory(*m_listView, m_core.history(), m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }

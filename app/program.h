@@ -43,6 +43,7 @@ namespace qos {
 
 class ListView;
 class MapView;
+struct SettingsMenu;
 
 struct DesktopServices {
     Tray &tray;
@@ -106,7 +107,7 @@ Q_SIGNALS:
 
 private:
     void wireMonitor();
-    template <class Controls> void wireSettingsMenu(const Controls &c, QObject *window);
+    void wireSettingsMenu(const SettingsMenu &c, QObject *window);
     void showDisplaySettings();
     void setStartWithSession(bool on);
     void showStartWithSession();

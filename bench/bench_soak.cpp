@@ -183,8 +183,8 @@ public:
     }
     void start()
     {
-        m_rig.c().Command3->click();  // "Start Monitor"
-        m_rig.c().bground->trigger(); // "Run in Background", where a monitor spends its months
+        m_rig.c().startMonitor->click();      // "Start Monitor"
+        m_rig.c().runInBackground->trigger(); // "Run in Background", where a monitor spends its months
     }
 
 private:
@@ -206,7 +206,7 @@ private:
             m_pingAllDone = true;
             QTimer::singleShot(0, this, &Soak::closeList);
         });
-        list->controls().Command1->click(); // "Ping All"
+        list->controls().pingAll->click(); // "Ping All"
     }
     // Once Ping All is done and the cycle has paused (or ended): "Map View".
     void closeList()
@@ -217,8 +217,8 @@ private:
         ++m_pingAlls;
         if (m_rig.run.ResumeIndex >= 1)
             ++m_resumes;
-        m_rig.list()->controls().Command3->click(); // "Map View": the cycle may resume
-        m_rig.c().bground->trigger();
+        m_rig.list()->controls().mapView->click(); // "Map View": the cycle may resume
+        m_rig.c().runInBackground->trigger();
         m_listOpen = false;
         m_listDone = true;
         wakeClock();

@@ -30,30 +30,29 @@ AddressDialog::AddressDialog(int location, const QString &site, const QString &s
     setFont(font);
     setFixedSize(m_scale.toPixelsX(ClientWidth), m_scale.toPixelsY(ClientHeight));
 
-    m_c.Label2 = label("Label2", QStringLiteral("Location - ") + site, {600, 120, 3375, 375}, true);
-    m_c.Label1 = label("Label1", QStringLiteral("Hostname/IP:"), {360, 600, 1215, 255}, false);
-    m_c.Text2 = new QPlainTextEdit(siteip, this);
-    m_c.Text2->setObjectName(QStringLiteral("Text2"));
-    m_c.Text2->setGeometry(m_scale.toPixels(QRectF(2040, 600, 2535, 2895)));
-    m_c.Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_c.Text2->setTabChangesFocus(true);
-    m_c.Label3 = label("Label3", QStringLiteral("You can delete/add"), {120, 960, 1575, 255}, true);
-    m_c.Label4 = label("Label4", QStringLiteral("addresses to the "), {240, 1200, 1455, 255}, true);
-    m_c.Label5 = label("Label5", QStringLiteral("current list. Separate"), {120, 1440, 1575, 255}, true);
-    m_c.Label7 = label("Label7", QStringLiteral("multiple addresses"), {240, 1680, 1575, 255}, true);
-    m_c.Label8 = label("Label8", QStringLiteral("with commas."), {240, 1920, 1455, 255}, true);
-    m_c.Label6 =
-        label("Label6", QStringLiteral("(10.0.0.1,10.0.0.2)"), {120, 2160, 1935, 255}, false);
-    m_c.Command1 = new QPushButton(QStringLiteral("Submit"), this);
-    m_c.Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    m_c.Command1->setObjectName(QStringLiteral("Command1"));
-    m_c.Command2->setObjectName(QStringLiteral("Command2"));
-    m_c.Command1->setGeometry(m_scale.toPixels(QRectF(960, 3720, 1095, 375)));
-    m_c.Command2->setGeometry(m_scale.toPixels(QRectF(2400, 3720, 1095, 375)));
-    m_c.Command1->setAutoDefault(false);
-    m_c.Command2->setAutoDefault(false);
-    connect(m_c.Command1, &QPushButton::clicked, this, &AddressDialog::submit);
-    connect(m_c.Command2, &QPushButton::clicked, this, &QDialog::reject);
+    m_c.titleLabel = label("Label2", QStringLiteral("Location - ") + site, {600, 120, 3375, 375}, true);
+    m_c.addressCaption = label("Label1", QStringLiteral("Hostname/IP:"), {360, 600, 1215, 255}, false);
+    m_c.addressText = new QPlainTextEdit(siteip, this);
+    m_c.addressText->setObjectName(QStringLiteral("Text2"));
+    m_c.addressText->setGeometry(m_scale.toPixels(QRectF(2040, 600, 2535, 2895)));
+    m_c.addressText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_c.addressText->setTabChangesFocus(true);
+    m_c.hintLine1 = label("Label3", QStringLiteral("You can delete/add"), {120, 960, 1575, 255}, true);
+    m_c.hintLine2 = label("Label4", QStringLiteral("addresses to the "), {240, 1200, 1455, 255}, true);
+    m_c.hintLine3 = label("Label5", QStringLiteral("current list. Separate"), {120, 1440, 1575, 255}, true);
+    m_c.hintLine4 = label("Label7", QStringLiteral("multiple addresses"), {240, 1680, 1575, 255}, true);
+    m_c.hintLine5 = label("Label8", QStringLiteral("with commas."), {240, 1920, 1455, 255}, true);
+    m_c.exampleLine = label("Label6", QStringLiteral("(10.0.0.1,10.0.0.2)"), {120, 2160, 1935, 255}, false);
+    m_c.submitButton = new QPushButton(QStringLiteral("Submit"), this);
+    m_c.cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_c.submitButton->setObjectName(QStringLiteral("Command1"));
+    m_c.cancelButton->setObjectName(QStringLiteral("Command2"));
+    m_c.submitButton->setGeometry(m_scale.toPixels(QRectF(960, 3720, 1095, 375)));
+    m_c.cancelButton->setGeometry(m_scale.toPixels(QRectF(2400, 3720, 1095, 375)));
+    m_c.submitButton->setAutoDefault(false);
+    m_c.cancelButton->setAutoDefault(false);
+    connect(m_c.submitButton, &QPushButton::clicked, this, &AddressDialog::submit);
+    connect(m_c.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // Every way of closing that is not "Submit" counts as "Cancel": no window would be left otherwise.
     connect(this, &QDialog::finished, this, [this] { finishOnce(false); });
 }
@@ -78,8 +77,8 @@ void AddressDialog::submit()
 {
     if (m_ended)
         return;
-    const QString typed = m_c.Text2->toPlainText();
-    m_c.Text2->setPlainText(NormaliseAddressText(typed));
+    const QString typed = m_c.addressText->toPlainText();
+    m_c.addressText->setPlainText(NormaliseAddressText(typed));
     finishOnce(true);
     Q_EMIT submitted(m_location, typed);
     accept();

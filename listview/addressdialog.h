@@ -19,10 +19,11 @@ class AddressDialog : public QDialog {
     Q_OBJECT
 public:
     struct Controls {
-        QLabel *Label2, *Label1, *Label3, *Label4, *Label5, *Label7, *Label8, *Label6;
-        QPlainTextEdit *Text2;
-        QPushButton *Command1; // "Submit"
-        QPushButton *Command2; // "Cancel"
+        QLabel *titleLabel, *addressCaption, *hintLine1, *hintLine2, *hintLine3, *hintLine4, *hintLine5,
+            *exampleLine;
+        QPlainTextEdit *addressText;
+        QPushButton *submitButton; // "Submit"
+        QPushButton *cancelButton; // "Cancel"
     };
 
     AddressDialog(int location, const QString &site, const QString &siteip, QWidget *parent = nullptr);

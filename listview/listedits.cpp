@@ -29,20 +29,20 @@ ListEdits::ListEdits(ListView &view, ListPings &pings, const ListView::Services 
 {
     const ListView::Controls &c = view.controls();
     connect(&view, &ListView::ignoreOptionChosen, this, &ListEdits::ignoreChosen);
-    connect(c.Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(c.enabledYes, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             setLocationEnabled(true);
     });
-    connect(c.Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(c.enabledNo, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             setLocationEnabled(false);
     });
-    connect(c.removeip, &QPushButton::clicked, this, &ListEdits::RemoveIP);
-    connect(c.addip, &QPushButton::clicked, this, &ListEdits::AddAddresses);
-    connect(c.RemoveLocation, &QAction::triggered, this, &ListEdits::RemoveLocation);
-    connect(c.Command2, &QPushButton::clicked, this, &ListEdits::saveNote);
+    connect(c.removeIp, &QPushButton::clicked, this, &ListEdits::RemoveIP);
+    connect(c.addIps, &QPushButton::clicked, this, &ListEdits::AddAddresses);
+    connect(c.removeLocation, &QAction::triggered, this, &ListEdits::RemoveLocation);
+    connect(c.saveNote, &QPushButton::clicked, this, &ListEdits::saveNote);
     // A note is one line: a paste with line breaks keeps them as spaces.
-    connect(c.addinfo, &QLineEdit::textEdited, this, [edit = c.addinfo](const QString &text) {
+    connect(c.noteBox, &QLineEdit::textEdited, this, [edit = c.noteBox](const QString &text) {
         const QString line = JoinLines(text);
         if (line != text) {
             const int cursor = edit->cursorPosition();
@@ -78,7 +78,7 @@ void ListEdits::ignoreChosen(ListView::Group g, bool ignore)
     if (ignore)
         m_view.setResult(word, Red);
     else
-        m_view.setResult(word, m_view.controls().Result->palette().color(QPalette::WindowText));
+        m_view.setResult(word, m_view.controls().resultLabel->palette().color(QPalette::WindowText));
     m_run.SelectedIgnoreList = SplitAddressList(record().ignore);
     // Only the second group's role column counts, whichever group changed.
     m_states.ignoresChanged(k, m_view.anyIgnoredRow());
@@ -102,7 +102,7 @@ void ListEdits::setLocationEnabled(bool enable)
     if (rec.sitedisabled != QLatin1String(enable ? "1" : "0"))
         return; // already so, or a flag this program did not write
     if (!m_editor.setDisabled(k, QLatin1String(enable ? "0" : "1"))) {
-        (enable ? m_view.controls().Option2 : m_view.controls().Option1)->setChecked(true);
+        (enable ? m_view.controls().enabledNo : m_view.controls().enabledYes)->setChecked(true);
         return;
     }
     m_states.setEnabled(k, enable);
@@ -189,7 +189,7 @@ void ListEdits::loadNote()
 {
     QString note;
     const Status s = m_editor.loadNote(m_view.location(), m_view.address(), note);
-    m_view.controls().addinfo->setText(note);
+    m_view.controls().noteBox->setText(note);
     if (!s && !m_noteErrorShown) {
         m_noteErrorShown = true; // loaded on every selection: said once per window
         m_messages.show(s.error, MessageBoxes::Icon::Critical);
@@ -199,7 +199,7 @@ void ListEdits::loadNote()
 void ListEdits::saveNote()
 {
     const QString address = m_view.address();
-    const QString note = JoinLines(m_view.controls().addinfo->text());
+    const QString note = JoinLines(m_view.controls().noteBox->text());
     if (m_editor.saveNote(m_view.location(), address, note))
         m_messages.show(QStringLiteral("Info saved for IP: ") + address);
 }

@@ -31,9 +31,9 @@ ListPings::ListPings(ListView &view, const ListView::Services &services)
     , m_sweep(services.prober, services.notice)
 {
     const ListView::Controls &c = view.controls();
-    connect(c.Command1, &QPushButton::clicked, this, &ListPings::PingAll);
-    connect(c.Run_Ping, &QPushButton::clicked, this, &ListPings::PingSelected);
-    connect(c.Command4, &QPushButton::clicked, this, &ListPings::StopPing);
+    connect(c.pingAll, &QPushButton::clicked, this, &ListPings::PingAll);
+    connect(c.pingIp, &QPushButton::clicked, this, &ListPings::PingSelected);
+    connect(c.stopPing, &QPushButton::clicked, this, &ListPings::StopPing);
     connect(&m_probe, &AddressProbe::resolved, this,
             [this](const QString &dotted) { m_view.setIPAddress(dotted); });
     connect(&m_probe, &AddressProbe::finished, this, &ListPings::probed);
@@ -92,12 +92,13 @@ void ListPings::setBusy(bool busy)
 {
     const ListView::Controls &c = m_view.controls();
     // The note box too: during Ping All `Address` moves on while the box keeps the note it loaded.
-    for (QWidget *w : std::initializer_list<QWidget *>{c.Frame2, c.removeip, c.addip, c.ignoreyes, c.ignoreno,
-                                                       c.ignoreyes2, c.ignoreno2, c.addinfo, c.Command2})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{c.enabledFrame, c.removeIp, c.addIps, c.ignoreYes, c.ignoreNo,
+                                          c.ignoreYes2, c.ignoreNo2, c.noteBox, c.saveNote})
         w->setEnabled(!busy);
-    c.listview->menuAction()->setEnabled(!busy);
-    c.RemoveLocation->setEnabled(!busy);
-    c.Run_Ping->setEnabled(!busy && !TrimSpaces(m_view.address()).isEmpty());
+    c.siteMenu->menuAction()->setEnabled(!busy);
+    c.removeLocation->setEnabled(!busy);
+    c.pingIp->setEnabled(!busy && !TrimSpaces(m_view.address()).isEmpty());
 }
 
 // ---- Ping All ----
@@ -214,7 +215,7 @@ void ListPings::PingSelected()
     m_view.setResult(QStringLiteral("Running..."));
     m_mode = Mode::Selected;
     setBusy(true);
-    m_view.controls().Command1->setEnabled(false);
+    m_view.controls().pingAll->setEnabled(false);
     startProbe(address);
 }
 
@@ -256,7 +257,7 @@ void ListPings::selectedPinged(const AddressOutcome &outcome)
     }
     m_mode = Mode::Idle;
     setBusy(false);
-    m_view.controls().Command1->setEnabled(true);
+    m_view.controls().pingAll->setEnabled(true);
     m_states.pingIpFinished(m_view.location(), LocationStates::PingIp{address, outcome.answered, ignored, movedIgnored,
                                                                       locationEnabled(), m_monitor.monitoring()});
     Q_EMIT pingSelectedFinished();

@@ -99,30 +99,30 @@ QRadioButton *ListView::option(QWidget *parent, const char *name, const QString 
 void ListView::buildControls()
 {
     QWidget *w = centralWidget();
-    m_c.Label1 = label(w, "Label1", QStringLiteral("Address"), {4680, 360, 1215, 255});
-    m_c.Label3 = label(w, "Label3", QStringLiteral("Result"), {7320, 360, 855, 255});
-    m_c.Label6 = label(w, "Label6", QStringLiteral("Monitored"), {8640, 360, 735, 255});
+    m_c.addressHeading = label(w, "Label1", QStringLiteral("Address"), {4680, 360, 1215, 255});
+    m_c.resultHeading = label(w, "Label3", QStringLiteral("Result"), {7320, 360, 855, 255});
+    m_c.monitoredHeading = label(w, "Label6", QStringLiteral("Monitored"), {8640, 360, 735, 255});
     buildLists();
-    m_c.Label2 = label(w, "Label2", QStringLiteral("Total Addresses:"), {4680, 5280, 1455, 255});
-    m_c.total = label(w, "total", QString(), {6120, 5280, 495, 255});
-    m_c.label4 = label(w, "label4", QStringLiteral("Ignored:"), {6840, 5280, 735, 255});
-    m_c.ilabel = label(w, "ilabel", QString(), {7560, 5280, 495, 255});
-    m_c.Label7 = label(w, "Label7", QStringLiteral("Monitored:"), {8280, 5280, 975, 255});
-    m_c.mlabel = label(w, "mlabel", QString(), {9240, 5280, 495, 255});
-    m_c.Command1 = button(w, "Command1", QStringLiteral("Ping All"), {960, 3720, 1095, 375});
-    m_c.Run_Ping = button(w, "Run_Ping", QStringLiteral("Ping IP"), {2280, 3720, 1095, 375});
-    m_c.Run_Ping->setEnabled(false);
-    m_c.Label11 = label(w, "Label11", QStringLiteral("Additional IP Info:"), {2280, 5880, 1575, 255});
-    m_c.addinfo = new QLineEdit(w);
-    m_c.addinfo->setObjectName(QStringLiteral("addinfo"));
-    m_c.addinfo->setGeometry(m_scale.toPixels(QRectF(3960, 5880, 3855, 285)));
-    m_c.Command2 = button(w, "Command2", QStringLiteral("Save"), {8040, 5820, 735, 375});
-    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.Label11, m_c.addinfo, m_c.Command2})
+    m_c.totalCaption = label(w, "Label2", QStringLiteral("Total Addresses:"), {4680, 5280, 1455, 255});
+    m_c.totalCount = label(w, "total", QString(), {6120, 5280, 495, 255});
+    m_c.ignoredCaption = label(w, "label4", QStringLiteral("Ignored:"), {6840, 5280, 735, 255});
+    m_c.ignoredCount = label(w, "ilabel", QString(), {7560, 5280, 495, 255});
+    m_c.monitoredCaption = label(w, "Label7", QStringLiteral("Monitored:"), {8280, 5280, 975, 255});
+    m_c.monitoredCount = label(w, "mlabel", QString(), {9240, 5280, 495, 255});
+    m_c.pingAll = button(w, "Command1", QStringLiteral("Ping All"), {960, 3720, 1095, 375});
+    m_c.pingIp = button(w, "Run_Ping", QStringLiteral("Ping IP"), {2280, 3720, 1095, 375});
+    m_c.pingIp->setEnabled(false);
+    m_c.noteCaption = label(w, "Label11", QStringLiteral("Additional IP Info:"), {2280, 5880, 1575, 255});
+    m_c.noteBox = new QLineEdit(w);
+    m_c.noteBox->setObjectName(QStringLiteral("addinfo"));
+    m_c.noteBox->setGeometry(m_scale.toPixels(QRectF(3960, 5880, 3855, 285)));
+    m_c.saveNote = button(w, "Command2", QStringLiteral("Save"), {8040, 5820, 735, 375});
+    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.noteCaption, m_c.noteBox, m_c.saveNote})
         hidden->hide();
     buildFrame();
     // "Ping All" and "Ping IP" lie over the frame's lower part; they stay on top of it.
-    m_c.Command1->raise();
-    m_c.Run_Ping->raise();
+    m_c.pingAll->raise();
+    m_c.pingIp->raise();
 }
 
 void ListView::buildLists()
@@ -156,54 +156,54 @@ void ListView::buildLists()
 
 void ListView::buildFrame()
 {
-    m_c.Frame1 = new QGroupBox(centralWidget());
-    m_c.Frame1->setObjectName(QStringLiteral("Frame1"));
-    m_c.Frame1->setGeometry(m_scale.toPixels(QRectF(600, 480, 3495, 4935)));
-    QWidget *f = m_c.Frame1;
-    m_c.Frame2 = new QGroupBox(QStringLiteral("LOCATION ENABLED"), f);
-    m_c.Frame2->setObjectName(QStringLiteral("Frame2"));
-    m_c.Frame2->setGeometry(m_scale.toPixels(QRectF(480, 360, 2535, 735)));
-    m_c.Option1 = option(m_c.Frame2, "Option1", QStringLiteral("yes"), {360, 240, 735, 270});
-    m_c.Option2 = option(m_c.Frame2, "Option2", QStringLiteral("no"), {1200, 240, 615, 255});
-    m_c.Label8 = label(f, "Label8", QStringLiteral("Hostname/IP:"), {120, 1200, 1215, 255});
-    m_c.Address = label(f, "Address", QString(), {1440, 1200, 1695, 255});
-    m_c.Label10 = label(f, "Label10", QStringLiteral("Status:"), {360, 1560, 975, 255});
-    m_c.Result = label(f, "Result", QString(), {1440, 1560, 1335, 255});
-    m_c.ignorelabel = label(f, "ignorelabel", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
-    m_c.ignorelabel2 = label(f, "ignorelabel2", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
+    m_c.locationFrame = new QGroupBox(centralWidget());
+    m_c.locationFrame->setObjectName(QStringLiteral("Frame1"));
+    m_c.locationFrame->setGeometry(m_scale.toPixels(QRectF(600, 480, 3495, 4935)));
+    QWidget *f = m_c.locationFrame;
+    m_c.enabledFrame = new QGroupBox(QStringLiteral("LOCATION ENABLED"), f);
+    m_c.enabledFrame->setObjectName(QStringLiteral("Frame2"));
+    m_c.enabledFrame->setGeometry(m_scale.toPixels(QRectF(480, 360, 2535, 735)));
+    m_c.enabledYes = option(m_c.enabledFrame, "Option1", QStringLiteral("yes"), {360, 240, 735, 270});
+    m_c.enabledNo = option(m_c.enabledFrame, "Option2", QStringLiteral("no"), {1200, 240, 615, 255});
+    m_c.addressCaption = label(f, "Label8", QStringLiteral("Hostname/IP:"), {120, 1200, 1215, 255});
+    m_c.addressLabel = label(f, "Address", QString(), {1440, 1200, 1695, 255});
+    m_c.statusCaption = label(f, "Label10", QStringLiteral("Status:"), {360, 1560, 975, 255});
+    m_c.resultLabel = label(f, "Result", QString(), {1440, 1560, 1335, 255});
+    m_c.ignoreCaption = label(f, "ignorelabel", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
+    m_c.ignoreCaption2 = label(f, "ignorelabel2", QStringLiteral("Ignore IP:"), {480, 1920, 855, 255});
     // Each pair is exclusive on its own, not with the other pair nor the location's pair.
     auto *pair1 = new QWidget(f);
     auto *pair2 = new QWidget(f);
     for (QWidget *pair : {pair1, pair2})
         pair->setGeometry(m_scale.toPixels(QRectF(1440, 1920, 1215, 255)));
-    m_c.ignoreyes = option(pair1, "ignoreyes", QStringLiteral("yes"), {0, 0, 615, 255});
-    m_c.ignoreno = option(pair1, "ignoreno", QStringLiteral("no"), {600, 0, 615, 255});
-    m_c.ignoreyes2 = option(pair2, "ignoreyes2", QStringLiteral("yes"), {0, 0, 615, 255});
-    m_c.ignoreno2 = option(pair2, "ignoreno2", QStringLiteral("no"), {600, 0, 615, 255});
-    const std::array<std::tuple<QRadioButton *, Group, bool>, 4> pairs{{{m_c.ignoreyes, First, true},
-                                                                        {m_c.ignoreno, First, false},
-                                                                        {m_c.ignoreyes2, Second, true},
-                                                                        {m_c.ignoreno2, Second, false}}};
+    m_c.ignoreYes = option(pair1, "ignoreyes", QStringLiteral("yes"), {0, 0, 615, 255});
+    m_c.ignoreNo = option(pair1, "ignoreno", QStringLiteral("no"), {600, 0, 615, 255});
+    m_c.ignoreYes2 = option(pair2, "ignoreyes2", QStringLiteral("yes"), {0, 0, 615, 255});
+    m_c.ignoreNo2 = option(pair2, "ignoreno2", QStringLiteral("no"), {600, 0, 615, 255});
+    const std::array<std::tuple<QRadioButton *, Group, bool>, 4> pairs{{{m_c.ignoreYes, First, true},
+                                                                        {m_c.ignoreNo, First, false},
+                                                                        {m_c.ignoreYes2, Second, true},
+                                                                        {m_c.ignoreNo2, Second, false}}};
     for (const auto &[button, g, i] : pairs) {
         connect(button, &QRadioButton::toggled, this, [this, group = g, ignore = i](bool on) {
             if (on)
                 ignoreOptionToggled(group, ignore);
         });
     }
-    m_c.removeip = button(f, "removeip", QStringLiteral("Remove IP"), {1080, 2280, 975, 375});
-    m_c.addip = button(f, "addip", QStringLiteral("Add IP(s)"), {1080, 2760, 975, 375});
-    m_c.Command4 = button(f, "Command4", QStringLiteral("Stop Ping"), {360, 3240, 1095, 375});
-    m_c.Command3 = button(f, "Command3", QStringLiteral("Map View"), {960, 3720, 1215, 375});
-    m_c.IPAddress = label(f, "IPAddress", QString(), {120, 3960, 1455, 255});
-    m_c.Label5 = label(f, "Label5", QStringLiteral("Ping Timeout:"), {600, 4200, 1215, 255});
-    m_c.displaytimeout = label(f, "displaytimeout", QString(), {1800, 4200, 615, 255});
-    m_c.Label9 = label(f, "Label9", QStringLiteral("Ping Packets:"), {600, 4440, 1260, 255});
-    m_c.packetlabel = label(f, "packetlabel", QString(), {1800, 4440, 375, 255});
-    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.removeip, m_c.Command4, m_c.IPAddress})
+    m_c.removeIp = button(f, "removeip", QStringLiteral("Remove IP"), {1080, 2280, 975, 375});
+    m_c.addIps = button(f, "addip", QStringLiteral("Add IP(s)"), {1080, 2760, 975, 375});
+    m_c.stopPing = button(f, "Command4", QStringLiteral("Stop Ping"), {360, 3240, 1095, 375});
+    m_c.mapView = button(f, "Command3", QStringLiteral("Map View"), {960, 3720, 1215, 375});
+    m_c.resolvedLabel = label(f, "IPAddress", QString(), {120, 3960, 1455, 255});
+    m_c.timeoutCaption = label(f, "Label5", QStringLiteral("Ping Timeout:"), {600, 4200, 1215, 255});
+    m_c.timeoutValue = label(f, "displaytimeout", QString(), {1800, 4200, 615, 255});
+    m_c.packetsCaption = label(f, "Label9", QStringLiteral("Ping Packets:"), {600, 4440, 1260, 255});
+    m_c.packetsValue = label(f, "packetlabel", QString(), {1800, 4440, 375, 255});
+    for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.removeIp, m_c.stopPing, m_c.resolvedLabel})
         hidden->hide();
-    m_c.Command4->setEnabled(false);
+    m_c.stopPing->setEnabled(false);
     hideSelectionPanel();
-    connect(m_c.Command3, &QPushButton::clicked, this, [this] {
+    connect(m_c.mapView, &QPushButton::clicked, this, [this] {
         m_run.MonitorPaused = 0;
         close(); // the close handling shows the Map View
     });
@@ -211,46 +211,37 @@ void ListView::buildFrame()
 
 void ListView::buildMenus()
 {
-    m_c.listview = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { chooseLocation(k); });
-    const SettingsMenu settings = AddSettingsMenu(menuBar(), this);
-    m_c.Default = settings.Default;
-    m_c.AlertWav = settings.AlertWav;
-    m_c.onlinewav = settings.onlinewav;
-    m_c.ChangeTimeout = settings.ChangeTimeout;
-    m_c.ChangePing = settings.ChangePing;
-    m_c.PingPackets = settings.PingPackets;
-    m_c.OfflineCycles = settings.OfflineCycles;
-    m_c.Notifications = settings.Notifications;
-    m_c.StartWithSession = settings.StartWithSession;
-    m_c.RemoveLocation = NamedAction(this, "RemoveLocation", QStringLiteral("Remove Location"));
-    menuBar()->addAction(m_c.RemoveLocation);
+    m_c.siteMenu = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { chooseLocation(k); });
+    m_c.settings = AddSettingsMenu(menuBar(), this);
+    m_c.removeLocation = NamedAction(this, "RemoveLocation", QStringLiteral("Remove Location"));
+    menuBar()->addAction(m_c.removeLocation);
 }
 
 void ListView::LoadListView()
 {
     AddressDialogOpen = 0;
     m_pings->reset();
-    if (LocationItems(m_c.listview).isEmpty()) {
+    if (LocationItems(m_c.siteMenu).isEmpty()) {
         QStringList captions;
         for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
             captions << m_cfg.table[k].site;
-        MakeList(m_c.listview, captions, m_sortList);
+        MakeList(m_c.siteMenu, captions, m_sortList);
     }
     showDisplaySettings();
     const LocationRecord &rec = m_cfg.table[location()];
     m_pings->setAddresses(SplitAddressList(rec.siteip));
     hideSelectionPanel();
-    m_c.Frame1->setTitle(QStringLiteral("location: ") + rec.site);
-    (rec.sitedisabled != QLatin1String("1") ? m_c.Option1 : m_c.Option2)->setChecked(true);
+    m_c.locationFrame->setTitle(QStringLiteral("location: ") + rec.site);
+    (rec.sitedisabled != QLatin1String("1") ? m_c.enabledYes : m_c.enabledNo)->setChecked(true);
     setResult(QStringLiteral("Parsing List"));
-    m_c.Result->repaint(); // painted now: the fill runs without returning to the event loop
+    m_c.resultLabel->repaint(); // painted now: the fill runs without returning to the event loop
     FillLists();
 }
 
 void ListView::showDisplaySettings()
 {
-    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
-    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
+    m_c.packetsValue->setText(QString::number(m_cfg.settings.PINGPACKETS));
+    m_c.timeoutValue->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
 }
 
 void ListView::FillLists()
@@ -277,9 +268,9 @@ void ListView::FillLists()
 void ListView::showCounts()
 {
     const AddressCounts counts = CountAddresses(m_pings->addresses(), m_run.SelectedIgnoreList);
-    m_c.mlabel->setText(QString::number(counts.monitored));
-    m_c.ilabel->setText(QString::number(counts.ignored));
-    m_c.total->setText(QString::number(counts.monitored + counts.ignored));
+    m_c.monitoredCount->setText(QString::number(counts.monitored));
+    m_c.ignoredCount->setText(QString::number(counts.ignored));
+    m_c.totalCount->setText(QString::number(counts.monitored + counts.ignored));
 }
 
 void ListView::chooseLocation(int k)
@@ -362,8 +353,8 @@ void ListView::rowClicked(int n, int r)
 
 void ListView::setOptionPair(Group g, const QString &role)
 {
-    QRadioButton *yes = g == First ? m_c.ignoreyes : m_c.ignoreyes2;
-    QRadioButton *no = g == First ? m_c.ignoreno : m_c.ignoreno2;
+    QRadioButton *yes = g == First ? m_c.ignoreYes : m_c.ignoreYes2;
+    QRadioButton *no = g == First ? m_c.ignoreNo : m_c.ignoreNo2;
     IgnoreClickGuard[g] = 1;
     yes->setAutoExclusive(false);
     no->setAutoExclusive(false);
@@ -395,13 +386,13 @@ void ListView::syncTopRow(int n)
 
 QString ListView::address() const
 {
-    return m_c.Address->text();
+    return m_c.addressLabel->text();
 }
 
 void ListView::setAddress(const QString &text)
 {
-    const bool changed = text != m_c.Address->text();
-    m_c.Address->setText(text);
+    const bool changed = text != m_c.addressLabel->text();
+    m_c.addressLabel->setText(text);
     if (changed) {
         addressChanged();
         Q_EMIT addressShown(text);
@@ -410,21 +401,21 @@ void ListView::setAddress(const QString &text)
 
 void ListView::addressChanged()
 {
-    const std::initializer_list<QWidget *> notes{m_c.Label11, m_c.addinfo, m_c.Command2};
+    const std::initializer_list<QWidget *> notes{m_c.noteCaption, m_c.noteBox, m_c.saveNote};
     if (TrimSpaces(address()).isEmpty()) {
         hideSelectionPanel();
         for (QWidget *w : notes)
             w->hide();
-        m_c.Run_Ping->setEnabled(false);
+        m_c.pingIp->setEnabled(false);
         return;
     }
-    m_c.Run_Ping->setEnabled(m_pings->pingSelectedAllowed());
+    m_c.pingIp->setEnabled(m_pings->pingSelectedAllowed());
     if (m_pings->pingAllRunning() || (FirstGroupSelected != 1 && SecondGroupSelected != 1))
         return; // the panel keeps its state
     const bool first = FirstGroupSelected == 1;
     showIgnorePair(First, first);
     showIgnorePair(Second, !first);
-    m_c.removeip->show();
+    m_c.removeIp->show();
     for (QWidget *w : notes)
         w->show();
     m_edits->loadNote();
@@ -433,26 +424,26 @@ void ListView::addressChanged()
 void ListView::setResult(const QString &text, const QColor &colour)
 {
     const bool blank = TrimSpaces(text).isEmpty();
-    m_c.Result->setText(blank ? QStringLiteral("Ready") : text);
-    QPalette pal = m_c.Result->palette();
+    m_c.resultLabel->setText(blank ? QStringLiteral("Ready") : text);
+    QPalette pal = m_c.resultLabel->palette();
     pal.setColor(QPalette::WindowText, blank ? QColor(Qt::black) : colour);
-    m_c.Result->setPalette(pal);
+    m_c.resultLabel->setPalette(pal);
 }
 
 QString ListView::result() const
 {
-    return m_c.Result->text();
+    return m_c.resultLabel->text();
 }
 
 void ListView::setIPAddress(const QString &text)
 {
-    m_c.IPAddress->setText(text);
+    m_c.resolvedLabel->setText(text);
 }
 
 void ListView::showPingAll(bool shown)
 {
-    QPushButton *on = shown ? m_c.Command1 : m_c.Command4;
-    QPushButton *off = shown ? m_c.Command4 : m_c.Command1;
+    QPushButton *on = shown ? m_c.pingAll : m_c.stopPing;
+    QPushButton *off = shown ? m_c.stopPing : m_c.pingAll;
     off->setEnabled(false);
     off->hide();
     on->setEnabled(true);
@@ -463,16 +454,16 @@ void ListView::hideSelectionPanel()
 {
     showIgnorePair(First, false);
     showIgnorePair(Second, false);
-    m_c.removeip->hide();
+    m_c.removeIp->hide();
 }
 
 void ListView::showIgnorePair(Group g, bool shown)
 {
-    QRadioButton *yes = g == First ? m_c.ignoreyes : m_c.ignoreyes2;
-    QRadioButton *no = g == First ? m_c.ignoreno : m_c.ignoreno2;
+    QRadioButton *yes = g == First ? m_c.ignoreYes : m_c.ignoreYes2;
+    QRadioButton *no = g == First ? m_c.ignoreNo : m_c.ignoreNo2;
     // The two pairs share one place: the hidden one's holder must not take the other's clicks.
-    for (QWidget *w : std::initializer_list<QWidget *>{g == First ? m_c.ignorelabel : m_c.ignorelabel2, yes,
-                                                       no, yes->parentWidget()})
+    for (QWidget *w : std::initializer_list<QWidget *>{g == First ? m_c.ignoreCaption : m_c.ignoreCaption2,
+                                                       yes, no, yes->parentWidget()})
         w->setVisible(shown);
 }
 

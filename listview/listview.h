@@ -57,28 +57,27 @@ public:
     enum Group { First, Second };
 
     struct Controls {
-        QLabel *Label1, *Label3, *Label6, *Label2, *total, *label4, *ilabel, *Label7, *mlabel;
+        QLabel *addressHeading, *resultHeading, *monitoredHeading, *totalCaption, *totalCount,
+            *ignoredCaption, *ignoredCount, *monitoredCaption, *monitoredCount;
         std::array<QListView *, 6> lists; // List1 .. List6
-        QPushButton *Command1;              // "Ping All"
-        QPushButton *Run_Ping;              // "Ping IP"
-        QLabel *Label11;                    // "Additional IP Info:"
-        QLineEdit *addinfo;
-        QPushButton *Command2; // "Save"
-        QGroupBox *Frame1, *Frame2;
-        QRadioButton *Option1, *Option2;
-        QLabel *Label8, *Address, *Label10, *Result;
-        QLabel *ignorelabel, *ignorelabel2;
-        QRadioButton *ignoreyes, *ignoreno, *ignoreyes2, *ignoreno2;
-        QPushButton *removeip, *addip;
-        QPushButton *Command4; // "Stop Ping"
-        QPushButton *Command3; // "Map View"
-        QLabel *IPAddress;
-        QLabel *Label5, *displaytimeout, *Label9, *packetlabel;
-        QMenu *listview; // "List View" with the SELECT SITE items
-        QMenu *Default;  // "Settings"
-        QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-        QAction *OfflineCycles, *Notifications, *StartWithSession;
-        QAction *RemoveLocation;
+        QPushButton *pingAll;             // "Ping All"
+        QPushButton *pingIp;              // "Ping IP"
+        QLabel *noteCaption;              // "Additional IP Info:"
+        QLineEdit *noteBox;
+        QPushButton *saveNote; // "Save"
+        QGroupBox *locationFrame, *enabledFrame;
+        QRadioButton *enabledYes, *enabledNo;
+        QLabel *addressCaption, *addressLabel, *statusCaption, *resultLabel;
+        QLabel *ignoreCaption, *ignoreCaption2;
+        QRadioButton *ignoreYes, *ignoreNo, *ignoreYes2, *ignoreNo2;
+        QPushButton *removeIp, *addIps;
+        QPushButton *stopPing; // "Stop Ping"
+        QPushButton *mapView;  // "Map View"
+        QLabel *resolvedLabel;
+        QLabel *timeoutCaption, *timeoutValue, *packetsCaption, *packetsValue;
+        QMenu *siteMenu;       // "List View" with the SELECT SITE items
+        SettingsMenu settings; // "Settings"
+        QAction *removeLocation;
     };
 
     explicit ListView(const Services &services, QWidget *parent = nullptr);

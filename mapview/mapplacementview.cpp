@@ -20,9 +20,10 @@ MapPlacementView::MapPlacementView(MapView &view, const QString &folder, Configu
     , m_controller(run, *this, boxes)
 {
     const MapView::Controls &c = view.controls();
-    QObject::connect(c.AddLocations, &QAction::triggered, &m_controller,
+    QObject::connect(c.addLocations, &QAction::triggered, &m_controller,
                      &PlacementController::StartPlacement);
-    QObject::connect(c.Command2, &QPushButton::clicked, &m_controller, &PlacementController::FinishPlacement);
+    QObject::connect(c.finishedButton, &QPushButton::clicked, &m_controller,
+                     &PlacementController::FinishPlacement);
     QObject::connect(&view, &MapView::backgroundPressed, &m_controller,
                      [this](Qt::MouseButton button, QPointF twips) {
                          m_controller.PickPoint(button, twips.x(), twips.y());
@@ -55,31 +56,31 @@ void MapPlacementView::setMenuEnabled(Menu menu, bool enabled)
     const MapView::Controls &c = m_view.controls();
     switch (menu) {
     case Menu::RunInBackground:
-        c.bground->setEnabled(enabled);
+        c.runInBackground->setEnabled(enabled);
         return;
     case Menu::ListView:
-        c.listview->menuAction()->setEnabled(enabled);
+        c.siteMenu->menuAction()->setEnabled(enabled);
         return;
     case Menu::Settings:
-        c.Default->menuAction()->setEnabled(enabled);
+        c.settings.menu->menuAction()->setEnabled(enabled);
         return;
     case Menu::AddLocations:
-        c.AddLocations->setEnabled(enabled);
+        c.addLocations->setEnabled(enabled);
         return;
     }
 }
 
 void MapPlacementView::setFinishedShown(bool shown)
 {
-    QPushButton *finished = m_view.controls().Command2;
+    QPushButton *finished = m_view.controls().finishedButton;
     finished->setEnabled(shown);
     finished->setVisible(shown);
 }
 
 void MapPlacementView::setStatusShown(bool shown)
 {
-    m_view.controls().Label2->setVisible(shown);
-    m_view.controls().Label3->setVisible(shown);
+    m_view.controls().statusCaption->setVisible(shown);
+    m_view.controls().statusLabel->setVisible(shown);
 }
 
 void MapPlacementView::setMonitorButtonsShown(bool shown)
@@ -88,8 +89,8 @@ void MapPlacementView::setMonitorButtonsShown(bool shown)
         m_view.updateMonitorButtons();
         return;
     }
-    m_view.controls().Command3->hide();
-    m_view.controls().Command4->hide();
+    m_view.controls().startMonitor->hide();
+    m_view.controls().stopMonitor->hide();
 }
 
 void MapPlacementView::setTitle(const QString &text, const QColor &colour)

@@ -123,86 +123,79 @@ QPushButton *MapView::button(const char *name, const QString &text, const QRectF
 
 void MapView::buildControls()
 {
-    m_c.Label4 = label("Label4", QStringLiteral("QOR ONLINE STATUS"), {2760, 0, 3735, 495});
-    m_c.Label4->setFont(serifFont(18, true));
-    m_c.Label4->setAlignment(Qt::AlignCenter);
-    m_c.Label4->setMinimumPointSize(10);
-    m_c.Label4->setBackdrop(QColor(20, 38, 66, 200)); // keeps the white title readable on any map
-    setTitle(m_c.Label4->text(), Qt::white);
+    m_c.titleLabel = label("Label4", QStringLiteral("QOR ONLINE STATUS"), {2760, 0, 3735, 495});
+    m_c.titleLabel->setFont(serifFont(18, true));
+    m_c.titleLabel->setAlignment(Qt::AlignCenter);
+    m_c.titleLabel->setMinimumPointSize(10);
+    m_c.titleLabel->setBackdrop(QColor(20, 38, 66, 200)); // keeps the white title readable on any map
+    setTitle(m_c.titleLabel->text(), Qt::white);
 
-    m_c.Label1 = label("Label1", QStringLiteral("Interval(mins):"), {240, 7320, 1335, 375});
-    m_c.Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_c.displayinterval = label("displayinterval", QString(), {1560, 7320, 615, 255});
-    m_c.Label5 = label("Label5", QStringLiteral("Ping Timeout:"), {240, 7620, 1215, 255});
-    m_c.displaytimeout = label("displaytimeout", QString(), {1560, 7640, 615, 255});
-    m_c.Label12 = label("Label12", QStringLiteral("Ping Packets:"), {240, 7920, 1215, 255});
-    m_c.packetlabel = label("packetlabel", QString(), {1560, 7920, 615, 255});
+    m_c.intervalCaption = label("Label1", QStringLiteral("Interval(mins):"), {240, 7320, 1335, 375});
+    m_c.intervalCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_c.intervalValue = label("displayinterval", QString(), {1560, 7320, 615, 255});
+    m_c.timeoutCaption = label("Label5", QStringLiteral("Ping Timeout:"), {240, 7620, 1215, 255});
+    m_c.timeoutValue = label("displaytimeout", QString(), {1560, 7640, 615, 255});
+    m_c.packetsCaption = label("Label12", QStringLiteral("Ping Packets:"), {240, 7920, 1215, 255});
+    m_c.packetsValue = label("packetlabel", QString(), {1560, 7920, 615, 255});
 
-    m_c.Label2 = label("Label2", QStringLiteral("Status:"), {2880, 7440, 615, 255});
-    m_c.Label3 = label("Label3", QStringLiteral("IDLE"), {3720, 7440, 2535, 255});
-    m_c.Label3->setAutoFillBackground(true);
-    QPalette statusPalette = m_c.Label3->palette();
+    m_c.statusCaption = label("Label2", QStringLiteral("Status:"), {2880, 7440, 615, 255});
+    m_c.statusLabel = label("Label3", QStringLiteral("IDLE"), {3720, 7440, 2535, 255});
+    m_c.statusLabel->setAutoFillBackground(true);
+    QPalette statusPalette = m_c.statusLabel->palette();
     statusPalette.setColor(QPalette::Window, QColor(224, 224, 224));
     statusPalette.setColor(QPalette::WindowText, Qt::black);
-    m_c.Label3->setPalette(statusPalette);
-    m_c.Label3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_c.Label3->setMargin(1);
+    m_c.statusLabel->setPalette(statusPalette);
+    m_c.statusLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_c.statusLabel->setMargin(1);
 
     // Legend: circles at their table positions, captions from twips 8040 to the window's edge.
-    m_c.Shape2 = shape("Shape2", Indicator::Black, {7680, 6000, 375, 135});
-    m_c.Shape1 = shape("Shape1", Indicator::White, {7680, 6200, 375, 135});
-    m_c.Shape6 = shape("Shape6", Indicator::DarkRed, {7800, 6320, 135, 255});
-    m_c.Shape5 = shape("Shape5", Indicator::Red, {7800, 6500, 135, 255});
-    m_c.Shape4 = shape("Shape4", Indicator::Cyan, {7800, 6700, 135, 255});
-    m_c.Shape3 = shape("Shape3", Indicator::Green, {7800, 6960, 135, 135});
+    m_c.legendDisabledShape = shape("Shape2", Indicator::Black, {7680, 6000, 375, 135});
+    m_c.legendWaitingShape = shape("Shape1", Indicator::White, {7680, 6200, 375, 135});
+    m_c.legendOfflinePartialShape = shape("Shape6", Indicator::DarkRed, {7800, 6320, 135, 255});
+    m_c.legendOfflineShape = shape("Shape5", Indicator::Red, {7800, 6500, 135, 255});
+    m_c.legendOnlinePartialShape = shape("Shape4", Indicator::Cyan, {7800, 6700, 135, 255});
+    m_c.legendOnlineShape = shape("Shape3", Indicator::Green, {7800, 6960, 135, 135});
     const double captionWidth = ClientWidth - 8040 - 60;
-    m_c.Label7 = label("Label7", QStringLiteral("disabled"), {8040, 6000, captionWidth, 195});
-    m_c.Label6 = label("Label6", QStringLiteral("waiting"), {8040, 6160, captionWidth, 195});
-    m_c.Label11 =
+    m_c.legendDisabled = label("Label7", QStringLiteral("disabled"), {8040, 6000, captionWidth, 195});
+    m_c.legendWaiting = label("Label6", QStringLiteral("waiting"), {8040, 6160, captionWidth, 195});
+    m_c.legendOfflinePartial =
         label("Label11", QStringLiteral("offline(partial ignore)"), {8040, 6360, captionWidth, 195});
-    m_c.Label10 = label("Label10", QStringLiteral("offline"), {8040, 6570, captionWidth, 195});
-    m_c.Label9 = label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
-    m_c.Label8 = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
+    m_c.legendOffline = label("Label10", QStringLiteral("offline"), {8040, 6570, captionWidth, 195});
+    m_c.legendOnlinePartial =
+        label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
+    m_c.legendOnline = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
     // All captions in the size that fits the longest one.
-    m_c.Label11->setMinimumPointSize(5.5);
-    const QFont legendFont = m_c.Label11->fittedFont();
-    for (FitLabel *caption : {m_c.Label6, m_c.Label7, m_c.Label8, m_c.Label9, m_c.Label10, m_c.Label11}) {
+    m_c.legendOfflinePartial->setMinimumPointSize(5.5);
+    const QFont legendFont = m_c.legendOfflinePartial->fittedFont();
+    for (FitLabel *caption : {m_c.legendWaiting, m_c.legendDisabled, m_c.legendOnline,
+                              m_c.legendOnlinePartial, m_c.legendOffline, m_c.legendOfflinePartial}) {
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         caption->setFont(legendFont);
     }
 
-    m_c.Command2 = button("Command2", QStringLiteral("Finished"), {3960, 7440, 1215, 375});
-    m_c.Command2->hide();
-    m_c.Command2->setEnabled(false);
-    m_c.Command3 = button("Command3", QStringLiteral("Start Monitor"), {6840, 7440, 1335, 375});
-    m_c.Command4 = button("Command4", QStringLiteral("Stop Monitor"), {6840, 7440, 1335, 375});
-    m_c.Command4->hide();
-    m_c.Command4->setEnabled(false);
-    m_c.Command1 = button("Command1", QStringLiteral("EXIT"), {8640, 7440, 855, 375});
-    connect(m_c.Command1, &QPushButton::clicked, this, &MapView::Exit);
+    m_c.finishedButton = button("Command2", QStringLiteral("Finished"), {3960, 7440, 1215, 375});
+    m_c.finishedButton->hide();
+    m_c.finishedButton->setEnabled(false);
+    m_c.startMonitor = button("Command3", QStringLiteral("Start Monitor"), {6840, 7440, 1335, 375});
+    m_c.stopMonitor = button("Command4", QStringLiteral("Stop Monitor"), {6840, 7440, 1335, 375});
+    m_c.stopMonitor->hide();
+    m_c.stopMonitor->setEnabled(false);
+    m_c.exitButton = button("Command1", QStringLiteral("EXIT"), {8640, 7440, 855, 375});
+    connect(m_c.exitButton, &QPushButton::clicked, this, &MapView::Exit);
 }
 
 void MapView::buildMenus()
 {
     auto action = [this](const char *name, const QString &text) { return NamedAction(this, name, text); };
-    m_c.listview = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { Q_EMIT locationChosen(k); });
+    m_c.siteMenu = AddSiteMenu(menuBar(), m_cfg.table, this, [this](int k) { Q_EMIT locationChosen(k); });
 
-    const SettingsMenu settings = AddSettingsMenu(menuBar(), this);
-    m_c.Default = settings.Default;
-    m_c.AlertWav = settings.AlertWav;
-    m_c.onlinewav = settings.onlinewav;
-    m_c.ChangeTimeout = settings.ChangeTimeout;
-    m_c.ChangePing = settings.ChangePing;
-    m_c.PingPackets = settings.PingPackets;
-    m_c.OfflineCycles = settings.OfflineCycles;
-    m_c.Notifications = settings.Notifications;
-    m_c.StartWithSession = settings.StartWithSession;
+    m_c.settings = AddSettingsMenu(menuBar(), this);
 
-    m_c.AddLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
-    menuBar()->addAction(m_c.AddLocations);
-    m_c.bground = action("bground", QStringLiteral("Run in Background"));
-    menuBar()->addAction(m_c.bground);
-    connect(m_c.bground, &QAction::triggered, this, &MapView::RunInBackground);
+    m_c.addLocations = action("AddLocations", QStringLiteral("Add Location(s)"));
+    menuBar()->addAction(m_c.addLocations);
+    m_c.runInBackground = action("bground", QStringLiteral("Run in Background"));
+    menuBar()->addAction(m_c.runInBackground);
+    connect(m_c.runInBackground, &QAction::triggered, this, &MapView::RunInBackground);
 }
 
 void MapView::addMarkers(bool fillMenu)
@@ -215,14 +208,14 @@ void MapView::addMarkers(bool fillMenu)
     QStringList captions;
     for (int k = 1; k < m_markers.size(); ++k)
         captions << (m_markers[k] ? m_markers[k]->text() : m_cfg.table[k].site);
-    MakeList(m_c.listview, captions, *m_sortList);
+    MakeList(m_c.siteMenu, captions, *m_sortList);
 }
 
 void MapView::showDisplaySettings()
 {
-    m_c.displaytimeout->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
-    m_c.displayinterval->setText(QString::number(m_cfg.settings.PINGINTERVAL));
-    m_c.packetlabel->setText(QString::number(m_cfg.settings.PINGPACKETS));
+    m_c.timeoutValue->setText(QString::number(m_cfg.settings.PINGTIMEOUT));
+    m_c.intervalValue->setText(QString::number(m_cfg.settings.PINGINTERVAL));
+    m_c.packetsValue->setText(QString::number(m_cfg.settings.PINGPACKETS));
 }
 
 void MapView::setMonitoring(bool on)
@@ -234,8 +227,8 @@ void MapView::setMonitoring(bool on)
 void MapView::updateMonitorButtons()
 {
     // Shown before the other is hidden, so the place of the two buttons is never empty.
-    QPushButton *shown = m_monitoring ? m_c.Command4 : m_c.Command3;
-    QPushButton *hidden = m_monitoring ? m_c.Command3 : m_c.Command4;
+    QPushButton *shown = m_monitoring ? m_c.stopMonitor : m_c.startMonitor;
+    QPushButton *hidden = m_monitoring ? m_c.startMonitor : m_c.stopMonitor;
     shown->setEnabled(true);
     hidden->setEnabled(false);
     if (m_run.PlacementMode == 1) {
@@ -256,10 +249,10 @@ bool MapView::reloadMap()
 
 void MapView::setTitle(const QString &text, const QColor &colour)
 {
-    m_c.Label4->setText(text);
-    QPalette pal = m_c.Label4->palette();
+    m_c.titleLabel->setText(text);
+    QPalette pal = m_c.titleLabel->palette();
     pal.setColor(QPalette::WindowText, colour);
-    m_c.Label4->setPalette(pal);
+    m_c.titleLabel->setPalette(pal);
 }
 
 MarkerLabel *MapView::marker(int k) const
@@ -324,7 +317,7 @@ void MapView::removeMarkers()
 {
     for (int k = m_markers.size() - 1; k >= 1; --k)
         removeMarker(k);
-    qDeleteAll(LocationItems(m_c.listview));
+    qDeleteAll(LocationItems(m_c.siteMenu));
 }
 
 void MapView::refreshIndicator(int k)
@@ -341,19 +334,19 @@ void MapView::refreshIndicators()
 
 void MapView::setStatusText(const QString &text)
 {
-    m_c.Label3->setText(text);
+    m_c.statusLabel->setText(text);
 }
 
 QString MapView::statusText() const
 {
-    return m_c.Label3->text();
+    return m_c.statusLabel->text();
 }
 
 void MapView::addMenuItem(int k)
 {
     const MarkerLabel *site = marker(k);
-    AddListSiteItem(m_c.listview, k, site ? site->text() : m_cfg.table[k].site);
-    SortLocationItems(m_c.listview, *m_sortList);
+    AddListSiteItem(m_c.siteMenu, k, site ? site->text() : m_cfg.table[k].site);
+    SortLocationItems(m_c.siteMenu, *m_sortList);
 }
 
 int MapView::FindLocationByCaption(const QString &caption) const

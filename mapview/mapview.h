@@ -40,20 +40,21 @@ class MapView : public QMainWindow {
 public:
     // The named elements, as other windows and the monitor cycle address them.
     struct Controls {
-        FitLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label12;
-        FitLabel *Label6, *Label7, *Label8, *Label9, *Label10, *Label11; // legend captions
-        FitLabel *displayinterval, *displaytimeout, *packetlabel;
-        CircleShape *Shape1, *Shape2, *Shape3, *Shape4, *Shape5, *Shape6; // legend circles
-        QPushButton *Command1;                                            // "EXIT"
-        QPushButton *Command2;                                            // "Finished"
-        QPushButton *Command3;                                            // "Start Monitor"
-        QPushButton *Command4;                                            // "Stop Monitor"
-        QMenu *listview;                                                  // "List View"
-        QMenu *Default;                                                   // "Settings"
-        QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-        QAction *OfflineCycles, *Notifications, *StartWithSession;
-        QAction *AddLocations; // "Add Location(s)"
-        QAction *bground;      // "Run in Background"
+        FitLabel *intervalCaption, *statusCaption, *statusLabel, *titleLabel, *timeoutCaption,
+            *packetsCaption;
+        FitLabel *legendWaiting, *legendDisabled, *legendOnline, *legendOnlinePartial, *legendOffline,
+            *legendOfflinePartial; // legend captions
+        FitLabel *intervalValue, *timeoutValue, *packetsValue;
+        CircleShape *legendWaitingShape, *legendDisabledShape, *legendOnlineShape, *legendOnlinePartialShape,
+            *legendOfflineShape, *legendOfflinePartialShape; // legend circles
+        QPushButton *exitButton;                             // "EXIT"
+        QPushButton *finishedButton;                         // "Finished"
+        QPushButton *startMonitor;                           // "Start Monitor"
+        QPushButton *stopMonitor;                            // "Stop Monitor"
+        QMenu *siteMenu;                                     // "List View"
+        SettingsMenu settings;                               // "Settings"
+        QAction *addLocations;                               // "Add Location(s)"
+        QAction *runInBackground;                            // "Run in Background"
     };
 
     // pleaseWait is shown while a location is appended to graph.txt; it may be null.

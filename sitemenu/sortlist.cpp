@@ -192,20 +192,20 @@ SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
 {
     auto action = [owner](const char *name, const QString &text) { return NamedAction(owner, name, text); };
     SettingsMenu m;
-    m.Default = bar->addMenu(QStringLiteral("Settings"));
-    m.Default->setObjectName(QStringLiteral("Default"));
-    m.AlertWav = action("AlertWav", QStringLiteral("Alert Wav"));
-    m.onlinewav = action("onlinewav", QStringLiteral("Online Wav"));
-    m.ChangeTimeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
-    m.ChangePing = action("ChangePing", QStringLiteral("Ping Interval"));
-    m.PingPackets = action("PingPackets", QStringLiteral("Ping Packets"));
-    m.Default->addActions({m.AlertWav, m.onlinewav, m.ChangeTimeout, m.ChangePing, m.PingPackets});
-    m.OfflineCycles = action("OfflineCycles", QStringLiteral("Offline Cycles"));
-    m.Notifications = action("Notifications", QStringLiteral("Notifications"));
-    m.Default->addSeparator();
-    m.StartWithSession = action("StartWithSession", QStringLiteral("Start with the Session"));
-    m.StartWithSession->setCheckable(true);
-    m.Default->addActions({m.OfflineCycles, m.Notifications, m.StartWithSession});
+    m.menu = bar->addMenu(QStringLiteral("Settings"));
+    m.menu->setObjectName(QStringLiteral("Default"));
+    m.alertSound = action("AlertWav", QStringLiteral("Alert Wav"));
+    m.onlineSound = action("onlinewav", QStringLiteral("Online Wav"));
+    m.timeout = action("ChangeTimeout", QStringLiteral("Ping Timeout"));
+    m.interval = action("ChangePing", QStringLiteral("Ping Interval"));
+    m.packets = action("PingPackets", QStringLiteral("Ping Packets"));
+    m.menu->addActions({m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets});
+    m.offlineCycles = action("OfflineCycles", QStringLiteral("Offline Cycles"));
+    m.notifications = action("Notifications", QStringLiteral("Notifications"));
+    m.menu->addSeparator();
+    m.startWithSession = action("StartWithSession", QStringLiteral("Start with the Session"));
+    m.startWithSession->setCheckable(true);
+    m.menu->addActions({m.offlineCycles, m.notifications, m.startWithSession});
     return m;
 }
 

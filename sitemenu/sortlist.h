@@ -98,9 +98,9 @@ QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
 // The "Settings" menu (objectName Default) both windows carry: its five entries, then after a
 // separator the two alert entries and the checkable session autostart entry.
 struct SettingsMenu {
-    QMenu *Default;
-    QAction *AlertWav, *onlinewav, *ChangeTimeout, *ChangePing, *PingPackets;
-    QAction *OfflineCycles, *Notifications, *StartWithSession;
+    QMenu *menu;
+    QAction *alertSound, *onlineSound, *timeout, *interval, *packets;
+    QAction *offlineCycles, *notifications, *startWithSession;
 };
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 

@@ -93,12 +93,12 @@ private Q_SLOTS:
     {
         ProgramRig p;
         p.startWith({Site("VIE", "127.0.0.1")});
-        QAction *mapEntry = p.c().StartWithSession;
+        QAction *mapEntry = p.c().settings.startWithSession;
         QVERIFY(mapEntry->isVisible() && mapEntry->isCheckable() && !mapEntry->isChecked());
         mapEntry->trigger();
         QVERIFY(p.autostart.isOn() && mapEntry->isChecked());
         ListView &l = p.open(1);
-        QAction *listEntry = l.controls().StartWithSession;
+        QAction *listEntry = l.controls().settings.startWithSession;
         QVERIFY(listEntry->isChecked());
         listEntry->trigger();
         QVERIFY(!p.autostart.isOn() && !listEntry->isChecked() && !mapEntry->isChecked());
@@ -125,8 +125,8 @@ private Q_SLOTS:
         p.start(Program::Start::Background);
         QVERIFY(!p.view->isVisible());
         QVERIFY(p.tray.present);
-        QVERIFY(p.c().Command4->isVisibleTo(p.view)); // "Stop Monitor": monitoring runs
-        QVERIFY(!p.c().Command3->isVisibleTo(p.view));
+        QVERIFY(p.c().stopMonitor->isVisibleTo(p.view)); // "Stop Monitor": monitoring runs
+        QVERIFY(!p.c().startMonitor->isVisibleTo(p.view));
         QTRY_COMPARE(p.colour(1), Green);
         Q_EMIT p.tray.activated();
         QVERIFY(p.view->isVisible());

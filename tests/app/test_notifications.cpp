@@ -232,7 +232,7 @@ private Q_SLOTS:
         for (const char *down : {"10.213.9.1", "10.213.9.2", "10.213.9.3", "10.213.9.5"})
             p.fake.script[QLatin1String(down)] = {StatusTimedOut, StatusTimedOut, StatusReply};
 
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton); // "Start Monitor"
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton); // "Start Monitor"
         QVERIFY(p.cycleEnds());
         QTRY_COMPARE(service.fake.calls.size(), 1);
         QCOMPARE(service.fake.calls[0].summary, QStringLiteral("3 locations offline"));
@@ -273,7 +273,7 @@ private Q_SLOTS:
             while (!p.fake.pending.isEmpty())
                 p.fake.answerNext();
         };
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
         QTRY_VERIFY(!p.fake.pending.isEmpty());
         ListView &l = p.open(2); // pauses the cycle at the next location
         answerAll();
@@ -282,7 +282,7 @@ private Q_SLOTS:
         QCOMPARE(p.notifier.notices.size(), 1);
         QCOMPARE(p.notifier.notices[0].body, QStringLiteral("war offline: 10.213.9.1"));
 
-        QTest::mouseClick(l.controls().Command3, Qt::LeftButton); // back to the map: the cycle resumes
+        QTest::mouseClick(l.controls().mapView, Qt::LeftButton); // back to the map: the cycle resumes
         QTRY_VERIFY(!p.fake.pending.isEmpty());
         answerAll();
         QTRY_COMPARE(p.notifier.notices.size(), 2);

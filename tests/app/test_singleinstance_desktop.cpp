@@ -140,7 +140,7 @@ QPoint runInBackgroundPosition()
     ProgramRig rig;
     QMenuBar *bar = rig.view->menuBar();
     bar->resize(1000, bar->sizeHint().height());
-    return bar->actionGeometry(rig.c().bground).center();
+    return bar->actionGeometry(rig.c().runInBackground).center();
 }
 
 // The second start's bound plus what a start of the program costs under the sanitizers.

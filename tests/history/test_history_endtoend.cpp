@@ -41,7 +41,7 @@ private Q_SLOTS:
                                                        QStringLiteral("outage")});
         };
 
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton); // "Start Monitor"
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton); // "Start Monitor"
         QVERIFY(p.cycleEnds(10000));
         QCOMPARE(p.colour(1), Green);
         QVERIFY2(silence(true), qPrintable(lab.error()));

@@ -72,7 +72,7 @@ private Q_SLOTS:
         p.startWith({Site("Leeds, West", "10.0.0.1,10.0.0.2")});
         p.fake.script[QStringLiteral("10.0.0.2")] = {StatusTimedOut};
         p.cfg.settings.PINGPACKETS = 2;
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton); // "Start Monitor"
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton); // "Start Monitor"
         QVERIFY(p.cycleEnds());
 
         ListView &l = p.open(1);
@@ -94,7 +94,7 @@ private Q_SLOTS:
 
         SelectRow(l.list(1), 0);
         QCOMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/1)"));
-        QTest::mouseClick(l.controls().Run_Ping, Qt::LeftButton); // "Ping IP" keeps a second probe
+        QTest::mouseClick(l.controls().pingIp, Qt::LeftButton); // "Ping IP" keeps a second probe
         QTRY_COMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/2)"));
         QVERIFY(RowTip(l.list(1), 0).endsWith(QLatin1String("over the last 2 probes")));
         SelectRow(l.list(4), 0);
@@ -107,7 +107,7 @@ private Q_SLOTS:
         HistoryWindow *w = p.program->historyWindow(QStringLiteral("Leeds, West"));
         QVERIFY(w && w->isVisible());
         QVERIFY(w->changeTexts().value(0).startsWith(QLatin1String("location: offline since ")));
-        QTest::mouseClick(l.controls().Command3, Qt::LeftButton); // "Map View"
+        QTest::mouseClick(l.controls().mapView, Qt::LeftButton); // "Map View"
         QTRY_VERIFY(!p.list());
         QCOMPARE(p.run.MonitorPaused, 0);
         QVERIFY(w->isVisible());

@@ -119,7 +119,7 @@ void TestListEdits::ignore()
     p.select(address);
     const bool second = FindRow(p.list()->list(4), address) >= 0;
     QRadioButton *button =
-        second ? (yes ? p.l().ignoreyes2 : p.l().ignoreno2) : (yes ? p.l().ignoreyes : p.l().ignoreno);
+        second ? (yes ? p.l().ignoreYes2 : p.l().ignoreNo2) : (yes ? p.l().ignoreYes : p.l().ignoreNo);
     QVERIFY(button->isVisible());
     p.click(button);
     if (written == "<same>") {
@@ -136,8 +136,8 @@ void TestListEdits::ignore()
     QCOMPARE(p.column(second ? 4 : 1).indexOf(address), r); // the row stays in its group
     // The counters follow the rows.
     const int ignoredRows = int((p.column(3) + p.column(6)).count(QLatin1String(RoleIgnored)));
-    QCOMPARE(p.l().ilabel->text(), QString::number(ignoredRows));
-    QCOMPARE(p.l().total->text(), QString::number(p.column(1).size() + p.column(4).size()));
+    QCOMPARE(p.l().ignoredCount->text(), QString::number(ignoredRows));
+    QCOMPARE(p.l().totalCount->text(), QString::number(p.column(1).size() + p.column(4).size()));
 }
 
 void TestListEdits::selectingFromCodeNeverWrites()
@@ -157,15 +157,15 @@ void TestListEdits::partialIgnoreDemotion()
     Rig p({Site("abc", "10.0.0.1,10.0.0.2,10.0.0.3", "10.0.0.3")});
     p.cfg.table[1].center = Indicator::Cyan;
     p.select(QStringLiteral("10.0.0.1"));
-    p.click(p.l().ignoreyes); // another row of the second group still reads "IGNORED"
+    p.click(p.l().ignoreYes); // another row of the second group still reads "IGNORED"
     QCOMPARE(p.cfg.table[1].center, Indicator::Cyan);
     p.select(QStringLiteral("10.0.0.3"));
-    p.click(p.l().ignoreno2);
+    p.click(p.l().ignoreNo2);
     QCOMPARE(p.cfg.table[1].center, Indicator::Green);
     QCOMPARE(p.colour(1), Green);
     p.cfg.table[1].center = Indicator::DarkRed;
-    p.click(p.l().ignoreyes2);
-    p.click(p.l().ignoreno2);
+    p.click(p.l().ignoreYes2);
+    p.click(p.l().ignoreNo2);
     QCOMPARE(p.cfg.table[1].center, Indicator::Red);
 }
 
@@ -173,18 +173,18 @@ void TestListEdits::enableDisable()
 {
     Rig p({Site("abc", "10.0.0.1"), Site("odd", "10.0.0.2", {}, "2")});
     p.cfg.table[1].center = Indicator::Red;
-    p.click(p.l().Option2);
+    p.click(p.l().enabledNo);
     QCOMPARE(p.value("DISABLED="), QByteArray("1"));
     QCOMPARE(p.colour(1), QColor(Qt::black));
-    p.click(p.l().Option1);
+    p.click(p.l().enabledYes);
     QCOMPARE(p.value("DISABLED="), QByteArray("0"));
     QCOMPARE(p.colour(1), QColor(Qt::white));
 
     p.list()->close();
     p.open(2);
     const QByteArray before = p.graph();
-    p.click(p.l().Option2);
-    p.click(p.l().Option1);
+    p.click(p.l().enabledNo);
+    p.click(p.l().enabledYes);
     QCOMPARE(p.graph(), before);
     QCOMPARE(p.cfg.table[2].sitedisabled, QStringLiteral("2"));
 }
@@ -199,12 +199,12 @@ void TestListEdits::failedWriteLeavesAllAsItWas()
     p.cfg.table[1].center = Indicator::Green;
 
     p.select(QStringLiteral("10.0.0.2"));
-    p.click(p.l().ignoreyes);
-    QVERIFY(p.l().ignoreno->isChecked() && !p.l().ignoreyes->isChecked());
+    p.click(p.l().ignoreYes);
+    QVERIFY(p.l().ignoreNo->isChecked() && !p.l().ignoreYes->isChecked());
     QCOMPARE(p.column(3), (QStringList{QLatin1String(RoleMonitored), QLatin1String(RoleMonitored)}));
-    p.click(p.l().Option2);
-    QVERIFY(p.l().Option1->isChecked());
-    p.click(p.l().removeip);
+    p.click(p.l().enabledNo);
+    QVERIFY(p.l().enabledYes->isChecked());
+    p.click(p.l().removeIp);
     QCOMPARE(p.column(1).size(), 2);
     QCOMPARE(p.boxes.shown.size(), 3);
     QCOMPARE(p.boxes.icons.last(), MessageBoxes::Icon::Critical);
@@ -235,13 +235,13 @@ void TestListEdits::removeIp()
     QFETCH(QByteArray, written);
     Rig p({Site("abc", siteip, "10.0.0.3")});
     p.writeNotes(address.toLatin1() + "=cabinet 3\r\n10.0.0.2=kept\r\n");
-    p.click(p.l().removeip); // hidden without a selection, and says so if reached
+    p.click(p.l().removeIp); // hidden without a selection, and says so if reached
     p.boxes.answer = false;
     p.select(address);
-    p.click(p.l().removeip);
+    p.click(p.l().removeIp);
     QCOMPARE(p.value("SITEIP="), siteip);
     p.boxes.answer = true;
-    p.click(p.l().removeip);
+    p.click(p.l().removeIp);
     QCOMPARE(p.boxes.asked.last(),
              address + QStringLiteral(" will be deleted from location: abc\r\n\r\nAre you sure?"));
     QCOMPARE(p.value("SITEIP="), written);
@@ -249,10 +249,10 @@ void TestListEdits::removeIp()
     QVERIFY(!p.column(1).contains(address) && !p.column(4).contains(address));
     QCOMPARE(p.column(1).size() + p.column(4).size(), p.column(3).size() + p.column(6).size());
     QVERIFY(!p.notes().contains("cabinet") && p.notes().contains("10.0.0.2=kept"));
-    QVERIFY(p.list()->address().isEmpty() && p.l().removeip->isHidden() && p.l().addinfo->isHidden());
+    QVERIFY(p.list()->address().isEmpty() && p.l().removeIp->isHidden() && p.l().noteBox->isHidden());
     QCOMPARE(p.list()->result(), QStringLiteral("Ready"));
     QCOMPARE(p.list()->pings().addresses(), SplitAddressList(QString::fromLatin1(written)));
-    QCOMPARE(p.l().total->text(), QString::number(p.column(1).size() + p.column(4).size()));
+    QCOMPARE(p.l().totalCount->text(), QString::number(p.column(1).size() + p.column(4).size()));
 }
 
 void TestListEdits::addressDialog_data()
@@ -279,18 +279,19 @@ void TestListEdits::addressDialog()
     QFETCH(QString, shown);
     QFETCH(QByteArray, written);
     Rig p({Site("abc", "10.0.0.9")});
-    p.click(p.l().addip);
+    p.click(p.l().addIps);
     AddressDialog *d = p.program->addressDialog();
     QVERIFY(d && d->isVisible() && (!p.list() || !p.list()->isVisible()) && !p.view->isVisible());
     QCOMPARE(p.run.MonitorPaused, 1);
     QCOMPARE(d->windowTitle(), QStringLiteral("Add/Delete Address"));
-    QCOMPARE(d->controls().Label2->text(), QStringLiteral("Location - abc"));
-    QCOMPARE(d->controls().Text2->toPlainText(), QStringLiteral("10.0.0.9"));
+    QCOMPARE(d->controls().titleLabel->text(), QStringLiteral("Location - abc"));
+    QCOMPARE(d->controls().addressText->toPlainText(), QStringLiteral("10.0.0.9"));
     QPointer<AddressDialog> guard(d);
     QString showing; // what the box shows as the dialog ends
-    QObject::connect(d, &AddressDialog::submitted, d, [&] { showing = d->controls().Text2->toPlainText(); });
-    d->controls().Text2->setPlainText(typed);
-    p.click(d->controls().Command1);
+    QObject::connect(d, &AddressDialog::submitted, d,
+                     [&] { showing = d->controls().addressText->toPlainText(); });
+    d->controls().addressText->setPlainText(typed);
+    p.click(d->controls().submitButton);
     QCOMPARE(showing, shown);
     QCOMPARE(p.value("SITEIP="), written);
     QCOMPARE(p.cfg.table[1].siteip, QString::fromLatin1(written));
@@ -304,19 +305,19 @@ void TestListEdits::addressDialogCancelAndClose()
     Rig p({Site("abc", "10.0.0.9")});
     const QByteArray before = p.graph();
     for (bool closeBox : {false, true}) {
-        p.click(p.l().addip);
+        p.click(p.l().addIps);
         AddressDialog *d = p.program->addressDialog();
-        d->controls().Text2->setPlainText(QStringLiteral("changed"));
+        d->controls().addressText->setPlainText(QStringLiteral("changed"));
         if (closeBox)
             d->close();
         else
-            p.click(d->controls().Command2);
+            p.click(d->controls().cancelButton);
         QVERIFY2(p.list() && p.list()->isVisible(), closeBox ? "close box" : "Cancel");
         QCOMPARE(p.run.MonitorPaused, 1);
     }
     QCOMPARE(p.graph(), before);
     // The tray brings the Map View back instead; no List View follows.
-    p.click(p.l().addip);
+    p.click(p.l().addIps);
     p.tray.click();
     QVERIFY(QTest::qWaitFor([&] { return !p.program->addressDialog(); }));
     QVERIFY(!p.list() && p.view->isVisible());
@@ -337,14 +338,14 @@ void TestListEdits::removeLocation()
     if (!notes.isEmpty())
         p.writeNotes(notes, {"abc", "def"});
     p.list()->close();
-    p.c().Command3->click(); // monitoring on; the cycle then pauses for the List View
+    p.c().startMonitor->click(); // monitoring on; the cycle then pauses for the List View
     p.open(2);
     p.boxes.answer = false;
-    p.l().RemoveLocation->trigger();
+    p.l().removeLocation->trigger();
     QCOMPARE(p.cfg.table.LocationCount(), 3);
     p.boxes.answer = true;
     p.boxes.confirmAtOnce = false;
-    p.l().RemoveLocation->trigger();
+    p.l().removeLocation->trigger();
     QCOMPARE(p.boxes.asked.last(), QStringLiteral("Delete location: def\r\n\r\nAre you sure?"));
     QCOMPARE(p.boxes.shown.last(),
              QStringLiteral("Location: def has been deleted\r\n\r\nLocations will not be "
@@ -357,7 +358,7 @@ void TestListEdits::removeLocation()
     QVERIFY(!p.monitor().monitoring() && !p.monitor().running());
     p.boxes.confirmAll();
     QVERIFY(QTest::qWaitFor([&] { return !p.list(); }));
-    QVERIFY(p.view->isVisible() && p.showsOnly(p.c().Command3));
+    QVERIFY(p.view->isVisible() && p.showsOnly(p.c().startMonitor));
     QVERIFY(p.tray.present && p.tray.adds - p.tray.removes == 1);
     QVERIFY(!p.notes().contains("SITEID=def"));
     QCOMPARE(p.notes().contains("SITEID=abc\r\n10.0.0.1=x"), !notes.isEmpty());
@@ -367,55 +368,56 @@ void TestListEdits::notesPanel()
 {
     Rig p({Site("abc", "10.0.0.1,10.0.0.2,10.0.0.3", "10.0.0.3")});
     p.writeNotes("10.0.0.1=router in cabinet 3\r\n");
-    QVERIFY(p.l().addinfo->isHidden());
+    QVERIFY(p.l().noteBox->isHidden());
     p.select(QStringLiteral("10.0.0.1"));
-    QVERIFY(p.l().addinfo->isVisible() && p.l().Command2->isVisible());
-    QCOMPARE(p.l().addinfo->text(), QStringLiteral("router in cabinet 3"));
+    QVERIFY(p.l().noteBox->isVisible() && p.l().saveNote->isVisible());
+    QCOMPARE(p.l().noteBox->text(), QStringLiteral("router in cabinet 3"));
     p.select(QStringLiteral("10.0.0.2"));
-    QCOMPARE(p.l().addinfo->text(), QString());
+    QCOMPARE(p.l().noteBox->text(), QString());
     // Typed (or pasted) line breaks become spaces; surrounding blanks are kept.
-    p.l().addinfo->setFocus();
-    QTest::keyClicks(p.l().addinfo, QStringLiteral(" call"));
-    p.l().addinfo->insert(QStringLiteral("\nAnna "));
-    Q_EMIT p.l().addinfo->textEdited(p.l().addinfo->text());
-    p.click(p.l().Command2);
+    p.l().noteBox->setFocus();
+    QTest::keyClicks(p.l().noteBox, QStringLiteral(" call"));
+    p.l().noteBox->insert(QStringLiteral("\nAnna "));
+    Q_EMIT p.l().noteBox->textEdited(p.l().noteBox->text());
+    p.click(p.l().saveNote);
     QCOMPARE(p.boxes.shown.last(), QStringLiteral("Info saved for IP: 10.0.0.2"));
     QVERIFY(p.notes().contains("10.0.0.2= call Anna \r\n"));
     p.select(QStringLiteral("10.0.0.3"));
-    QVERIFY(p.l().ignorelabel2->isVisible() && p.l().ignoreyes->isHidden());
-    p.click(p.l().Command2); // blank: nothing stored, the message all the same
+    QVERIFY(p.l().ignoreCaption2->isVisible() && p.l().ignoreYes->isHidden());
+    p.click(p.l().saveNote); // blank: nothing stored, the message all the same
     QCOMPARE(p.boxes.shown.last(), QStringLiteral("Info saved for IP: 10.0.0.3"));
     QVERIFY(p.notes().contains("10.0.0.3=\r\n------------LOCATION END")); // an empty line, not a note
     // During Ping All a new selection keeps the panel and its text.
     p.select(QStringLiteral("10.0.0.1"));
     p.fake.manual = true;
-    p.click(p.l().Command1);
-    p.l().addinfo->setText(QStringLiteral("unsaved"));
+    p.click(p.l().pingAll);
+    p.l().noteBox->setText(QStringLiteral("unsaved"));
     QVERIFY(QTest::qWaitFor([&] { return !p.fake.pending.isEmpty(); }));
     p.fake.answerNext();
     QVERIFY(QTest::qWaitFor([&] { return RowCount(p.list()->list(1)) > 0; }));
     SelectRow(p.list()->list(1), 0);
     QCOMPARE(p.list()->address(), QStringLiteral("10.0.0.1"));
-    QCOMPARE(p.l().addinfo->text(), QStringLiteral("unsaved"));
+    QCOMPARE(p.l().noteBox->text(), QStringLiteral("unsaved"));
     const qsizetype asked = p.boxes.asked.size(); // nothing removes the location under the run
-    p.l().RemoveLocation->trigger();
+    p.l().removeLocation->trigger();
     QCOMPARE(p.boxes.asked.size(), asked);
-    p.click(p.l().Command4);
+    p.click(p.l().stopPing);
 }
 
 void TestListEdits::editsSurviveRestart()
 {
     Rig p({Site("abc", "10.0.0.1,10.0.0.2"), Site("def", "10.0.0.5")});
     p.select(QStringLiteral("10.0.0.2"));
-    p.click(p.l().ignoreyes);
-    p.click(p.l().Option2);
-    p.l().addinfo->setText(QStringLiteral("call Anna"));
-    p.click(p.l().Command2);
-    p.click(p.l().addip);
-    p.program->addressDialog()->controls().Text2->setPlainText(QStringLiteral("10.0.0.1,10.0.0.2,10.0.0.4"));
-    p.click(p.program->addressDialog()->controls().Command1);
+    p.click(p.l().ignoreYes);
+    p.click(p.l().enabledNo);
+    p.l().noteBox->setText(QStringLiteral("call Anna"));
+    p.click(p.l().saveNote);
+    p.click(p.l().addIps);
+    p.program->addressDialog()->controls().addressText->setPlainText(
+        QStringLiteral("10.0.0.1,10.0.0.2,10.0.0.4"));
+    p.click(p.program->addressDialog()->controls().submitButton);
     p.select(QStringLiteral("10.0.0.1"));
-    p.click(p.l().removeip);
+    p.click(p.l().removeIp);
 
     ProgramRig again(ProgramRig::Engine::Scripted, true, p.folder());
     again.start();
@@ -426,7 +428,7 @@ void TestListEdits::editsSurviveRestart()
     again.open(1);
     QCOMPARE(again.column(4), QStringList{QStringLiteral("10.0.0.2")});
     SelectRow(again.list()->list(4), 0);
-    QCOMPARE(again.list()->controls().addinfo->text(), QStringLiteral("call Anna"));
+    QCOMPARE(again.list()->controls().noteBox->text(), QStringLiteral("call Anna"));
     QCOMPARE(again.cfg.table[2].siteip, QStringLiteral("10.0.0.5"));
 }
 

@@ -24,14 +24,17 @@ struct Rig : ProgramRig {
     {
         startWith(locations);
     }
-    QColor resultColour() const { return list()->controls().Result->palette().color(QPalette::WindowText); }
+    QColor resultColour() const
+    {
+        return list()->controls().resultLabel->palette().color(QPalette::WindowText);
+    }
     bool pingsIdle() const
     {
         return !list()->pings().pingAllRunning() && !list()->pings().pingSelectedRunning();
     }
     void pingAll()
     {
-        QTest::mouseClick(list()->controls().Command1, Qt::LeftButton);
+        QTest::mouseClick(list()->controls().pingAll, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([this] { return pingsIdle(); }));
     }
     // Selects the row of the address in whichever group holds it and presses "Ping IP".
@@ -42,7 +45,7 @@ struct Rig : ProgramRig {
                 SelectRow(list()->list(n), r);
         }
         QCOMPARE(list()->address(), address);
-        QTest::mouseClick(list()->controls().Run_Ping, Qt::LeftButton);
+        QTest::mouseClick(list()->controls().pingIp, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([this] { return pingsIdle(); }));
     }
 };
@@ -69,10 +72,10 @@ void TestListView::openFromMarkerAndMenu()
     Rig p({Site("abc", "10.0.0.1, 10.0.0.2,,10.0.0.3", "10.0.0.3,10.0.0.3"), Site("ab", "")});
     p.cfg.table[1].holdbad = QStringList{QStringLiteral("10.0.0.1")};
 
-    p.c().AddLocations->trigger(); // no marker opens anything while placing
+    p.c().addLocations->trigger(); // no marker opens anything while placing
     QTest::mouseClick(p.view->marker(1), Qt::LeftButton);
     QVERIFY(!p.list());
-    p.c().Command2->click();
+    p.c().finishedButton->click();
 
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
@@ -86,38 +89,38 @@ void TestListView::openFromMarkerAndMenu()
                              "Option2",  "Address",  "Result",    "ignoreyes2",     "removeip",   "addip",
                              "Command4", "Command3", "IPAddress", "displaytimeout", "packetlabel"})
         QVERIFY2(l.findChild<QWidget *>(QLatin1String(name)), name);
-    QCOMPARE(c.Frame1->title(), QStringLiteral("location: abc"));
-    QVERIFY(c.Option1->isChecked());
+    QCOMPARE(c.locationFrame->title(), QStringLiteral("location: abc"));
+    QVERIFY(c.enabledYes->isChecked());
     QCOMPARE(p.column(1), (QStringList{QStringLiteral("10.0.0.2"), QString()}));
     QCOMPARE(p.column(4), (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.3"),
                                        QStringLiteral("10.0.0.3")}));
     QCOMPARE(p.column(5), (QStringList{QStringLiteral("OFFLINE"), QStringLiteral("NOT CHECKED"),
                                        QStringLiteral("NOT CHECKED")}));
-    QCOMPARE(c.total->text() + c.ilabel->text() + c.mlabel->text(), QStringLiteral("523"));
+    QCOMPARE(c.totalCount->text() + c.ignoredCount->text() + c.monitoredCount->text(), QStringLiteral("523"));
     QCOMPARE(l.result(), QStringLiteral("Ready"));
-    QVERIFY(l.address().isEmpty() && !c.Run_Ping->isEnabled());
-    QVERIFY(c.Command1->isVisible() && c.Command1->isEnabled() && c.Command4->isHidden());
-    QCOMPARE(c.displaytimeout->text() + c.packetlabel->text(), QStringLiteral("20004"));
+    QVERIFY(l.address().isEmpty() && !c.pingIp->isEnabled());
+    QVERIFY(c.pingAll->isVisible() && c.pingAll->isEnabled() && c.stopPing->isHidden());
+    QCOMPARE(c.timeoutValue->text() + c.packetsValue->text(), QStringLiteral("20004"));
 
     // Its own SELECT SITE menu re-targets the window; the current location again reloads, menu kept.
-    const int items = int(c.listview->actions().size());
+    const int items = int(c.siteMenu->actions().size());
     QCOMPARE(items, 3);
     QAction *ab = nullptr;
-    for (QAction *item : LocationItems(c.listview))
+    for (QAction *item : LocationItems(c.siteMenu))
         if (ListSiteCaption(item).trimmed() == QLatin1String("ab"))
             ab = item;
     QVERIFY(ab);
     ab->trigger();
     QCOMPARE(p.run.SelectedLocation, 2);
-    QCOMPARE(c.Frame1->title(), QStringLiteral("location: ab"));
-    QCOMPARE(c.total->text() + c.ilabel->text() + c.mlabel->text(), QStringLiteral("000"));
+    QCOMPARE(c.locationFrame->title(), QStringLiteral("location: ab"));
+    QCOMPARE(c.totalCount->text() + c.ignoredCount->text() + c.monitoredCount->text(), QStringLiteral("000"));
     ab->trigger();
     QCOMPARE(p.run.SelectedLocation, 2);
-    QCOMPARE(c.listview->actions().size(), items);
+    QCOMPARE(c.siteMenu->actions().size(), items);
     // An item whose name no location carries any more is ignored.
     p.cfg.table[1].site = QStringLiteral("zzz");
     p.cfg.table[2].site = QStringLiteral("yyy");
-    for (QAction *item : LocationItems(c.listview))
+    for (QAction *item : LocationItems(c.siteMenu))
         item->trigger();
     QCOMPARE(p.run.SelectedLocation, 2);
     QCOMPARE(p.list(), &l);
@@ -136,8 +139,8 @@ void TestListView::rowSelectionAndScroll()
     SelectRow(l.list(1), 4); // a first-group row first, so the switch to the second is seen
     QCOMPARE(l.FirstGroupSelected, 1);
     QCOMPARE(l.address(), QStringLiteral("10.1.0.5"));
-    QVERIFY(c.Run_Ping->isEnabled());
-    QVERIFY(c.ignoreno->isChecked() && l.IgnoreClickGuard[ListView::First] == 0);
+    QVERIFY(c.pingIp->isEnabled());
+    QVERIFY(c.ignoreNo->isChecked() && l.IgnoreClickGuard[ListView::First] == 0);
 
     const QRect row3 = l.list(5)->visualRect(RowIndex(l.list(5), 2));
     QTest::mouseClick(l.list(5)->viewport(), Qt::LeftButton, {}, row3.center());
@@ -150,7 +153,7 @@ void TestListView::rowSelectionAndScroll()
     QCOMPARE(l.address(), QStringLiteral("10.2.0.3"));
     QCOMPARE(l.result(), QStringLiteral("IGNORED"));
     QCOMPARE(p.resultColour(), Red);
-    QVERIFY(c.ignoreyes2->isChecked() && !c.ignoreno2->isChecked());
+    QVERIFY(c.ignoreYes2->isChecked() && !c.ignoreNo2->isChecked());
     QCOMPARE(l.IgnoreClickGuard[ListView::Second], 0); // the code's own selection took the guard
     QCOMPARE(p.cfg.table[1].ignore, QStringLiteral("10.2.0.3"));
 
@@ -166,7 +169,7 @@ void TestListView::closeResumesPausedCycle()
     Rig p({Site("one", "10.0.0.1"), Site("two", "10.0.0.2"), Site("tre", "10.0.0.3")});
     p.fake.manual = true;
     p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     ListView &l = p.open(1); // while the first location's echo is out
     QPointer<ListView> window = &l;
@@ -285,7 +288,7 @@ void TestListView::pingIp()
     QFETCH(QString, flash);
     Rig p({Site("abc", ignore.isEmpty() ? "10.0.0.1" : "10.0.0.1,10.0.0.2", ignore, disabled)});
     if (monitoring) { // one cycle, everything answering; monitoring stays on
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
         QVERIFY(p.cycleEnds());
         p.fake.echoes.clear();
     }
@@ -299,7 +302,7 @@ void TestListView::pingIp()
     const bool answered = answers.last() == StatusReply;
     QCOMPARE(l.result(), answered ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
     QCOMPARE(p.resultColour(), answered ? Green : Red);
-    QVERIFY(l.controls().Run_Ping->isEnabled());
+    QVERIFY(l.controls().pingIp->isEnabled());
     QTEST(p.colour(1), "marker");
 }
 
@@ -310,7 +313,7 @@ void TestListView::pingIpResultStaysWithItsRow()
     ListView &l = p.open(1);
     QCOMPARE(p.column(2), (QStringList{QLatin1String(NotProbedText), QLatin1String(NotProbedText)}));
     SelectRow(l.list(1), 0);
-    QTest::mouseClick(l.controls().Run_Ping, Qt::LeftButton);
+    QTest::mouseClick(l.controls().pingIp, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     SelectRow(l.list(1), 1); // another row while the echo is out
     p.fake.answerNext();
@@ -327,27 +330,27 @@ void TestListView::stopPingAndCloseDuringRun()
     p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     ListView &l = p.open(1);
     const ListView::Controls &c = l.controls();
-    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QTest::mouseClick(c.pingAll, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
-    QVERIFY(c.Command4->isVisible() && c.Command1->isHidden());
+    QVERIFY(c.stopPing->isVisible() && c.pingAll->isHidden());
     // Nothing else changes the location meanwhile, nor a note: `Address` moves on under the box.
-    QVERIFY(!c.Run_Ping->isEnabled() && !c.Frame2->isEnabled() && !c.Command2->isEnabled() &&
-            !c.addinfo->isEnabled());
-    QTest::mouseClick(c.Command4, Qt::LeftButton);
-    QVERIFY(c.Command1->isVisible() && c.Command4->isHidden()); // at once
+    QVERIFY(!c.pingIp->isEnabled() && !c.enabledFrame->isEnabled() && !c.saveNote->isEnabled() &&
+            !c.noteBox->isEnabled());
+    QTest::mouseClick(c.stopPing, Qt::LeftButton);
+    QVERIFY(c.pingAll->isVisible() && c.stopPing->isHidden()); // at once
     p.fake.answerNext();
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     p.fake.answerNext();
     QVERIFY(QTest::qWaitFor([&] { return !l.pings().pingAllRunning(); }));
-    QCOMPARE(c.mlabel->text(), QStringLiteral("2")); // the run completed
+    QCOMPARE(c.monitoredCount->text(), QStringLiteral("2")); // the run completed
     QCOMPARE(p.colour(1), Green);
 
     // Closed while an echo is out: the late answer writes nowhere.
     p.cfg.table[1].holdbad = QStringList{QStringLiteral("kept")};
-    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QTest::mouseClick(c.pingAll, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     QPointer<ListView> window = &l;
-    QTest::mouseClick(c.Command3, Qt::LeftButton); // "Map View"
+    QTest::mouseClick(c.mapView, Qt::LeftButton); // "Map View"
     QTRY_VERIFY(!window);
     QVERIFY(p.view->isVisible());
     p.fake.script[QStringLiteral("10.0.0.1")] = {StatusTimedOut};

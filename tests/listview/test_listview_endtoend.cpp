@@ -35,8 +35,9 @@ private Q_SLOTS:
         p.cfg.settings.PINGPACKETS = 1;
 
         // The cycle is waiting on the silent host of location 1 when the List View opens.
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return p.c().Label3->text().startsWith(QLatin1String("Pinging")); }));
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
+        QVERIFY(
+            QTest::qWaitFor([&] { return p.c().statusLabel->text().startsWith(QLatin1String("Pinging")); }));
         QTest::mouseClick(p.view->marker(3), Qt::LeftButton);
         QPointer<ListView> l = p.list();
         QVERIFY(l);
@@ -45,7 +46,7 @@ private Q_SLOTS:
         QCOMPARE(p.colour(1), Red);
         QCOMPARE(p.colour(2), QColor(Qt::white)); // not reached
 
-        QTest::mouseClick(l->controls().Command1, Qt::LeftButton);
+        QTest::mouseClick(l->controls().pingAll, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !l->pings().pingAllRunning(); }, 5000));
         QCOMPARE(RowText(l->list(1), 0), QString::fromLatin1(answering));
         QCOMPARE(RowText(l->list(2), 0), QStringLiteral("ONLINE"));
@@ -55,12 +56,12 @@ private Q_SLOTS:
         QCOMPARE(p.cfg.table[3].holdbad, QStringList{QString::fromLatin1(silent)});
         QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
 
-        QTest::mouseClick(l->controls().Command3, Qt::LeftButton); // "Map View"
+        QTest::mouseClick(l->controls().mapView, Qt::LeftButton); // "Map View"
         QTRY_VERIFY(!l);
         QVERIFY(p.view->isVisible());
         QVERIFY(QTest::qWaitFor([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
         QCOMPARE(p.colour(3), Red); // the resumed cycle went on from location 2 to the end
-        QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+        QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Monitoring..."));
         QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
     }
 };

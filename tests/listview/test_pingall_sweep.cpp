@@ -58,7 +58,7 @@ void TestPingAllSweep::rowsInListOrder()
                      {QStringLiteral("10.0.0.4"), {StatusTimedOut}}};
     QTest::mouseClick(p.view->marker(1), Qt::LeftButton);
     ListView &l = *p.list();
-    QTest::mouseClick(l.controls().Command1, Qt::LeftButton);
+    QTest::mouseClick(l.controls().pingAll, Qt::LeftButton);
 
     // The rows as the list's order appends them, group by group.
     const QList<std::pair<int, QString>> order = {{1, QStringLiteral("10.0.0.1")},
@@ -91,7 +91,7 @@ void TestPingAllSweep::rowsInListOrder()
     QCOMPARE(Column(l, 5), (QStringList{QStringLiteral("OFFLINE"), QStringLiteral("NOT CHECKED"),
                                         QStringLiteral("OFFLINE")}));
     QCOMPARE(p.cfg.table[1].holdbad, (QStringList{QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.4")}));
-    QCOMPARE(l.controls().mlabel->text(), QStringLiteral("5"));
+    QCOMPARE(l.controls().monitoredCount->text(), QStringLiteral("5"));
     QCOMPARE(p.colour(1), DarkRed);
     QCOMPARE(p.fake.maxInFlight, inFlight);
     QStringList echoes = p.fake.echoes;

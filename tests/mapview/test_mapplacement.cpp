@@ -53,7 +53,7 @@ struct Rig : ProgramRig {
     QStringList menuCaptions() const
     {
         QStringList captions;
-        for (const QAction *item : LocationItems(c().listview))
+        for (const QAction *item : LocationItems(c().siteMenu))
             captions << ListSiteCaption(item).trimmed();
         return captions;
     }
@@ -64,7 +64,7 @@ struct Rig : ProgramRig {
     // "Add Location(s)", prompt confirmed, a right press on the map.
     AddLocationDialog *pick()
     {
-        c().AddLocations->trigger();
+        c().addLocations->trigger();
         boxes.confirmAll();
         pressMap(Qt::RightButton);
         return dialog();
@@ -88,22 +88,22 @@ void FlushDeletes()
 // What differs between normal and placement mode, as the operator sees it.
 void CheckMode(const MapView::Controls &c, bool placing)
 {
-    QCOMPARE(c.listview->menuAction()->isEnabled(), !placing);
-    QCOMPARE(c.Default->menuAction()->isEnabled(), !placing);
-    QCOMPARE(c.AddLocations->isEnabled(), !placing);
-    QCOMPARE(c.bground->isEnabled(), !placing);
-    QCOMPARE(c.Command2->isVisible(), placing);
-    QCOMPARE(c.Command2->isEnabled(), placing);
-    QCOMPARE(c.Command2->text(), QStringLiteral("Finished"));
-    QCOMPARE(c.Label2->isVisible(), !placing);
-    QCOMPARE(c.Label3->isVisible(), !placing);
-    QVERIFY(c.Command1->isVisible() && c.Command1->isEnabled());
-    QCOMPARE(c.Label4->text(),
+    QCOMPARE(c.siteMenu->menuAction()->isEnabled(), !placing);
+    QCOMPARE(c.settings.menu->menuAction()->isEnabled(), !placing);
+    QCOMPARE(c.addLocations->isEnabled(), !placing);
+    QCOMPARE(c.runInBackground->isEnabled(), !placing);
+    QCOMPARE(c.finishedButton->isVisible(), placing);
+    QCOMPARE(c.finishedButton->isEnabled(), placing);
+    QCOMPARE(c.finishedButton->text(), QStringLiteral("Finished"));
+    QCOMPARE(c.statusCaption->isVisible(), !placing);
+    QCOMPARE(c.statusLabel->isVisible(), !placing);
+    QVERIFY(c.exitButton->isVisible() && c.exitButton->isEnabled());
+    QCOMPARE(c.titleLabel->text(),
              placing ? QStringLiteral("Applying Locations") : QStringLiteral("QOR ONLINE STATUS"));
-    QCOMPARE(c.Label4->palette().color(QPalette::WindowText),
+    QCOMPARE(c.titleLabel->palette().color(QPalette::WindowText),
              placing ? QColor(255, 0, 0) : QColor(255, 255, 255));
     if (placing)
-        QVERIFY(!c.Command3->isVisible() && !c.Command4->isVisible());
+        QVERIFY(!c.startMonitor->isVisible() && !c.stopMonitor->isVisible());
 }
 
 } // namespace
@@ -132,7 +132,7 @@ private Q_SLOTS:
         }
         p.run.PlacementX = -7;
 
-        c.AddLocations->trigger();
+        c.addLocations->trigger();
         QCOMPARE(p.run.PlacementMode, 1);
         QCOMPARE(p.boxes.shown, QStringList{QStringLiteral("Right Click Point To Apply Location")});
         CheckMode(c, true);
@@ -194,13 +194,13 @@ private Q_SLOTS:
 
         // "Finished" reads the map picture again: without the file the background turns plain.
         QVERIFY(QFile::remove(QDir(dir.path()).filePath(QStringLiteral("map.gif"))));
-        QTest::mouseClick(c.Command2, Qt::LeftButton);
+        QTest::mouseClick(c.finishedButton, Qt::LeftButton);
         QCOMPARE(p.run.PlacementMode, 0);
         CheckMode(c, false);
         if (QTest::currentTestFailed())
             return;
-        QCOMPARE(c.Command3->isVisible(), !monitorRunning);
-        QCOMPARE(c.Command4->isVisible(), monitorRunning);
+        QCOMPARE(c.startMonitor->isVisible(), !monitorRunning);
+        QCOMPARE(c.stopMonitor->isVisible(), monitorRunning);
         QVERIFY(!v.canvas()->hasPicture());
 
         // The location is there after a restart.

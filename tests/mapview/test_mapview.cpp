@@ -70,26 +70,27 @@ void TestMapView::startUpWithoutGraphFile()
     QCOMPARE(p.run.FirstCycle, 1);
     QCOMPARE(p.run.PlacementMode, 0);
 
-    QCOMPARE(c.displaytimeout->text(), QStringLiteral("2000"));
-    QCOMPARE(c.displayinterval->text(), QStringLiteral("3"));
-    QCOMPARE(c.packetlabel->text(), QStringLiteral("4"));
-    QCOMPARE(c.Label4->text(), QStringLiteral("QOR ONLINE STATUS"));
-    QCOMPARE(c.Label4->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(c.Label3->text(), QStringLiteral("IDLE"));
-    QVERIFY(!c.Command3->isHidden() && c.Command3->isEnabled());
-    QVERIFY(c.Command4->isHidden());
-    QVERIFY(c.Command2->isHidden());
-    QCOMPARE(c.Command1->text(), QStringLiteral("EXIT"));
-    QCOMPARE(c.Command4->geometry(), c.Command3->geometry());
+    QCOMPARE(c.timeoutValue->text(), QStringLiteral("2000"));
+    QCOMPARE(c.intervalValue->text(), QStringLiteral("3"));
+    QCOMPARE(c.packetsValue->text(), QStringLiteral("4"));
+    QCOMPARE(c.titleLabel->text(), QStringLiteral("QOR ONLINE STATUS"));
+    QCOMPARE(c.titleLabel->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(c.statusLabel->text(), QStringLiteral("IDLE"));
+    QVERIFY(!c.startMonitor->isHidden() && c.startMonitor->isEnabled());
+    QVERIFY(c.stopMonitor->isHidden());
+    QVERIFY(c.finishedButton->isHidden());
+    QCOMPARE(c.exitButton->text(), QStringLiteral("EXIT"));
+    QCOMPARE(c.stopMonitor->geometry(), c.startMonitor->geometry());
     const MonitorClocks &clocks = p.program->clocks();
     QVERIFY(clocks.interval->isActive() && clocks.resume->isActive());
     QCOMPARE(clocks.interval->interval(), 1000);
     QCOMPARE(clocks.resume->interval(), 500);
 
     // Legend: each circle with its colour and its caption.
-    const QList<std::pair<CircleShape *, FitLabel *>> legend = {{c.Shape1, c.Label6},  {c.Shape2, c.Label7},
-                                                                {c.Shape3, c.Label8},  {c.Shape4, c.Label9},
-                                                                {c.Shape5, c.Label10}, {c.Shape6, c.Label11}};
+    const QList<std::pair<CircleShape *, FitLabel *>> legend = {
+        {c.legendWaitingShape, c.legendWaiting}, {c.legendDisabledShape, c.legendDisabled},
+        {c.legendOnlineShape, c.legendOnline},   {c.legendOnlinePartialShape, c.legendOnlinePartial},
+        {c.legendOfflineShape, c.legendOffline}, {c.legendOfflinePartialShape, c.legendOfflinePartial}};
     const QList<std::pair<QColor, QString>> expected = {
         {Qt::white, QStringLiteral("waiting")},
         {Qt::black, QStringLiteral("disabled")},
@@ -102,7 +103,7 @@ void TestMapView::startUpWithoutGraphFile()
         QCOMPARE(legend[i].second->text(), expected[i].second);
     }
 
-    const QList<QAction *> items = c.listview->actions();
+    const QList<QAction *> items = c.siteMenu->actions();
     QCOMPARE(items.size(), 1);
     QCOMPARE(items[0]->objectName(), QStringLiteral("ListSite0"));
     QCOMPARE(ListSiteCaption(items[0]), QStringLiteral("SELECT SITE"));
@@ -144,7 +145,7 @@ void TestMapView::menuOrder()
     for (const QString &caption : captions)
         QCOMPARE(caption.size(), SortNameLength);
     // Menu items are ListSite1..n in menu order; the shown text drops the padding.
-    const QList<QAction *> items = v.controls().listview->actions();
+    const QList<QAction *> items = v.controls().siteMenu->actions();
     QCOMPARE(items.size(), names.size() + 1);
     for (int k = 1; k < items.size(); ++k) {
         QCOMPARE(items[k]->objectName(), QStringLiteral("ListSite%1").arg(k));
@@ -249,7 +250,7 @@ void TestMapView::clicksAndPresses()
     QTest::mousePress(v.canvas(), Qt::LeftButton, {}, onIndicator);
     QCOMPARE(presses.size(), 2);
     QCOMPARE(presses[1][1].toPointF(), v.scale().toTwips(onIndicator));
-    QTest::mousePress(v.controls().Label4, Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mousePress(v.controls().titleLabel, Qt::RightButton, {}, QPoint(5, 5));
     QCOMPARE(presses.size(), 2);
 }
 
@@ -259,7 +260,7 @@ void TestMapView::menuOpensLocationByTrimmedName()
     QVERIFY(WriteGraph(p.folder(), named({"cob", "ab", "Ab", "ab"})));
     MapView &v = p.start();
     QSignalSpy chosen(&v, &MapView::locationChosen);
-    const QMenu *menu = v.controls().listview;
+    const QMenu *menu = v.controls().siteMenu;
     for (QAction *item : menu->actions()) {
         if (ListSiteCaption(item).trimmed() == QLatin1String("ab"))
             item->trigger();
@@ -279,7 +280,7 @@ void TestMapView::runInBackgroundAndTrayRestore()
     Rig p;
     QVERIFY(WriteGraph(p.folder(), named({"abc"})));
     MapView &v = p.start();
-    v.controls().bground->trigger();
+    v.controls().runInBackground->trigger();
     QVERIFY(!v.isVisible());
     QVERIFY(p.tray.present);
     QCOMPARE(p.tray.removes, 0);
@@ -306,12 +307,12 @@ void TestMapView::runInBackgroundWithoutTray()
     Rig p;
     p.tray.isAvailable = false;
     MapView &v = p.start();
-    v.controls().bground->trigger();
+    v.controls().runInBackground->trigger();
     QVERIFY(v.isVisible()); // never hidden without a way back
     QVERIFY(v.isMinimized());
     QCOMPARE(p.boxes.shown.size(), 1);
     v.showNormal();
-    v.controls().bground->trigger();
+    v.controls().runInBackground->trigger();
     QCOMPARE(p.boxes.shown.size(), 1); // said once
 }
 
@@ -320,7 +321,7 @@ void TestMapView::exitAndFrameClose()
     {
         Rig p;
         MapView &v = p.start();
-        QTest::mouseClick(v.controls().Command1, Qt::LeftButton);
+        QTest::mouseClick(v.controls().exitButton, Qt::LeftButton);
         QVERIFY(!v.isVisible());
         QVERIFY(!p.tray.present);
         QCOMPARE(p.tray.removes, 1);

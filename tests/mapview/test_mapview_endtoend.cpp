@@ -41,15 +41,15 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
 
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
-    QVERIFY(p.showsOnly(p.c().Command4));
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().stopMonitor));
     QVERIFY(p.cycleEnds(10000));
     QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
     QCOMPARE(p.colour(1), Green);
     QCOMPARE(p.colour(2), Red);
     QCOMPARE(p.cfg.table[2].holdbad, QStringList{silent});
     QVERIFY(clock.elapsed() >= 2 * 300); // both attempts at the silent host waited their timeout
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Monitoring..."));
     QCOMPARE(p.run.AttentionShown, 1);
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
     QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
@@ -69,7 +69,7 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
     QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
     QCOMPARE(p.sound.played, (QStringList{folder.filePath(QStringLiteral("alert.wav")),
                                           folder.filePath(QStringLiteral("online.wav"))}));
-    QVERIFY(p.showsOnly(p.c().Command4));
+    QVERIFY(p.showsOnly(p.c().stopMonitor));
 }
 
 // The bundled demo: every enabled location lists loopback addresses (and "localhost") only.
@@ -84,7 +84,7 @@ void TestMapViewEndToEnd::demoLoopbackLocations()
     QCOMPARE(v.highestMarkerIndex(), 8);
     QCOMPARE(p.colour(6), QColor(Qt::black)); // WAR, loaded disabled
 
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
     QVERIFY(p.cycleEnds(20000));
     QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
     const QList<std::pair<QString, QColor>> expected = {{QStringLiteral("LON"), Green},
@@ -99,7 +99,7 @@ void TestMapViewEndToEnd::demoLoopbackLocations()
         QCOMPARE(v.marker(k)->text(), expected[k - 1].first);
         QCOMPARE(p.colour(k), expected[k - 1].second);
     }
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Monitoring..."));
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
     QCOMPARE(p.sound.beeps, 0);
     QVERIFY(p.sound.played.isEmpty());

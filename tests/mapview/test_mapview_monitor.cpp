@@ -42,21 +42,21 @@ void TestMapViewMonitor::startAndStop()
     p.cfg.settings.ALERTWAV = QStringLiteral("alert.wav");
     p.cfg.settings.PINGINFLIGHT = 1; // one address at a time: the test follows each echo
     const qint64 normalIcon = v.windowIcon().cacheKey();
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("IDLE"));
-    QVERIFY(p.showsOnly(p.c().Command3));
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("IDLE"));
+    QVERIFY(p.showsOnly(p.c().startMonitor));
 
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
-    QVERIFY(p.showsOnly(p.c().Command4));
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().stopMonitor));
     QVERIFY(!p.program->clocks().interval->isActive());
     QVERIFY(p.program->clocks().resume->isActive());
 
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Up);
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Pinging ") + Up);
     QCOMPARE(p.colour(1), QColor(Qt::white));
     p.fake.answerNext();
     QVERIFY(QTest::qWaitFor([&] { return p.fake.pending.size() == 1; }));
     QCOMPARE(p.colour(1), Green);
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("Pinging ") + Down);
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Pinging ") + Down);
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
     for (int attempt = 1; attempt < 4; ++attempt) { // PINGPACKETS 4
         p.fake.answerNext();
@@ -66,8 +66,8 @@ void TestMapViewMonitor::startAndStop()
     QVERIFY(p.cycleEnds());
 
     QCOMPARE(p.colour(2), Red);
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("Monitoring..."));
-    QVERIFY(p.showsOnly(p.c().Command4));
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Monitoring..."));
+    QVERIFY(p.showsOnly(p.c().stopMonitor));
     QVERIFY(p.program->clocks().interval->isActive());
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
     QVERIFY(p.tray.present);
@@ -76,9 +76,9 @@ void TestMapViewMonitor::startAndStop()
     QCOMPARE(p.sound.played, QStringList{QDir(p.folder()).filePath(QStringLiteral("alert.wav"))});
     QVERIFY(p.boxes.shown.isEmpty());
 
-    QTest::mouseClick(p.c().Command4, Qt::LeftButton);
-    QVERIFY(p.showsOnly(p.c().Command3));
-    QCOMPARE(p.c().Label3->text(), QStringLiteral("IDLE"));
+    QTest::mouseClick(p.c().stopMonitor, Qt::LeftButton);
+    QVERIFY(p.showsOnly(p.c().startMonitor));
+    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("IDLE"));
     QCOMPARE(p.colour(1), QColor(Qt::white));
     QCOMPARE(p.colour(2), QColor(Qt::white));
     QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status"));
@@ -97,16 +97,16 @@ void TestMapViewMonitor::intervalClockStartsNextCycle()
     QList<qsizetype> startedAt, finishedAt;
     QStringList shown; // Label3 at each change of the status text
     connect(&p.monitor(), &MonitorCycle::statusTextChanged, this, [&](const QString &text) {
-        shown << p.c().Label3->text();
+        shown << p.c().statusLabel->text();
         if (text.startsWith(QLatin1String("Pinging ")))
             startedAt << ticks.size();
     });
     connect(&p.monitor(), &MonitorCycle::cycleFinished, this, [&] { finishedAt << ticks.size(); });
 
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
     p.program->clocks().interval->setInterval(1); // a fast clock: the cycle restarts it with this interval
     QVERIFY(QTest::qWaitFor([&] { return finishedAt.size() == 3; }));
-    v.controls().Command4->click();
+    v.controls().stopMonitor->click();
 
     QCOMPARE(startedAt.size(), 3);
     QCOMPARE(startedAt[1] - finishedAt[0], 60);
@@ -123,13 +123,13 @@ void TestMapViewMonitor::stopWhilePlacingKeepsButtonsHidden()
 {
     ProgramRig p;
     p.start();
-    QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
     QVERIFY(p.cycleEnds());
     p.run.PlacementMode = 1;
-    p.c().Command4->hide();
+    p.c().stopMonitor->hide();
     p.monitor().StopMonitor();
-    QVERIFY(p.c().Command3->isHidden() && p.c().Command4->isHidden());
-    QVERIFY(p.c().Command3->isEnabled() && !p.c().Command4->isEnabled());
+    QVERIFY(p.c().startMonitor->isHidden() && p.c().stopMonitor->isHidden());
+    QVERIFY(p.c().startMonitor->isEnabled() && !p.c().stopMonitor->isEnabled());
 }
 
 QTEST_MAIN(TestMapViewMonitor)

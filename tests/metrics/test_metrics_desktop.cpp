@@ -47,7 +47,7 @@ private Q_SLOTS:
             return;
         QCOMPARE(rig.program->metricsPort(), port);
         rig.fake.script[QStringLiteral("10.0.0.2")] = {StatusTimedOut};
-        QTest::mouseClick(rig.c().Command3, Qt::LeftButton);
+        QTest::mouseClick(rig.c().startMonitor, Qt::LeftButton);
         QVERIFY(rig.cycleEnds());
         QByteArray text = HttpBody(HttpGet(port, "/metrics"));
         QVERIFY2(text.contains("qos_location_state{location=\"North\"} 2\n"), text.constData());
@@ -57,11 +57,11 @@ private Q_SLOTS:
         // The List View's Ping All turns South online: the state follows; deleting it drops its series.
         rig.fake.script.remove(QStringLiteral("10.0.0.2"));
         ListView &list = rig.open(2);
-        QTest::mouseClick(list.controls().Command1, Qt::LeftButton);
+        QTest::mouseClick(list.controls().pingAll, Qt::LeftButton);
         QTRY_VERIFY(
             HttpBody(HttpGet(port, "/metrics")).contains("qos_location_state{location=\"South\"} 2\n"));
         rig.boxes.answer = true;
-        list.controls().RemoveLocation->trigger();
+        list.controls().removeLocation->trigger();
         QTRY_VERIFY(!HttpBody(HttpGet(port, "/metrics")).contains("South"));
         QVERIFY(HttpBody(HttpGet(port, "/metrics")).contains("location=\"North\""));
     }

@@ -104,7 +104,7 @@ private Q_SLOTS:
         QStringList got;
         for (const QChar c : script) {
             if (c == QLatin1Char('|')) {
-                QTest::mouseClick(p.c().Command4, Qt::LeftButton); // "Stop Monitor"
+                QTest::mouseClick(p.c().stopMonitor, Qt::LeftButton); // "Stop Monitor"
                 continue;
             }
             got << p.cycle();
@@ -124,10 +124,10 @@ private Q_SLOTS:
         QCOMPARE(p.cfg.table[1].holdbad, QStringList{Address});
         ListView &l = p.open(1);
         QCOMPARE(p.column(4), QStringList{Address});              // failing, from the pending cycle
-        QTest::mouseClick(l.controls().Command1, Qt::LeftButton); // "Ping All"
+        QTest::mouseClick(l.controls().pingAll, Qt::LeftButton);  // "Ping All"
         QTRY_COMPARE(p.colour(1), Red);
         QVERIFY(p.tray.tooltip.endsWith(QLatin1String(" - ATTENTION")));
-        QTest::mouseClick(l.controls().Command3, Qt::LeftButton); // back to the Map View
+        QTest::mouseClick(l.controls().mapView, Qt::LeftButton); // back to the Map View
         // Flagged offline now: the next failing cycle keeps it so, with no second alarm.
         QCOMPARE(p.cycle(), QStringLiteral("red attention"));
     }

@@ -36,12 +36,11 @@ struct Rig : ProgramRig {
     {
         if (fromList && !list())
             QTest::mouseClick(view->marker(1), Qt::LeftButton);
-        const auto item = [which](const auto &c) {
-            return which == ProbeSetting::Timeout    ? c.ChangeTimeout
-                   : which == ProbeSetting::Interval ? c.ChangePing
-                                                     : c.PingPackets;
-        };
-        (fromList ? item(list()->controls()) : item(c()))->trigger();
+        const SettingsMenu &m = fromList ? list()->controls().settings : c().settings;
+        (which == ProbeSetting::Timeout    ? m.timeout
+         : which == ProbeSetting::Interval ? m.interval
+                                           : m.packets)
+            ->trigger();
         return dialogs().dialog(which);
     }
     // Types text into the open dialog and presses "Submit".
@@ -53,9 +52,9 @@ struct Rig : ProgramRig {
     // The values the two windows show: Map View timeout, interval, packets; List View timeout, packets.
     QStringList displays() const
     {
-        QStringList shown{c().displaytimeout->text(), c().displayinterval->text(), c().packetlabel->text()};
+        QStringList shown{c().timeoutValue->text(), c().intervalValue->text(), c().packetsValue->text()};
         if (list())
-            shown << list()->controls().displaytimeout->text() << list()->controls().packetlabel->text();
+            shown << list()->controls().timeoutValue->text() << list()->controls().packetsValue->text();
         return shown;
     }
 };
@@ -233,8 +232,8 @@ private Q_SLOTS:
         p.fake.fallback = StatusTimedOut; // every echo goes unanswered
         p.submit(p.open(ProbeSetting::Timeout, false), QStringLiteral("300"));
         p.submit(p.open(ProbeSetting::Packets, true), QStringLiteral("2"));
-        QTest::mouseClick(p.list()->controls().Command3, Qt::LeftButton); // back to the map
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton);                // "Start Monitor"
+        QTest::mouseClick(p.list()->controls().mapView, Qt::LeftButton); // back to the map
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);           // "Start Monitor"
         QVERIFY(p.cycleEnds());
         QCOMPARE(p.fake.echoes, (QStringList{QString::fromLatin1(Silent), QString::fromLatin1(Silent)}));
         QCOMPARE(p.fake.timeouts, (QList<int>{300, 300}));

@@ -71,15 +71,15 @@ private Q_SLOTS:
         quiet.siteip = silent;
         QVERIFY(WriteGraph(p.folder(), {quiet}));
         p.start();
-        Submit(p, p.c().ChangeTimeout, ProbeSetting::Timeout, "300");
+        Submit(p, p.c().settings.timeout, ProbeSetting::Timeout, "300");
         QTest::mouseClick(p.view->marker(1), Qt::LeftButton);
-        Submit(p, p.list()->controls().PingPackets, ProbeSetting::Packets, "3");
-        QTest::mouseClick(p.list()->controls().Command3, Qt::LeftButton); // "Map View"
+        Submit(p, p.list()->controls().settings.packets, ProbeSetting::Packets, "3");
+        QTest::mouseClick(p.list()->controls().mapView, Qt::LeftButton); // "Map View"
         QCOMPARE(echoes.count(), 0);
 
         QElapsedTimer cycle;
         cycle.start();
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton); // "Start Monitor"
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton); // "Start Monitor"
         QVERIFY(p.cycleEnds(10000));
         const qint64 took = cycle.elapsed();
         QCOMPARE(echoes.count(), 3);
@@ -87,9 +87,9 @@ private Q_SLOTS:
         QVERIFY2(took >= 850 && took < 2000, qPrintable(QString::number(took)));
         QCOMPARE(p.colour(1), Red);
 
-        Submit(p, p.c().PingPackets, ProbeSetting::Packets, "1");
-        QTest::mouseClick(p.c().Command4, Qt::LeftButton); // "Stop Monitor"
-        QTest::mouseClick(p.c().Command3, Qt::LeftButton);
+        Submit(p, p.c().settings.packets, ProbeSetting::Packets, "1");
+        QTest::mouseClick(p.c().stopMonitor, Qt::LeftButton); // "Stop Monitor"
+        QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
         QVERIFY(p.cycleEnds(10000));
         QCOMPARE(echoes.count(), 4);
         QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));

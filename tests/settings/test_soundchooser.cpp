@@ -57,10 +57,8 @@ struct SoundRig : ProgramRig {
     {
         if (fromList && !list())
             QTest::mouseClick(view->marker(1), Qt::LeftButton);
-        const auto item = [which](const auto &c) {
-            return which == SoundSetting::Alert ? c.AlertWav : c.onlinewav;
-        };
-        (fromList ? item(list()->controls()) : item(c()))->trigger();
+        const SettingsMenu &m = fromList ? list()->controls().settings : c().settings;
+        (which == SoundSetting::Alert ? m.alertSound : m.onlineSound)->trigger();
         return program->settingsDialogs().dialog(which);
     }
     static QStringList rows(const QListWidget *l)

@@ -146,14 +146,14 @@ struct ProgramRig {
     // Exactly one of "Start Monitor" and "Stop Monitor" is shown, and it is the enabled one.
     bool showsOnly(const QPushButton *button) const
     {
-        const QPushButton *other = button == c().Command3 ? c().Command4 : c().Command3;
+        const QPushButton *other = button == c().startMonitor ? c().stopMonitor : c().startMonitor;
         return button->isVisible() && button->isEnabled() && other->isHidden() && !other->isEnabled();
     }
     // The captions of the Map View's SELECT SITE items, in menu order.
     QStringList menuCaptions() const
     {
         QStringList captions;
-        for (const QAction *item : LocationItems(c().listview))
+        for (const QAction *item : LocationItems(c().siteMenu))
             captions << ListSiteCaption(item);
         return captions;
     }
