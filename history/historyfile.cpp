@@ -251,7 +251,8 @@ Status HistoryWriter::append(const QByteArray &line)
         file.close();
         if (Status s = rotate(); !s)
             return s;
-        if (!m_ops->open(file, mode, error))
+        // The new file is as private as the one it follows, from its first moment.
+        if (!m_ops->createLike(file, m_previousPath, true, error) && !m_ops->open(file, mode, error))
             return Status::failure(error);
     }
     const qint64 before = file.size();

@@ -180,11 +180,9 @@ Status Rewrite(const QString &source, const QString &target, const QString &twin
     if (!source.isEmpty())
         ops.remove(twinPath);
     QFile out(twinPath);
-    if (!ops.open(out, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, error))
+    if (!ops.createLike(out, source, true, error))
         return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twinPath), error) +
                                unchanged);
-    if (!source.isEmpty())
-        out.setPermissions(QFile::permissions(source));
 
     TwinWriter twin(out, ops, twinPath);
     Status s = source.isEmpty() ? Status::success() : CopyThrough(in, source, rule, twin, ops);
