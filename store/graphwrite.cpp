@@ -315,6 +315,22 @@ Status KeyLine(Key key, const QString &value, QByteArray &line)
     return refuse(QStringLiteral("it ends with a space"));
 }
 
+Status CheckCompleteTwin(const QString &twin, FileOps &ops)
+{
+    QFile file(twin);
+    QString error;
+    if (!ops.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, error))
+        return Status::refused(error);
+    char end[2] = {};
+    const qint64 size = file.size();
+    if (size < 2 || !file.seek(size - 2) || ops.read(file, end, 2, error) != 2 || end[0] != '\r' ||
+        end[1] != '\n')
+        return Status::refused(error.isEmpty() ? QStringLiteral("it does not end with a line end, so it "
+                                                                "was cut short while it was written")
+                                               : error);
+    return Status::success();
+}
+
 Status RewriteViaTemporary(const QString &path, const QString &twinPath, LineRule *rule,
                            const QList<QByteArray> &extraLines, PleaseWait *pleaseWait, FileOps *ops)
 {

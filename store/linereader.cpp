@@ -8,10 +8,12 @@ namespace {
 constexpr qsizetype ChunkSize = 64 * 1024;
 }
 
-LineReader::LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength)
+LineReader::LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength, qint64 maxFileBytes)
     : m_file(file)
     , m_ops(ops)
     , m_maxLineLength(maxLineLength)
+    , m_maxFileBytes(maxFileBytes)
+    , m_bytesLeft(maxFileBytes)
     , m_chunk(ChunkSize, Qt::Uninitialized)
 {}
 
@@ -25,6 +27,13 @@ bool LineReader::fill()
             m_error = QStringLiteral("Unknown read error");
         return false;
     }
+    if (n > m_bytesLeft) {
+        m_error = QStringLiteral("the file goes on beyond %1 bytes, more than a data file of "
+                                 "the program may hold")
+                      .arg(m_maxFileBytes);
+        return false;
+    }
+    m_bytesLeft -= n;
     m_end = qsizetype(n);
     return n > 0;
 }
