@@ -79,6 +79,13 @@ private:
             m_status = Status::refused(LineBreakRefusal());
             return;
         }
+        if (line.size() > MaxLineLength) { // it would be skipped when the file is read
+            m_status = Status::refused(
+                QStringLiteral("a line to be written is longer than %1 bytes, more than the file may hold "
+                               "in one line.")
+                    .arg(MaxLineLength));
+            return;
+        }
         m_pending.append(line).append("\r\n");
         if (m_pending.size() < WriteChunk)
             return;

@@ -403,6 +403,15 @@ private Q_SLOTS:
         QVERIFY(s.error.contains(QLatin1String("Line 2")));
         QCOMPARE(ReadBytes(path), before);
         QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
+
+        // A line the reader would skip is never written: the file stays as it was.
+        QVERIFY(WriteBytes(path, "PINGTIMEOUT=1\r\n"));
+        LocationRecord big = Abc();
+        big.siteip = QString(MaxLineLength, QLatin1Char('a'));
+        const Status refused = AppendLocation(dir.path(), MainSettings{}, big, nullptr);
+        QCOMPARE(refused.kind, Status::Kind::Refused);
+        QCOMPARE(ReadBytes(path), QByteArray("PINGTIMEOUT=1\r\n"));
+        QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
     }
 };
 
