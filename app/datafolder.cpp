@@ -1,9 +1,10 @@
 #include "app/datafolder.h"
 
+#include "store/filecopy.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -40,36 +41,6 @@ bool MakeFolder(const QString &path, QString &error)
         return true;
     error = qt_error_string(ENOTDIR);
     return false;
-}
-
-bool ReadAll(const QString &path, QByteArray &bytes, FileOps &ops)
-{
-    QFile file(path);
-    QString error;
-    if (!ops.open(file, QIODevice::ReadOnly, error))
-        return false;
-    char chunk[16384];
-    qint64 n;
-    while ((n = ops.read(file, chunk, sizeof chunk, error)) > 0)
-        bytes.append(chunk, n);
-    return n == 0;
-}
-
-// Copies from to `to` through a temporary twin beside it; the twin takes the name only while no file
-// holds it, so a file that appears meanwhile is kept as well.
-void SeedPicture(const QString &from, const QString &to, FileOps &ops)
-{
-    QByteArray bytes;
-    if (QFileInfo::exists(to) || !ReadAll(from, bytes, ops))
-        return;
-    QTemporaryFile twin(to + QStringLiteral(".XXXXXX"));
-    QString error;
-    if (!twin.open() ||
-        !twin.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther))
-        return;
-    if (ops.write(twin, bytes, error) && ops.sync(twin, error) &&
-        ops.rename(twin.fileName(), to, false, error))
-        twin.setAutoRemove(false);
 }
 
 } // namespace
@@ -135,9 +106,13 @@ Status PrepareDataFolder(const DataFolderChoice &choice, FileOps *ops)
         return Status::success();
     FileOps defaultOps;
     const QDir from(choice.seedFrom), to(choice.folder);
-    for (const char *picture : kSeedPictures)
-        SeedPicture(from.filePath(QLatin1String(picture)), to.filePath(QLatin1String(picture)),
-                    ops ? *ops : defaultOps);
+    // Each copy goes through a twin that takes the name only while no file holds it, so a picture
+    // that appears meanwhile is kept; one that cannot be copied is shown missing.
+    for (const char *picture : kSeedPictures) {
+        bool copied = false;
+        (void)CopyFileIfAbsent(from.filePath(QLatin1String(picture)), to.filePath(QLatin1String(picture)),
+                               copied, ops ? ops : &defaultOps);
+    }
     return Status::success();
 }
 

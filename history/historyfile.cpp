@@ -1,5 +1,7 @@
 #include "history/historyfile.h"
 
+#include "store/linereader.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -100,6 +102,13 @@ public:
                 return;
             }
         }
+        if (m_record.size() + line.size() > MaxHistoryLine) { // a quoted field that goes on too long
+            m_record.clear();
+            m_quotes = 0;
+            ++m_read.lines;
+            bad();
+            return;
+        }
         m_record += line;
         m_quotes += quotes;
         if (m_quotes % 2 != 0)
@@ -107,6 +116,17 @@ public:
         record(WithoutLineEnd(m_record));
         m_record.clear();
         m_quotes = 0;
+    }
+
+    // A line beyond MaxHistoryLine, read past without its text: a record that cannot be read.
+    void tooLong()
+    {
+        ++m_lineNo;
+        m_record.clear();
+        m_quotes = 0;
+        m_recordStart = m_lineNo;
+        ++m_read.lines;
+        bad();
     }
 
     void end()
@@ -161,36 +181,39 @@ HistoryFileRead ReadHistoryFile(const QString &path, EventLog &log)
         return r; // a folder in its place is the writer's to report
     r.exists = true;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    FileOps ops;
+    if (!ops.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, r.error)) {
         r.ours = false;
-        r.error = file.errorString();
         return r;
     }
+    // Streamed: memory stays within a chunk and one record of at most MaxHistoryLine bytes.
+    LineReader lines(file, ops, MaxHistoryLine, MaxFileBytes, LineReader::Ends::Kept);
     const QByteArray header = HistoryHeader();
-    const QByteArray first = file.readLine();
-    if (file.atEnd() && first.size() < header.size() && header.startsWith(first)) {
-        r.missingHeader = header.mid(first.size()); // empty, or cut while its header was written
+    const LineReader::Outcome first = lines.next();
+    const QByteArray &line = lines.line();
+    const bool cut = first == LineReader::Outcome::End ||
+                     (first == LineReader::Outcome::Line && !line.endsWith('\n'));
+    if (cut && line.size() < header.size() && header.startsWith(line)) {
+        r.missingHeader = header.mid(line.size()); // empty, or cut while its header was written
         return r;
     }
-    if (WithoutLineEnd(first) != WithoutLineEnd(header)) {
+    if (first != LineReader::Outcome::Line || WithoutLineEnd(line) != WithoutLineEnd(header)) {
         r.ours = false;
         return r;
     }
-    r.endsWithLineEnd = first.endsWith('\n');
+    r.endsWithLineEnd = line.endsWith('\n');
     RecordReader records(r, log);
-    QByteArray buffer;
     for (;;) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty())
+        const LineReader::Outcome next = lines.next();
+        if (next == LineReader::Outcome::Line)
+            records.line(lines.line());
+        else if (next == LineReader::Outcome::TooLong)
+            records.tooLong();
+        else if (next == LineReader::Outcome::Failed)
+            r.error = lines.error(); // what came before it is kept
+        if (next == LineReader::Outcome::End || next == LineReader::Outcome::Failed)
             break;
-        buffer += chunk;
-        qsizetype start = 0;
-        for (qsizetype nl; (nl = buffer.indexOf('\n', start)) >= 0; start = nl + 1)
-            records.line(QByteArrayView(buffer).sliced(start, nl + 1 - start));
-        buffer.remove(0, start);
     }
-    if (!buffer.isEmpty())
-        records.line(buffer); // the last line, without its line end
     records.end();
     return r;
 }
@@ -251,7 +274,8 @@ Status HistoryWriter::append(const QByteArray &line)
         file.close();
         if (Status s = rotate(); !s)
             return s;
-        if (!m_ops->open(file, mode, error))
+        // The new file is as private as the one it follows, from its first moment.
+        if (!m_ops->createLike(file, m_previousPath, true, error) && !m_ops->open(file, mode, error))
             return Status::failure(error);
     }
     const qint64 before = file.size();

@@ -13,6 +13,8 @@
 //    so the cut line stays as it was and the next one starts clean.
 //  - Reading takes what makes sense: unreadable lines are skipped and counted, and the count and
 //    the first such line go into one warning.
+//  - Reading streams: memory stays within one record of MaxHistoryLine whatever the file holds, and
+//    one file is read up to MaxFileBytes (the rest is told as a read failure).
 #include "history/events.h"
 #include "store/fileops.h"
 #include "store/status.h"
@@ -26,6 +28,9 @@ namespace qos {
 inline constexpr char HistoryFileName[] = "history.csv";
 inline constexpr char PreviousHistoryFileName[] = "history.old.csv";
 inline constexpr qint64 DefaultRotateBytes = 4 * 1024 * 1024;
+// Longest record read back (a quoted field over several lines counts whole); a longer one is a line
+// that cannot be read. The program writes records of a few hundred bytes.
+inline constexpr qsizetype MaxHistoryLine = 16 * 1024;
 
 QString HistoryFilePath(const QString &folder);
 QString PreviousHistoryFilePath(const QString &folder);

@@ -5,10 +5,18 @@
 #include <prometheus/registry.h>
 
 #include <QHostAddress>
+#include <QList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
 
-#include <civetweb.h>
-#include <cstring>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace qos {
 
@@ -39,45 +47,166 @@ std::optional<ListenAddress> ParseListenAddress(const QString &text, QString *er
     return address;
 }
 
-MetricsEndpoint::MetricsEndpoint(std::shared_ptr<prometheus::Registry> registry)
-    : m_registry(std::move(registry))
+namespace {
+
+QByteArray Reply(const char *status, const char *headers, const std::string &body, bool withBody)
+{
+    QByteArray reply = QByteArrayLiteral("HTTP/1.1 ") + status + "\r\n" + headers +
+                       QByteArrayLiteral("Content-Length: ") + QByteArray::number(qulonglong(body.size())) +
+                       "\r\nConnection: close\r\n\r\n";
+    if (withBody)
+        reply.append(body.data(), qsizetype(body.size()));
+    return reply;
+}
+
+// The answer to a request whose head (up to its blank line) is head.
+QByteArray Answer(QByteArrayView head, prometheus::Registry &registry)
+{
+    const QList<QByteArray> words = head.first(head.indexOf('\n')).toByteArray().trimmed().split(' ');
+    if (words.size() != 3 || !words[2].startsWith("HTTP/"))
+        return Reply("400 Bad Request", "", {}, false);
+    const QByteArray &method = words[0];
+    const QByteArray path = words[1].split('?').front();
+    if (path != "/metrics")
+        return Reply("404 Not Found", "", {}, false);
+    if (method != "GET" && method != "HEAD")
+        return Reply("405 Method Not Allowed", "Allow: GET, HEAD\r\n", {}, false);
+    const QByteArray type = QByteArrayLiteral("Content-Type: ") + kMetricsContentType + "\r\n";
+    return Reply("200 OK", type.constData(), ExpositionText(registry.Collect()), method == "GET");
+}
+
+// Serves the listening socket it is given on the thread it is made in: every connection is a socket
+// of this thread's event loop, so none waits for another.
+class Server : public QObject {
+public:
+    Server(qintptr listening, std::shared_ptr<prometheus::Registry> registry)
+        : m_registry(std::move(registry))
+    {
+        m_listener.setMaxPendingConnections(kMaxConnections);
+        m_listener.setSocketDescriptor(listening);
+        connect(&m_listener, &QTcpServer::newConnection, this, &Server::accept);
+    }
+    ~Server() override
+    {
+        for (QTcpSocket *socket : std::as_const(m_open)) {
+            socket->disconnect(this);
+            delete socket;
+        }
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_listener.nextPendingConnection()) {
+            if (m_open.size() >= kMaxConnections)
+                drop(m_open.front());
+            m_open.append(socket);
+            socket->setReadBufferSize(kMaxRequestHead);
+            QTimer::singleShot(kExchangeMs, socket, [this, socket] { drop(socket); });
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+            read(socket); // what came with the connection
+        }
+    }
+
+    void read(QTcpSocket *socket)
+    {
+        const QByteArray buffered = socket->peek(kMaxRequestHead);
+        qsizetype end = buffered.indexOf("\r\n\r\n");
+        if (end < 0)
+            end = buffered.indexOf("\n\n");
+        if (end < 0 && buffered.size() < kMaxRequestHead)
+            return; // the rest of the head is still on its way
+        disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+        socket->write(end < 0 ? Reply("431 Request Header Fields Too Large", "", {}, false)
+                              : Answer(QByteArrayView(buffered).first(end + 1), *m_registry));
+        socket->disconnectFromHost(); // once the answer is out
+    }
+
+    void drop(QTcpSocket *socket)
+    {
+        if (!m_open.removeOne(socket))
+            return;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+
+    std::shared_ptr<prometheus::Registry> m_registry;
+    QTcpServer m_listener;
+    QList<QTcpSocket *> m_open; // oldest first
+};
+
+class ServerThread : public QThread {
+public:
+    ServerThread(int listening, std::shared_ptr<prometheus::Registry> registry)
+        : m_listening(listening)
+        , m_registry(std::move(registry))
+    {
+        setObjectName(QStringLiteral("metrics endpoint"));
+    }
+
+private:
+    void run() override
+    {
+        Server server(m_listening, m_registry);
+        exec();
+    }
+
+    int m_listening;
+    std::shared_ptr<prometheus::Registry> m_registry;
+};
+
+// A listening socket on address, bound here so that a taken port is told at once; -1 with the
+// system's reason in error otherwise.
+int Listen(const ListenAddress &address, int &port, QString &error)
+{
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(address.port);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    socklen_t size = sizeof where;
+    if (fd < 0 || ::inet_pton(AF_INET, address.host.toLatin1().constData(), &where.sin_addr) != 1 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr *>(&where), sizeof where) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr *>(&where), &size) != 0) {
+        error = qt_error_string(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    port = ntohs(where.sin_port);
+    return fd;
+}
+
+} // namespace
+
+MetricsEndpoint::MetricsEndpoint(std::unique_ptr<QThread> thread, int port)
+    : m_thread(std::move(thread))
+    , m_port(port)
 {}
 
 MetricsEndpoint::~MetricsEndpoint()
 {
-    if (m_context)
-        mg_stop(m_context); // waits for the requests being served
+    m_thread->quit(); // ends the scrape being answered first
+    m_thread->wait();
 }
 
 std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const ListenAddress &address,
                                                         std::shared_ptr<prometheus::Registry> registry,
                                                         QString &error)
 {
-    std::unique_ptr<MetricsEndpoint> endpoint(new MetricsEndpoint(std::move(registry)));
-    const std::string ports = address.text().toStdString();
-    const char *options[] = {
-        "listening_ports", ports.c_str(),       "num_threads", "2",    "request_timeout_ms",
-        "10000",           "enable_keep_alive", "no",          nullptr};
-    mg_callbacks callbacks;
-    std::memset(&callbacks, 0, sizeof callbacks);
-    // civetweb would print its own complaint too; the caller tells the one line below.
-    callbacks.log_message = [](const mg_connection *, const char *) { return 1; };
-    mg_init_data init{&callbacks, endpoint.get(), options};
-    char text[256] = {};
-    unsigned code = 0;
-    mg_error_data failure{&code, text, sizeof text};
-    endpoint->m_context = mg_start2(&init, &failure);
-    if (!endpoint->m_context) {
-        error = QStringLiteral("The metrics endpoint cannot listen on %1: %2")
-                    .arg(address.text(), QString::fromLocal8Bit(text).trimmed());
+    int port = 0;
+    QString why;
+    const int listening = Listen(address, port, why);
+    if (listening < 0) {
+        error = QStringLiteral("The metrics endpoint cannot listen on %1: %2").arg(address.text(), why);
         return nullptr;
     }
-    mg_server_port bound[4];
-    std::memset(bound, 0, sizeof bound);
-    if (mg_get_server_ports(endpoint->m_context, 4, bound) > 0)
-        endpoint->m_port = bound[0].port;
-    mg_set_request_handler(endpoint->m_context, "/metrics$", &MetricsEndpoint::serve, endpoint.get());
-    return endpoint;
+    auto thread = std::make_unique<ServerThread>(listening, std::move(registry));
+    thread->start();
+    return std::unique_ptr<MetricsEndpoint>(new MetricsEndpoint(std::move(thread), port));
 }
 
 std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source,
@@ -90,25 +219,6 @@ std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QStr
         return nullptr;
     }
     return MetricsEndpoint::Start(*listen, std::move(registry), error);
-}
-
-int MetricsEndpoint::serve(mg_connection *connection, void *self)
-{
-    const mg_request_info *request = mg_get_request_info(connection);
-    const bool head = std::strcmp(request->request_method, "HEAD") == 0;
-    if (!head && std::strcmp(request->request_method, "GET") != 0) {
-        mg_printf(connection, "HTTP/1.1 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Length: 0\r\n"
-                              "Connection: close\r\n\r\n");
-        return 405;
-    }
-    const auto *endpoint = static_cast<const MetricsEndpoint *>(self);
-    const std::string body = ExpositionText(endpoint->m_registry->Collect());
-    mg_printf(connection,
-              "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n",
-              kMetricsContentType, body.size());
-    if (!head)
-        mg_write(connection, body.data(), body.size());
-    return 200;
 }
 
 } // namespace qos

@@ -3,8 +3,13 @@
 // registry it is given.
 //
 // Invariants:
-//  - Requests are served on the endpoint's own threads (civetweb's): the window's thread never
-//    waits for a scraper, and a scrape reads the registry, which locks itself.
+//  - Requests are served on the endpoint's own thread, by one event loop that waits on every
+//    connection at once: the window's thread never waits for a scraper, a scrape reads the registry
+//    (which locks itself), and clients that connect and send nothing, or send slowly, never hold up
+//    the answer to another.
+//  - What one connection may cost is bounded: its request head (kMaxRequestHead bytes), its time
+//    (kExchangeMs from connecting to the last byte of the answer), and the number of connections
+//    (kMaxConnections; one more closes the one open longest).
 //  - Listening binds at once: Start() fails, with a one-line reason, when the address is taken or
 //    cannot be used; once it returns an endpoint, that endpoint serves until it is destroyed.
 //  - It binds where it is told and nowhere else; with no host named that is 127.0.0.1.
@@ -14,8 +19,7 @@
 #include <memory>
 #include <optional>
 
-struct mg_context;
-struct mg_connection;
+class QThread;
 
 namespace prometheus {
 class Registry;
@@ -24,6 +28,9 @@ class Registry;
 namespace qos {
 
 inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
+inline constexpr int kMaxConnections = 512;
+inline constexpr int kExchangeMs = 5000;
+inline constexpr qsizetype kMaxRequestHead = 8 * 1024;
 
 struct ListenAddress {
     QString host = QStringLiteral("127.0.0.1"); // a dotted IPv4 address; 0.0.0.0 = every interface
@@ -47,11 +54,9 @@ public:
     int port() const { return m_port; }
 
 private:
-    explicit MetricsEndpoint(std::shared_ptr<prometheus::Registry> registry);
-    static int serve(::mg_connection *connection, void *self);
+    MetricsEndpoint(std::unique_ptr<QThread> thread, int port);
 
-    std::shared_ptr<prometheus::Registry> m_registry;
-    mg_context *m_context = nullptr;
+    std::unique_ptr<QThread> m_thread;
     int m_port = 0;
 };
 

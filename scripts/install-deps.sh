@@ -6,8 +6,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
-  # the metrics: prometheus-cpp's registry and text format, served by civetweb
-  prometheus-cpp-dev libcivetweb-dev
+  # the metrics: prometheus-cpp's registry and text format (it brings civetweb for its own exposer)
+  prometheus-cpp-dev
   # a real Prometheus server and promtool for the metrics tests
   prometheus
   # screen, tray, sound and the session bus for the desktop tests

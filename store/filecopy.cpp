@@ -58,7 +58,8 @@ Status CopyFileIfAbsent(const QString &source, const QString &target, bool &copi
     const QString twin = CopyTwinPath(target);
     files.remove(twin); // a leftover of a copy cut short; never the only copy of anything
     QFile out(twin);
-    if (!files.open(out, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, error))
+    // The copy is as private as the file it copies; its owner is the program's.
+    if (!files.createLike(out, source, false, error))
         return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twin), error));
     Status s = CopyBytes(in, source, out, twin, files);
     out.close();

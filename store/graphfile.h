@@ -55,6 +55,11 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps 
 inline constexpr int MaxShownWarnings = 20;
 QString StartupWarningsText(const QStringList &warnings);
 
+// Whether twin, left beside a missing file by an update that did not finish, may take the file's
+// place: it must be a regular file, and whole. Every line a rewrite writes ends with CR LF, so a twin
+// cut short while it was written is empty or ends otherwise. A refusal says which.
+Status CheckCompleteTwin(const QString &twin, FileOps &ops);
+
 // Copies path through rule (null keeps every line) into twinPath, appends extraLines, forces the twin
 // onto the disk, then atomically replaces path with it. pleaseWait is shown meanwhile. On any failure,
 // and when the rule ends with a failure, path is left as it was, the twin is removed and the error

@@ -238,6 +238,28 @@ void ReadFile(const QString &path, Configuration &cfg, LoadResult &result, FileO
     }
 }
 
+// An update stopped before its twin was put in place: the twin is the only copy, and is taken back
+// when it is whole. False, with the reason in result.error, when nothing is to be loaded; otherwise a
+// twin that could not be renamed is to be loaded as it is (result.error says so).
+bool RecoverTwin(const QString &path, const QString &twin, LoadResult &result, FileOps &ops)
+{
+    result.fileExisted = true;
+    const QString shownTwin = QDir::toNativeSeparators(twin);
+    if (const Status whole = CheckCompleteTwin(twin, ops); !whole) {
+        result.error = QStringLiteral("%1 is missing and %2 cannot be taken back in its place: %3. No "
+                                      "locations were loaded; move %2 away to start afresh.")
+                           .arg(QLatin1String(GraphFileName), shownTwin, whole.error);
+        return false;
+    }
+    QString error;
+    if (!ops.rename(twin, path, false, error))
+        result.error = QStringLiteral("%1 is missing and %2 holds the only copy of the configuration, "
+                                      "but it could not be renamed: %3. It was loaded from %2; rename it "
+                                      "to %1 before changing anything.")
+                           .arg(QLatin1String(GraphFileName), shownTwin, error);
+    return true;
+}
+
 } // namespace
 
 LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps *ops)
@@ -258,19 +280,14 @@ LoadResult LoadConfiguration(const QString &folder, Configuration &cfg, FileOps 
             cfg.settings.PINGPACKETS = 4;
             return result;
         }
-        // An update stopped between removing graph.txt and putting its twin in place.
-        QString error;
-        if (files.rename(twin, path, false, error)) {
+        if (!RecoverTwin(path, twin, result, files))
+            return result;
+        if (result.error.isEmpty())
             result.warnings << QStringLiteral("%1 was missing. The configuration was recovered from %2, "
                                               "left by an update that did not finish.")
                                    .arg(QLatin1String(GraphFileName), QLatin1String(GraphTwinName));
-        } else {
-            result.error = QStringLiteral("%1 is missing and %2 holds the only copy of the configuration, "
-                                          "but it could not be renamed: %3. It was loaded from %2; rename it "
-                                          "to %1 before changing anything.")
-                               .arg(QLatin1String(GraphFileName), QDir::toNativeSeparators(twin), error);
+        else
             path = twin;
-        }
     }
     result.fileExisted = true;
     ReadFile(path, cfg, result, files);

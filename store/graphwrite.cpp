@@ -79,6 +79,13 @@ private:
             m_status = Status::refused(LineBreakRefusal());
             return;
         }
+        if (line.size() > MaxLineLength) { // it would be skipped when the file is read
+            m_status = Status::refused(
+                QStringLiteral("a line to be written is longer than %1 bytes, more than the file may hold "
+                               "in one line.")
+                    .arg(MaxLineLength));
+            return;
+        }
         m_pending.append(line).append("\r\n");
         if (m_pending.size() < WriteChunk)
             return;
@@ -180,11 +187,9 @@ Status Rewrite(const QString &source, const QString &target, const QString &twin
     if (!source.isEmpty())
         ops.remove(twinPath);
     QFile out(twinPath);
-    if (!ops.open(out, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, error))
+    if (!ops.createLike(out, source, true, error))
         return Status::failure(QStringLiteral("Cannot create %1: %2.").arg(Shown(twinPath), error) +
                                unchanged);
-    if (!source.isEmpty())
-        out.setPermissions(QFile::permissions(source));
 
     TwinWriter twin(out, ops, twinPath);
     Status s = source.isEmpty() ? Status::success() : CopyThrough(in, source, rule, twin, ops);
@@ -315,6 +320,22 @@ Status KeyLine(Key key, const QString &value, QByteArray &line)
     if (read->key != key)
         return refuse(QStringLiteral("it contains \"%1\"").arg(QString::fromLatin1(KeyText(read->key))));
     return refuse(QStringLiteral("it ends with a space"));
+}
+
+Status CheckCompleteTwin(const QString &twin, FileOps &ops)
+{
+    QFile file(twin);
+    QString error;
+    if (!ops.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, error))
+        return Status::refused(error);
+    char end[2] = {};
+    const qint64 size = file.size();
+    if (size < 2 || !file.seek(size - 2) || ops.read(file, end, 2, error) != 2 || end[0] != '\r' ||
+        end[1] != '\n')
+        return Status::refused(error.isEmpty() ? QStringLiteral("it does not end with a line end, so it "
+                                                                "was cut short while it was written")
+                                               : error);
+    return Status::success();
 }
 
 Status RewriteViaTemporary(const QString &path, const QString &twinPath, LineRule *rule,

@@ -8,10 +8,13 @@ namespace {
 constexpr qsizetype ChunkSize = 64 * 1024;
 }
 
-LineReader::LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength)
+LineReader::LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength, qint64 maxFileBytes, Ends ends)
     : m_file(file)
     , m_ops(ops)
     , m_maxLineLength(maxLineLength)
+    , m_keepEnds(ends == Ends::Kept)
+    , m_maxFileBytes(maxFileBytes)
+    , m_bytesLeft(maxFileBytes)
     , m_chunk(ChunkSize, Qt::Uninitialized)
 {}
 
@@ -25,6 +28,13 @@ bool LineReader::fill()
             m_error = QStringLiteral("Unknown read error");
         return false;
     }
+    if (n > m_bytesLeft) {
+        m_error = QStringLiteral("the file goes on beyond %1 bytes, more than a data file of "
+                                 "the program may hold")
+                      .arg(m_maxFileBytes);
+        return false;
+    }
+    m_bytesLeft -= n;
     m_end = qsizetype(n);
     return n > 0;
 }
@@ -45,7 +55,7 @@ LineReader::Outcome LineReader::next()
         started = true;
         const char *begin = m_chunk.constData() + m_pos;
         const auto *lf = static_cast<const char *>(std::memchr(begin, '\n', size_t(m_end - m_pos)));
-        const qsizetype take = lf ? qsizetype(lf - begin) : m_end - m_pos;
+        const qsizetype take = lf ? qsizetype(lf - begin) + (m_keepEnds ? 1 : 0) : m_end - m_pos;
         if (!tooLong) {
             if (m_line.size() + take > m_maxLineLength) {
                 tooLong = true;
@@ -56,14 +66,14 @@ LineReader::Outcome LineReader::next()
         }
         m_pos += take;
         if (lf) {
-            ++m_pos;
+            m_pos += m_keepEnds ? 0 : 1;
             break;
         }
     }
     ++m_lineNumber;
     if (tooLong)
         return Outcome::TooLong;
-    if (m_line.endsWith('\r'))
+    if (!m_keepEnds && m_line.endsWith('\r'))
         m_line.chop(1);
     return Outcome::Line;
 }

@@ -3,10 +3,13 @@
 //
 // Invariants:
 //  - A line ends at LF; one CR before the LF (or before the end of the file) belongs to the line end
-//    and is removed. All other bytes, NUL and stray CR included, stay in the line.
+//    and is removed (unless the reader keeps line ends, then the line holds them as read). All other
+//    bytes, NUL and stray CR included, stay in the line.
 //  - Memory is bounded by one read chunk plus MaxLineLength, whatever the file holds: a longer line
 //    is consumed and reported as TooLong, without its text.
 //  - A last line without a line end is still a line; an empty file has no lines.
+//  - One reader reads at most MaxFileBytes: a file that goes on beyond them (one that grows without end,
+//    or a huge one) fails there, after the lines before.
 #include "store/fileops.h"
 
 #include <QByteArray>
@@ -15,15 +18,20 @@
 
 namespace qos {
 
-// Longest line a data file may hold. Real lines are far shorter; anything longer is not configuration.
-inline constexpr qsizetype MaxLineLength = 1024 * 1024;
+// Longest line a data file may hold: an address list of some 6,000 addresses, which the monitor holds
+// in some 20 MB. Real lines are far shorter; anything longer is not configuration.
+inline constexpr qsizetype MaxLineLength = 64 * 1024;
+// Most bytes one reading of a data file takes in; far beyond any real configuration.
+inline constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
 
 class LineReader {
 public:
     enum class Outcome { Line, TooLong, End, Failed };
+    enum class Ends { Removed, Kept };
 
     // file must be open for reading.
-    LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength = MaxLineLength);
+    LineReader(QFile &file, FileOps &ops, qsizetype maxLineLength = MaxLineLength,
+               qint64 maxFileBytes = MaxFileBytes, Ends ends = Ends::Removed);
 
     Outcome next();
     const QByteArray &line() const { return m_line; }  // after Line: the line without its end
@@ -36,6 +44,9 @@ private:
     QFile &m_file;
     FileOps &m_ops;
     qsizetype m_maxLineLength;
+    bool m_keepEnds;
+    qint64 m_maxFileBytes;
+    qint64 m_bytesLeft;
     QByteArray m_chunk;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;

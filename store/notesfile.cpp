@@ -85,6 +85,10 @@ Status RecoverTwin(const QString &path, const QString &twin, FileOps &ops)
 {
     if (QFileInfo::exists(path) || !QFileInfo::exists(twin))
         return Status::success();
+    if (const Status whole = CheckCompleteTwin(twin, ops); !whole)
+        return Status::failure(QStringLiteral("%1 is missing and %2 cannot be taken back in its place: %3. "
+                                              "Move %2 away to start afresh.")
+                                   .arg(Shown(path), Shown(twin), whole.error));
     QString error;
     if (ops.rename(twin, path, false, error))
         return Status::success();

@@ -68,6 +68,12 @@ private Q_SLOTS:
         QTest::newRow("quote never closes")
             << h + a + "2024-05-01T14:00:00.000Z,\"L,,waiting,online,,\r\n" + b << 1 << 1 << 3 << true
             << h + a + "2024-05-01T14:00:00.000Z,\"L,,waiting,online,,\r\n" + b + c;
+        const QByteArray huge = QByteArray(MaxHistoryLine + 1, 'x') + "\r\n";
+        QTest::newRow("a line beyond the cap") << h + huge + a << 1 << 1 << 2 << true << h + huge + a + c;
+        const QByteArray open = "2024-05-01T14:00:00.000Z,\"L\r\n" + QByteArray(MaxHistoryLine / 2, 'x') + "\r\n";
+        QTest::newRow("a quoted record beyond the cap")
+            << h + open + QByteArray(MaxHistoryLine / 2, 'y') + "\",,waiting,online,,\r\n" + a << 1 << 1 << 2
+            << true << h + open + QByteArray(MaxHistoryLine / 2, 'y') + "\",,waiting,online,,\r\n" + a + c;
         QTest::newRow("not ours") << QByteArray("name,phone\r\nAnn,123\r\n") << 0 << 0 << 0 << false
                                   << QByteArray("name,phone\r\nAnn,123\r\n");
         QTest::newRow("our lines without the header") << a + b << 0 << 0 << 0 << false << a + b;

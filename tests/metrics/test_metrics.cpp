@@ -8,8 +8,13 @@
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 using namespace qos;
 using qos::test::HttpGet;
@@ -317,6 +322,41 @@ private Q_SLOTS:
         QVERIFY(!taken.contains(QLatin1Char('\n')));
         QVERIFY(!ServeMetrics(QStringLiteral("nohost"), QStringLiteral("METRICS="), m.registry(), taken));
         QVERIFY2(taken.startsWith(QStringLiteral("METRICS=nohost: ")), qPrintable(taken));
+    }
+
+    // Clients that connect and then send nothing, or half a request, hold up no one: a scrape made
+    // while they are all connected is answered at once (the bound is generous; a scrape that waited
+    // for any of them would wait for its time-out). Past the endpoint's limit the oldest go.
+    void scrapeBesideIdleClients_data()
+    {
+        QTest::addColumn<int>("clients");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("200 silent") << 200 << QByteArray();
+        QTest::newRow("200 slow") << 200 << QByteArray("GET /metr");
+        QTest::newRow("beyond the limit") << kMaxConnections + 50 << QByteArray();
+    }
+    void scrapeBesideIdleClients()
+    {
+        QFETCH(int, clients);
+        QFETCH(QByteArray, sent);
+        Metrics m(m_cfg, QStringLiteral("1"));
+        QString error;
+        const auto e = ServeMetrics(QStringLiteral(":0"), {}, m.registry(), error);
+        QVERIFY2(e, qPrintable(error));
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < clients; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(e->port()));
+            QVERIFY(idle.back()->waitForConnected(2000));
+            idle.back()->write(sent);
+            QVERIFY(idle.back()->waitForBytesWritten(2000) || sent.isEmpty());
+        }
+        QElapsedTimer took;
+        took.start();
+        const QByteArray answer = HttpGet(e->port(), "/metrics", "GET", 3000);
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(200).constData());
+        QCOMPARE(qos::test::HttpBody(answer).toStdString(), m.text());
+        QVERIFY2(took.elapsed() < 3000, qPrintable(QString::number(took.elapsed())));
     }
 };
 

@@ -36,6 +36,10 @@ public:
         return !fails(mode & QIODevice::WriteOnly ? OpenTwin : OpenSource, error) &&
                FileOps::open(file, mode, error);
     }
+    bool createLike(QFile &file, const QString &like, bool sameOwner, QString &error) override
+    {
+        return !fails(OpenTwin, error) && FileOps::createLike(file, like, sameOwner, error);
+    }
     qint64 read(QFile &file, char *data, qint64 maxSize, QString &error) override
     {
         return fails(Read, error) ? -1 : FileOps::read(file, data, maxSize, error);

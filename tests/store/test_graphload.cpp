@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qos;
 using namespace qos::test;
@@ -492,6 +494,51 @@ private Q_SLOTS:
         const Status s = AppendLocation(dir.path(), cfg.settings, rec, nullptr);
         QVERIFY(!s.ok());
         QVERIFY(QFileInfo(GraphFilePath(dir.path())).isDir());
+    }
+
+    // What takes a data file's name at start-up without being a whole regular file is refused with
+    // a reason at once: reading it would wait for a writer for ever (a FIFO) or never end (a device),
+    // and taking back a folder or a cut twin would put it in the file's place.
+    void oddFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("said");
+        for (const char *name : {GraphFileName, GraphTwinName}) {
+            QTest::addRow("%s FIFO", name) << name << "fifo" << "a FIFO";
+            QTest::addRow("%s to /dev/zero", name) << name << "device" << "a device";
+            QTest::addRow("%s folder", name) << name << "folder" << "a folder";
+        }
+        QTest::newRow("twin cut short") << GraphTwinName << "cut" << "cut short";
+        QTest::newRow("empty twin") << GraphTwinName << "empty" << "cut short";
+        QTest::newRow("beyond what a load reads") << GraphFileName << "huge" << "beyond";
+    }
+    void oddFilesAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const QByteArray bytes = QFile::encodeName(path);
+        if (kind == QLatin1String("fifo"))
+            QVERIFY(::mkfifo(bytes.constData(), 0600) == 0);
+        else if (kind == QLatin1String("device"))
+            QVERIFY(::symlink("/dev/zero", bytes.constData()) == 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir(dir.path()).mkdir(name));
+        else if (kind == QLatin1String("huge"))
+            QVERIFY(WriteBytes(path, "PINGTIMEOUT=5\r\n") && QFile(path).resize(MaxFileBytes + 1));
+        else
+            QVERIFY(WriteBytes(path, kind == QLatin1String("cut") ? "PINGTIMEOUT=5\r\nPINGINT" : ""));
+        Configuration cfg;
+        const LoadResult r = LoadConfiguration(dir.path(), cfg);
+        QVERIFY2(r.error.contains(said) && r.error.contains(name), qPrintable(r.error));
+        QVERIFY(r.fileExisted); // so nothing writes a fresh file over or beside it
+        QVERIFY(QFileInfo::exists(path));
+        if (name == QLatin1String(GraphTwinName))
+            QVERIFY(!QFileInfo::exists(GraphFilePath(dir.path())));
+        QCOMPARE(cfg.table.LocationCount(), 0);
     }
 
     void hugeSingleLineStreams()

@@ -1,6 +1,8 @@
 #include "graphfiles.h"
+#include "store/filecopy.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
+#include "store/notesfile.h"
 #include "tests/support/fakes.h"
 
 #include <QDir>
@@ -9,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace qos;
 using namespace qos::test;
@@ -28,6 +31,21 @@ LocationRecord Abc()
     rec.top = 300.5f;
     return rec;
 }
+
+// The permission bits of each file the store creates, looked at the moment it exists, before a byte
+// is written to it.
+class ModeWatch : public FileOps {
+public:
+    bool createLike(QFile &file, const QString &like, bool sameOwner, QString &error) override
+    {
+        const bool made = FileOps::createLike(file, like, sameOwner, error);
+        struct stat st;
+        if (made && ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0)
+            modes << int(st.st_mode & 07777);
+        return made;
+    }
+    QList<int> modes;
+};
 
 } // namespace
 
@@ -118,6 +136,42 @@ private Q_SLOTS:
         QCOMPARE(wait.ends, 1);
         QCOMPARE(QFile::permissions(GraphFilePath(dir.path())),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+
+    // A twin of a private file is private from the start: another user cannot read it while it is
+    // being written. The mask lets nothing through that the original does not (umask 0 would widen
+    // anything created at 0666).
+    void twinIsAsPrivateAsItsOriginal_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("mode");
+        for (const char *file : {"graph.txt", "info.txt", "alarm.wav"})
+            for (const int mode : {0600, 0640, 0644})
+                QTest::addRow("%s %o", file, mode) << QString::fromLatin1(file) << mode;
+    }
+    void twinIsAsPrivateAsItsOriginal()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString original = dir.filePath(file);
+        QVERIFY(WriteBytes(original, "------------LOCATION BEGIN-----------\r\nSITEID=abc\r\n"));
+        QVERIFY(::chmod(QFile::encodeName(original).constData(), mode_t(mode)) == 0);
+        const mode_t mask = ::umask(0);
+        ModeWatch ops;
+        Status s;
+        if (file == QLatin1String("graph.txt")) {
+            s = AppendLocation(dir.path(), MainSettings{}, Abc(), nullptr, &ops);
+        } else if (file == QLatin1String("info.txt")) {
+            s = SaveAddressNote(dir.path(), QStringLiteral("abc"), QStringLiteral("h1"), QStringLiteral("n"),
+                                nullptr, &ops);
+        } else {
+            bool copied = false;
+            s = CopyFileIfAbsent(original, dir.filePath(QStringLiteral("copy.wav")), copied, &ops);
+        }
+        ::umask(mask);
+        QVERIFY2(s.ok(), qPrintable(s.error));
+        QCOMPARE(ops.modes, QList<int>{mode});
     }
 
     void staleTwinIsReplaced()
@@ -348,6 +402,15 @@ private Q_SLOTS:
         QVERIFY(!s.ok());
         QVERIFY(s.error.contains(QLatin1String("Line 2")));
         QCOMPARE(ReadBytes(path), before);
+        QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
+
+        // A line the reader would skip is never written: the file stays as it was.
+        QVERIFY(WriteBytes(path, "PINGTIMEOUT=1\r\n"));
+        LocationRecord big = Abc();
+        big.siteip = QString(MaxLineLength, QLatin1Char('a'));
+        const Status refused = AppendLocation(dir.path(), MainSettings{}, big, nullptr);
+        QCOMPARE(refused.kind, Status::Kind::Refused);
+        QCOMPARE(ReadBytes(path), QByteArray("PINGTIMEOUT=1\r\n"));
         QVERIFY(!QFile::exists(GraphTwinPath(dir.path())));
     }
 };
