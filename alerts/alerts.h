@@ -43,7 +43,6 @@ public:
     // Adds the tray icon with the current window icon and the normal tooltip.
     void AddTrayIcon();
     void RemoveTrayIcon();
-    bool trayIconShown() const { return m_trayShown; }
 
     void ShowAttention() override;
     void ClearAttention() override;

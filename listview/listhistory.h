@@ -25,7 +25,6 @@ public:
     ListHistory(ListView &view, const History &history, const Configuration &cfg);
 
     QLabel *latency() const { return m_latency; }
-    QAction *historyAction() const { return m_historyAction; }
     // The tooltip text of an address of the location shown.
     QString tooltipFor(const QString &address) const;
 

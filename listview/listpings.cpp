@@ -260,7 +260,6 @@ void ListPings::selectedPinged(const AddressOutcome &outcome)
     m_view.controls().pingAll->setEnabled(true);
     m_states.pingIpFinished(m_view.location(), LocationStates::PingIp{address, outcome.answered, ignored, movedIgnored,
                                                                       locationEnabled(), m_monitor.monitoring()});
-    Q_EMIT pingSelectedFinished();
 }
 
 } // namespace qos

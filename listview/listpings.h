@@ -44,9 +44,8 @@ public:
     qint16 PingAllRunning = 0;
 
 Q_SIGNALS:
-    // A Ping All run or a Ping IP has ended and written its outcome.
+    // A Ping All run has ended and written its outcome.
     void pingAllFinished();
-    void pingSelectedFinished();
 
 private:
     enum class Mode { Idle, All, Selected };

@@ -111,7 +111,6 @@ public:
     void setResult(const QString &text, const QColor &colour = Qt::black);
     QString result() const;
     void setIPAddress(const QString &text);
-    void showCounters(int monitored, int ignored);
     // "Ping All" shown and enabled with "Stop Ping" hidden and disabled, or the other way round.
     void showPingAll(bool shown);
     // Hides both ignore option pairs and "Remove IP".

@@ -326,12 +326,6 @@ void MapView::refreshIndicator(int k)
         center->setFillColour(IndicatorColour(m_cfg.table[k].center));
 }
 
-void MapView::refreshIndicators()
-{
-    for (int k = 1; k < m_indicators.size(); ++k)
-        refreshIndicator(k);
-}
-
 void MapView::setStatusText(const QString &text)
 {
     m_c.statusLabel->setText(text);

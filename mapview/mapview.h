@@ -84,7 +84,6 @@ public:
     void removeMarkers();
     // Sets center(k) to the colour held in record k's `center` field.
     void refreshIndicator(int k);
-    void refreshIndicators();
 
     // Status line Label3.
     void setStatusText(const QString &text);

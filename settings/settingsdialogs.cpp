@@ -44,7 +44,6 @@ SoundChooserDialog *SettingsDialogs::open(SoundSetting setting)
     QPointer<SoundChooserDialog> &d = m_sounds[size_t(setting)];
     if (!d) {
         d = new SoundChooserDialog(setting, m_services, m_browsing);
-        connect(d, &SoundChooserDialog::changed, this, &SettingsDialogs::soundSettingChanged);
     }
     BringForward(d);
     return d;

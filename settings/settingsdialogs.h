@@ -38,7 +38,6 @@ public:
 Q_SIGNALS:
     // A probe setting changed: the windows show the new value.
     void probeSettingChanged(qos::ProbeSetting setting);
-    void soundSettingChanged(qos::SoundSetting setting);
 
 private:
     SettingsServices m_services;

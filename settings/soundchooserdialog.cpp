@@ -248,7 +248,6 @@ void SoundChooserDialog::choose(const QString &name)
     }
     value() = name;
     setSelected(name);
-    Q_EMIT changed(m_setting);
     MessageBoxes &messages = s.messages;
     const QString done =
         QLatin1String(name.isEmpty() ? TextsOf(m_setting).defaultLoaded : TextsOf(m_setting).loaded);

@@ -61,10 +61,6 @@ public Q_SLOTS:
     void Select();
     void Play();
 
-Q_SIGNALS:
-    // The setting holds a new value, in memory and in graph.txt.
-    void changed(qos::SoundSetting setting);
-
 private:
     void buildControls();
     void showFolder(const QString &folder);
