@@ -85,7 +85,7 @@ LoadResult MonitorCore::reloadTable(Unreadable unreadable)
 QString MonitorCore::serveMetrics(const QString &address, const QString &source)
 {
     QString error;
-    m_endpoint = ServeMetrics(address, source, m_metrics->registry(), error);
+    m_endpoint = ServeMetrics(address, source, m_metrics->textSource(), error);
     return m_endpoint ? QString() : error;
 }
 

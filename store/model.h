@@ -34,9 +34,10 @@ struct MainSettings {
     QString ONLINEWAV;
     QString ICONTEXT = QStringLiteral("QOR Online Status");
     // Not in files written before these settings existed; absent means the values here.
-    qint16 NOTIFICATIONS = 1; // 0 = no desktop notifications, any other number = notifications
-    qint16 OFFLINECYCLES = 1; // cycles in a row that must find a location failing before it is offline
-    QString METRICS;          // HOST:PORT the metrics endpoint listens on; empty = no endpoint
+    qint16 NOTIFICATIONS = 1;     // 0 = no desktop notifications, any other number = notifications
+    qint16 OFFLINECYCLES = 1;     // cycles in a row that must find a location failing before it is offline
+    QString METRICS;              // HOST:PORT the metrics endpoint listens on; empty = no endpoint
+    qint16 ADDRESSHISTOGRAMS = 0; // 0 = round-trip histograms per location only, else per address too
 };
 
 struct LocationRecord {
