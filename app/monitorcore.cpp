@@ -25,13 +25,15 @@ void MonitorCore::wire()
     LocationStates *states = m_states.get();
     History *history = m_history.get();
     Metrics *metrics = m_metrics.get();
+    // The metrics hear an outcome before the history does, so that the address's series exists when
+    // the history's change for it arrives.
+    QObject::connect(states, &LocationStates::addressProbed, metrics, &Metrics::recordProbe);
+    QObject::connect(states, &LocationStates::changed, metrics,
+                     [metrics](const StateChange &change) { metrics->recordIndicator(change.location); });
     QObject::connect(states, &LocationStates::addressProbed, history, &History::recordProbe);
     QObject::connect(states, &LocationStates::changed, history,
                      [history](const StateChange &change) { history->recordIndicator(change.location); });
     QObject::connect(m_cycle.get(), &MonitorCycle::cycleFinished, history, &History::retain);
-    QObject::connect(states, &LocationStates::addressProbed, metrics, &Metrics::recordProbe);
-    QObject::connect(states, &LocationStates::changed, metrics,
-                     [metrics](const StateChange &change) { metrics->recordIndicator(change.location); });
     QObject::connect(history, &History::changed, metrics, &Metrics::recordChange);
 }
 
@@ -83,7 +85,7 @@ LoadResult MonitorCore::reloadTable(Unreadable unreadable)
 QString MonitorCore::serveMetrics(const QString &address, const QString &source)
 {
     QString error;
-    m_endpoint = ServeMetrics(address, source, m_metrics->registry(), error);
+    m_endpoint = ServeMetrics(address, source, m_metrics->textSource(), error);
     return m_endpoint ? QString() : error;
 }
 

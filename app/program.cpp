@@ -5,6 +5,7 @@
 #include "listview/listview.h"
 #include "mapview/mapplacementview.h"
 #include "mapview/mapview.h"
+#include "monitor/statuspacer.h"
 
 #include <QAction>
 #include <QDir>
@@ -66,7 +67,10 @@ void Program::wireMonitor()
     const MapView::Controls &c = map->controls();
     connect(c.startMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
     connect(c.stopMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
-    connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
+    // A cycle over thousands of addresses changes the status line thousands of times a second.
+    auto *pacer = new StatusPacer(this);
+    connect(cycle, &MonitorCycle::statusTextChanged, pacer, &StatusPacer::offer);
+    connect(pacer, &StatusPacer::show, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Every painter follows the one state owner, whoever decided the change.
     LocationStates *states = &m_core.states();

@@ -2,6 +2,12 @@
 // and resident memory while it monitors 1000 addresses.
 //
 //   build/<kind>/bin/bench_metrics [idle-seconds=30]
+//   build/<kind>/bin/bench_metrics --scale
+//
+// --scale: 50,000 addresses in 5,000 locations, in this process: the resident memory above the
+// process's base once every address has a full ring of 240 probes, its metrics series, its latest
+// outcome and its history line (goal <= 2 KB per address), then one scrape over loopback HTTP and
+// the text alone (goal <= 1 KB per address and 250 ms).
 //
 // Scrape: 100 locations of 10 addresses, every address with outcomes spread over the round-trip
 // buckets; then 200 GET /metrics over loopback HTTP with a plain socket client (median, p99, max), the
@@ -13,8 +19,11 @@
 // for scale. Memory figures mean something in a release build only (the sanitizers of the test build double
 // them).
 #include "bench/resident.h"
+#include "history/history.h"
 #include "metrics/endpoint.h"
 #include "metrics/metrics.h"
+#include "monitor/locationstates.h"
+#include "tests/support/fakes.h"
 #include "tests/support/graphtext.h"
 #include "tests/support/httpget.h"
 
@@ -125,7 +134,7 @@ void scrape()
         m.recordIndicator(k);
     }
     QString error;
-    const auto endpoint = ServeMetrics(QStringLiteral(":0"), {}, m.registry(), error);
+    const auto endpoint = ServeMetrics(QStringLiteral(":0"), {}, m.textSource(), error);
     if (!endpoint) {
         std::printf("scrape: %s\n", qPrintable(error));
         return;
@@ -247,11 +256,87 @@ void idle(int seconds)
     program.waitForFinished(20000);
 }
 
+void scale()
+{
+    constexpr int kLocations = 5000, kPerLocation = 10, kAddresses = kLocations * kPerLocation;
+    const double base = qos::bench::ResidentMb();
+    QTemporaryDir dir;
+    Configuration cfg;
+    for (int k = 0; k < kLocations; ++k) {
+        LocationRecord rec;
+        rec.site = QStringLiteral("L%1").arg(k + 1);
+        QStringList hosts;
+        for (int a = 0; a < kPerLocation; ++a) {
+            const int i = k * kPerLocation + a;
+            hosts << QStringLiteral("10.%1.%2.%3").arg(i / 62500).arg(i / 250 % 250).arg(i % 250 + 1);
+        }
+        rec.siteip = hosts.join(QLatin1Char(','));
+        cfg.table.records << rec;
+    }
+    RunState run;
+    FakeAlerts alerts; // every address answers: nothing to record
+    LocationStates states(cfg, run, alerts);
+    History history(dir.path(), cfg);
+    Metrics metrics(cfg, QStringLiteral("bench"));
+    QObject::connect(&states, &LocationStates::addressProbed, &metrics, &Metrics::recordProbe);
+    QObject::connect(&states, &LocationStates::addressProbed, &history, &History::recordProbe);
+    QObject::connect(&history, &History::changed, &metrics, &Metrics::recordChange);
+    history.start();
+    metrics.recordLoad(true);
+    QElapsedTimer fill;
+    fill.start();
+    for (int round = 0; round < SampleRing::RingSize; ++round) {
+        for (int k = 1; k <= kLocations; ++k) {
+            for (const QString &host : SplitAddressList(cfg.table[k].siteip)) {
+                AddressOutcome o;
+                o.attempts = o.echoes = 1;
+                o.answered = true;
+                o.status = StatusReply;
+                o.roundTripUs = 100 + round;
+                o.resolved = host;
+                states.probed(k, host, o);
+            }
+        }
+        QCoreApplication::processEvents(); // the history's lines go to its file
+    }
+    const double full = qos::bench::ResidentMb();
+    std::printf("scale, %d addresses with full rings (%d probes each, filled in %.1f s): resident %.1f MB "
+                "above a base of %.1f MB, %.2f KB per address (goal <= 2 KB)\n",
+                kAddresses, SampleRing::RingSize, fill.elapsed() / 1000.0, full - base, base,
+                (full - base) * 1024.0 / kAddresses);
+    QString error;
+    const auto endpoint = ServeMetrics(QStringLiteral(":0"), {}, metrics.textSource(), error);
+    if (!endpoint) {
+        std::printf("scale scrape: %s\n", qPrintable(error));
+        return;
+    }
+    QList<qint64> ns;
+    qsizetype bytes = 0;
+    QElapsedTimer t;
+    for (int i = 0; i < 5; ++i) {
+        t.start();
+        bytes = PlainScrape(endpoint->port());
+        ns << t.nsecsElapsed();
+    }
+    std::sort(ns.begin(), ns.end());
+    t.start();
+    const std::string text = metrics.text();
+    const double textMs = t.nsecsElapsed() / 1e6;
+    std::printf("scale scrape, %d addresses: %lld bytes (%.0f bytes per address, goal <= 1024), median of 5 "
+                "over HTTP %.0f ms, max %.0f ms (goal <= 250 ms); the text alone %.0f ms, %zu bytes\n",
+                kAddresses, qlonglong(bytes), double(bytes) / kAddresses, ns[2] / 1e6, ns.last() / 1e6,
+                textMs, text.size());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QLatin1String(argv[1]) == QLatin1String("--scale")) {
+        scale();
+        return 0;
+    }
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 30;
     scrape();
     idle(seconds > 0 ? seconds : 30);

@@ -3,6 +3,7 @@
 // and how long the window's thread waits meanwhile.
 //
 //   bench_monitor [silentAddresses=200]
+//   bench_monitor --scale      (4) alone
 //
 // (1) One cycle over `silentAddresses` silent addresses, two per location, with PINGTIMEOUT 500 and
 //     PINGPACKETS 2: the cycle time against its floor of PINGPACKETS x PINGTIMEOUT = 1000 ms (goal
@@ -16,6 +17,11 @@
 //     `fping -c1 -i1 -t500` over the same addresses, run just before (goal <= 1.5).
 // (3) Cycles over 2000 addresses whose echoes a model prober answers at once: the cost of the
 //     cycle's own steps per address.
+// (4) As root: cycles over 1,000 and 50,000 addresses, every fifth one silent (a namespace address
+//     routed to a link that drops it) and the others the client namespace's own loopback, 10 to a
+//     location, PINGPACKETS 1, PINGTIMEOUT 1000, PINGINFLIGHT absent: the cycle against its floor of
+//     the timeout plus N / 32 ms of pacing (goal <= 1.2), and the CPU per 1000 echoes against
+//     fping's over the same addresses at the same pace (-i 0.03125, in the same namespace).
 #include "monitor/monitorcycle.h"
 #include "platform/echoengine.h"
 #include "probe/echoprober.h"
@@ -27,6 +33,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
+#include <sys/resource.h>
 
 using namespace qos;
 
@@ -282,13 +289,85 @@ void stepCost(StartupNotice &notice)
     }
 }
 
+// CPU seconds (user + system) of this process, or of its waited-for children.
+double CpuSeconds(int who)
+{
+    rusage u{};
+    ::getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+QStringList SilentShare(int count)
+{
+    QStringList addresses;
+    int silent = 0, answering = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i % 5 == 4) { // silent behind the lab's target: 10.213.9.0 .. 10.213.127.255
+            addresses << QStringLiteral("10.213.%1.%2").arg(9 + silent / 250).arg(silent % 250 + 1);
+            ++silent;
+        } else {
+            addresses << QStringLiteral("127.%1.%2.%3")
+                             .arg(1 + answering / 62500)
+                             .arg(answering / 250 % 250)
+                             .arg(answering % 250 + 1);
+            ++answering;
+        }
+    }
+    return addresses;
+}
+
+void scaleCycles(Prober &prober, StartupNotice &notice, const QString &ns)
+{
+    constexpr int kTimeoutMs = 1000;
+    say(QStringLiteral("(4) every fifth address silent, 10 to a location, PINGPACKETS 1, PINGTIMEOUT %1, "
+                       "PINGINFLIGHT absent (%2)")
+            .arg(kTimeoutMs)
+            .arg(kDefaultPingInFlight));
+    for (const int count : {1000, 50000}) {
+        const QStringList addresses = SilentShare(count);
+        const double floorMs = kTimeoutMs + count / 32.0;
+        const double cpu0 = CpuSeconds(RUSAGE_SELF);
+        const Figures f = runCycle(prober, notice, Table(addresses, 10, 1, kTimeoutMs, kDefaultPingInFlight));
+        const double cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+        say(QStringLiteral("    %1 addresses: cycle %2, floor %3, ratio %4 (goal <= 1.2); %5 offline "
+                           "(%6 silent); CPU %7 s, %8 s per 1000 echoes; longest timer delay %9")
+                .arg(count)
+                .arg(ms(f.cycleMs), ms(floorMs))
+                .arg(f.cycleMs / floorMs, 0, 'f', 3)
+                .arg(f.offline)
+                .arg(count / 5)
+                .arg(cpu, 0, 'f', 3)
+                .arg(1000.0 * cpu / count, 0, 'f', 4)
+                .arg(ms(f.longestTimerDelayMs)));
+        QProcess fping;
+        const double child0 = CpuSeconds(RUSAGE_CHILDREN);
+        QElapsedTimer clock;
+        clock.start();
+        fping.start(QStringLiteral("ip"),
+                    QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns, QStringLiteral("fping"),
+                                QStringLiteral("-c1"), QStringLiteral("-t1000"), QStringLiteral("-i0.03125"),
+                                QStringLiteral("-q")} +
+                        addresses);
+        if (!fping.waitForFinished(120000) || fping.exitStatus() != QProcess::NormalExit) {
+            say(QStringLiteral("    fping: not run (%1)").arg(fping.errorString()));
+            continue;
+        }
+        const double fcpu = CpuSeconds(RUSAGE_CHILDREN) - child0;
+        say(QStringLiteral("    fping -c1 -t1000 -i0.03125 on the same: %1, CPU %2 s, %3 s per 1000 echoes")
+                .arg(ms(double(clock.nsecsElapsed()) / 1e6))
+                .arg(fcpu, 0, 'f', 3)
+                .arg(1000.0 * fcpu / count, 0, 'f', 4));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int silent = args.size() > 1 ? args.at(1).toInt() : 200;
+    const int silent = args.size() > 1 && args.at(1) != QLatin1String("--scale") ? args.at(1).toInt() : 200;
     NoBoxes boxes;
     StartupNotice notice(boxes);
 
@@ -301,6 +380,10 @@ int main(int argc, char **argv)
         }
         test::NetnsScope scope(lab.client()); // the engine opens its socket in there
         EchoProber prober(makeEchoEngine(), boxes, notice);
+        if (args.contains(QStringLiteral("--scale"))) {
+            scaleCycles(prober, notice, lab.client());
+            return 0;
+        }
         silentCycles(prober, notice, QStringLiteral("echo engine, namespace hosts"), silent);
     } else {
         say(QStringLiteral("echo engine not used for (1): ") + reason);

@@ -274,8 +274,7 @@ void HistoryWindow::refresh()
         const QList<Period> periods = SubjectPeriods(log, m_site, row.address, from, now);
         QList<Sample> samples;
         if (const SampleRing *ring = m_history.ring(m_site, row.address))
-            for (int i = 0; i < ring->size(); ++i)
-                samples << ring->at(i);
+            samples = ring->samples();
         row.timeline->setData(periods, samples, from, now);
         const LinkSummary s = m_history.summary(m_site, row.address);
         const QString name =

@@ -4,12 +4,50 @@
 
 namespace qos {
 
+namespace {
+
+constexpr quint32 kRttMask = 0x1FFFFFF; // 25 bits: up to 33.5 s
+constexpr quint32 kNoReply = kRttMask;
+constexpr quint32 kUntimedReply = kRttMask - 1;
+constexpr int kEchoShift = 25;
+constexpr quint16 kGapValue = 0x3FFF;
+constexpr qint64 kGapUnitMs[] = {1, 1000, 60000, 3600000};
+
+quint32 Word(const Sample &s)
+{
+    const quint32 rtt = !s.answered         ? kNoReply
+                        : s.roundTripUs < 0 ? kUntimedReply
+                                            : quint32(qMin<qint64>(s.roundTripUs, kUntimedReply - 1));
+    return rtt | (quint32(qMin<int>(s.echoes, SampleRing::kMaxEchoes)) << kEchoShift);
+}
+
+quint16 GapCode(qint64 gapMs)
+{
+    gapMs = qMax<qint64>(gapMs, 0);
+    for (quint16 unit = 0; unit < 4; ++unit) {
+        const qint64 value = (gapMs + kGapUnitMs[unit] / 2) / kGapUnitMs[unit];
+        if (value <= kGapValue)
+            return quint16(unit << 14 | value);
+    }
+    return quint16(3 << 14 | kGapValue);
+}
+
+qint64 GapMs(quint16 code)
+{
+    return qint64(code & kGapValue) * kGapUnitMs[code >> 14];
+}
+
+} // namespace
+
 SampleRing::SampleRing()
-    : m_samples(std::make_unique<std::array<Sample, RingSize>>())
+    : m_block(std::make_unique<Block>())
 {}
 
 SampleRing::SampleRing(const SampleRing &other)
-    : m_samples(std::make_unique<std::array<Sample, RingSize>>(*other.m_samples))
+    : m_block(std::make_unique<Block>(*other.m_block))
+    , m_oldestMs(other.m_oldestMs)
+    , m_newestMs(other.m_newestMs)
+    , m_last(other.m_last)
     , m_next(other.m_next)
     , m_size(other.m_size)
 {}
@@ -23,20 +61,73 @@ SampleRing &SampleRing::operator=(const SampleRing &other)
 
 void SampleRing::push(const Sample &sample)
 {
-    (*m_samples)[size_t(m_next)] = sample;
+    quint16 gap = 0;
+    if (m_size == 0) {
+        m_oldestMs = m_newestMs = sample.timeMs;
+    } else {
+        gap = GapCode(sample.timeMs - m_newestMs);
+        m_newestMs += GapMs(gap);
+    }
+    if (m_size == RingSize) // the oldest goes: the one after it is the oldest now
+        m_oldestMs += GapMs(m_block->gaps[size_t(slot(1))]);
+    m_block->words[size_t(m_next)] = Word(sample);
+    m_block->gaps[size_t(m_next)] = gap;
     m_next = (m_next + 1) % RingSize;
     m_size = qMin(m_size + 1, RingSize);
+    m_last = sample;
+}
+
+Sample SampleRing::decode(int i, qint64 timeMs) const
+{
+    if (i == m_size - 1)
+        return m_last;
+    const quint32 word = m_block->words[size_t(slot(i))];
+    Sample s;
+    s.timeMs = timeMs;
+    s.answered = (word & kRttMask) != kNoReply;
+    s.roundTripUs = s.answered && (word & kRttMask) != kUntimedReply ? qint32(word & kRttMask) : -1;
+    s.status = s.answered ? StatusReply : StatusTimedOut;
+    s.echoes = quint16(word >> kEchoShift);
+    return s;
+}
+
+Sample SampleRing::at(int i) const
+{
+    qint64 t = m_oldestMs;
+    for (int j = 1; j <= i; ++j)
+        t += GapMs(m_block->gaps[size_t(slot(j))]);
+    return decode(i, t);
+}
+
+QList<Sample> SampleRing::samples() const
+{
+    QList<Sample> all;
+    all.reserve(m_size);
+    qint64 t = m_oldestMs;
+    for (int i = 0; i < m_size; ++i) {
+        if (i > 0)
+            t += GapMs(m_block->gaps[size_t(slot(i))]);
+        all.append(decode(i, t));
+    }
+    return all;
+}
+
+void SampleRing::tally(int &echoes, int &lost) const
+{
+    echoes = lost = 0;
+    for (int i = 0; i < m_size; ++i) {
+        const quint32 word = i == m_size - 1 ? Word(m_last) : m_block->words[size_t(slot(i))];
+        const int sent = i == m_size - 1 ? m_last.echoes : int(word >> kEchoShift);
+        echoes += sent;
+        lost += (word & kRttMask) != kNoReply ? qMax(0, sent - 1) : sent;
+    }
 }
 
 LinkSummary Summarise(const SampleRing &ring)
 {
     LinkSummary s;
     s.probes = ring.size();
-    for (int i = 0; i < ring.size(); ++i) {
-        const Sample &x = ring.at(i);
-        s.echoes += x.echoes;
-        s.lost += x.answered ? qMax(0, x.echoes - 1) : x.echoes;
-    }
+    ring.tally(s.echoes, s.lost);
     if (!ring.isEmpty()) {
         const Sample &last = ring.last();
         s.lastAnswered = last.answered;

@@ -2,8 +2,6 @@
 
 #include "metrics/exposition.h"
 
-#include <prometheus/registry.h>
-
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
@@ -60,7 +58,7 @@ QByteArray Reply(const char *status, const char *headers, const std::string &bod
 }
 
 // The answer to a request whose head (up to its blank line) is head.
-QByteArray Answer(QByteArrayView head, prometheus::Registry &registry)
+QByteArray Answer(QByteArrayView head, const MetricsText &text)
 {
     const QList<QByteArray> words = head.first(head.indexOf('\n')).toByteArray().trimmed().split(' ');
     if (words.size() != 3 || !words[2].startsWith("HTTP/"))
@@ -72,15 +70,15 @@ QByteArray Answer(QByteArrayView head, prometheus::Registry &registry)
     if (method != "GET" && method != "HEAD")
         return Reply("405 Method Not Allowed", "Allow: GET, HEAD\r\n", {}, false);
     const QByteArray type = QByteArrayLiteral("Content-Type: ") + kMetricsContentType + "\r\n";
-    return Reply("200 OK", type.constData(), ExpositionText(registry.Collect()), method == "GET");
+    return Reply("200 OK", type.constData(), text(), method == "GET");
 }
 
 // Serves the listening socket it is given on the thread it is made in: every connection is a socket
 // of this thread's event loop, so none waits for another.
 class Server : public QObject {
 public:
-    Server(qintptr listening, std::shared_ptr<prometheus::Registry> registry)
-        : m_registry(std::move(registry))
+    Server(qintptr listening, MetricsText text)
+        : m_text(std::move(text))
     {
         m_listener.setMaxPendingConnections(kMaxConnections);
         m_listener.setSocketDescriptor(listening);
@@ -119,7 +117,7 @@ private:
             return; // the rest of the head is still on its way
         disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
         socket->write(end < 0 ? Reply("431 Request Header Fields Too Large", "", {}, false)
-                              : Answer(QByteArrayView(buffered).first(end + 1), *m_registry));
+                              : Answer(QByteArrayView(buffered).first(end + 1), m_text));
         socket->disconnectFromHost(); // once the answer is out
     }
 
@@ -132,16 +130,16 @@ private:
         socket->deleteLater();
     }
 
-    std::shared_ptr<prometheus::Registry> m_registry;
+    MetricsText m_text;
     QTcpServer m_listener;
     QList<QTcpSocket *> m_open; // oldest first
 };
 
 class ServerThread : public QThread {
 public:
-    ServerThread(int listening, std::shared_ptr<prometheus::Registry> registry)
+    ServerThread(int listening, MetricsText text)
         : m_listening(listening)
-        , m_registry(std::move(registry))
+        , m_text(std::move(text))
     {
         setObjectName(QStringLiteral("metrics endpoint"));
     }
@@ -149,12 +147,12 @@ public:
 private:
     void run() override
     {
-        Server server(m_listening, m_registry);
+        Server server(m_listening, m_text);
         exec();
     }
 
     int m_listening;
-    std::shared_ptr<prometheus::Registry> m_registry;
+    MetricsText m_text;
 };
 
 // A listening socket on address, bound here so that a taken port is told at once; -1 with the
@@ -193,8 +191,7 @@ MetricsEndpoint::~MetricsEndpoint()
     m_thread->wait();
 }
 
-std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const ListenAddress &address,
-                                                        std::shared_ptr<prometheus::Registry> registry,
+std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const ListenAddress &address, MetricsText text,
                                                         QString &error)
 {
     int port = 0;
@@ -204,13 +201,13 @@ std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const ListenAddress &add
         error = QStringLiteral("The metrics endpoint cannot listen on %1: %2").arg(address.text(), why);
         return nullptr;
     }
-    auto thread = std::make_unique<ServerThread>(listening, std::move(registry));
+    auto thread = std::make_unique<ServerThread>(listening, std::move(text));
     thread->start();
     return std::unique_ptr<MetricsEndpoint>(new MetricsEndpoint(std::move(thread), port));
 }
 
-std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source,
-                                              std::shared_ptr<prometheus::Registry> registry, QString &error)
+std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source, MetricsText text,
+                                              QString &error)
 {
     QString why;
     const std::optional<ListenAddress> listen = ParseListenAddress(address.trimmed(), &why);
@@ -218,7 +215,7 @@ std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QStr
         error = QStringLiteral("%1%2: %3").arg(source, address, why);
         return nullptr;
     }
-    return MetricsEndpoint::Start(*listen, std::move(registry), error);
+    return MetricsEndpoint::Start(*listen, std::move(text), error);
 }
 
 } // namespace qos

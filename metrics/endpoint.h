@@ -1,11 +1,11 @@
 #pragma once
-// The metrics endpoint: GET /metrics over HTTP, answered in the Prometheus text format from the
-// registry it is given.
+// The metrics endpoint: GET /metrics over HTTP, answered in the Prometheus text format by the text
+// source it is given.
 //
 // Invariants:
 //  - Requests are served on the endpoint's own thread, by one event loop that waits on every
-//    connection at once: the window's thread never waits for a scraper, a scrape reads the registry
-//    (which locks itself), and clients that connect and send nothing, or send slowly, never hold up
+//    connection at once: the window's thread never waits for a scraper, a scrape calls the text source
+//    (which locks what it reads), and clients that connect and send nothing, or send slowly, never hold up
 //    the answer to another.
 //  - What one connection may cost is bounded: its request head (kMaxRequestHead bytes), its time
 //    (kExchangeMs from connecting to the last byte of the answer), and the number of connections
@@ -16,16 +16,17 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class QThread;
 
-namespace prometheus {
-class Registry;
-}
-
 namespace qos {
+
+// The exposition text of a scrape; called on the endpoint's thread.
+using MetricsText = std::function<std::string()>;
 
 inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 inline constexpr int kMaxConnections = 512;
@@ -43,9 +44,9 @@ std::optional<ListenAddress> ParseListenAddress(const QString &text, QString *er
 
 class MetricsEndpoint {
 public:
-    // Listens on address and serves registry; null, with a one-line reason in error, when it cannot.
-    static std::unique_ptr<MetricsEndpoint>
-    Start(const ListenAddress &address, std::shared_ptr<prometheus::Registry> registry, QString &error);
+    // Listens on address and serves text; null, with a one-line reason in error, when it cannot.
+    static std::unique_ptr<MetricsEndpoint> Start(const ListenAddress &address, MetricsText text,
+                                                  QString &error);
     ~MetricsEndpoint();
     MetricsEndpoint(const MetricsEndpoint &) = delete;
     MetricsEndpoint &operator=(const MetricsEndpoint &) = delete;
@@ -62,7 +63,7 @@ private:
 
 // Parses address (its source, e.g. "--metrics ", goes in front of it in a parse error) and starts
 // an endpoint there; null with a one-line reason in error when either fails.
-std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source,
-                                              std::shared_ptr<prometheus::Registry> registry, QString &error);
+std::unique_ptr<MetricsEndpoint> ServeMetrics(const QString &address, const QString &source, MetricsText text,
+                                              QString &error);
 
 } // namespace qos

@@ -106,6 +106,16 @@ const char *TypeName(MetricType type)
 
 } // namespace
 
+void AppendNumber(std::string &out, double value)
+{
+    Number(out, value);
+}
+
+void AppendEscaped(std::string &out, const std::string &text, bool quote)
+{
+    Escaped(out, text, quote);
+}
+
 std::string ExpositionText(const std::vector<prometheus::MetricFamily> &families)
 {
     std::string out;

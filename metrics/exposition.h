@@ -16,4 +16,9 @@ namespace qos {
 
 std::string ExpositionText(const std::vector<prometheus::MetricFamily> &families);
 
+// The pieces of it, for series kept outside a registry: a sample value in its shortest exact form,
+// and a text escaped as help (quote false) or as a label value (quote true).
+void AppendNumber(std::string &out, double value);
+void AppendEscaped(std::string &out, const std::string &text, bool quote);
+
 } // namespace qos

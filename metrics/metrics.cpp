@@ -12,6 +12,9 @@
 
 #include <QSet>
 
+#include <mutex>
+#include <vector>
+
 namespace qos {
 namespace {
 
@@ -60,48 +63,97 @@ int LocationStateNumber(Indicator indicator)
     return int(indicator); // the enum lists the legend in its order
 }
 
-struct Metrics::Address {
-    bool labelled = false;
-    QString ip;
-    double changes = 0; // kept here too: a change may come before the first outcome names the ip
+// One address's series as a scrape writes them; a row with no labels is free.
+struct Row {
+    std::string labels; // host="...",ip="...",location="..." escaped
+    double requests = 0;
+    double replies = 0;
+    double lastRtt = 0;
+    double sendErrors = 0;
+    double up = 0;
+    double changes = 0;
     double lastChange = 0;
-    Counter *requests = nullptr;
-    Histogram *rtt = nullptr;
-    Counter *sendErrors = nullptr;
-    Gauge *up = nullptr;
-    Counter *changeCount = nullptr;
-    Gauge *lastChangeTime = nullptr;
 };
+
+struct Metrics::Rows {
+    mutable std::mutex lock;
+    std::vector<Row> rows;
+    std::vector<int> free;
+
+    // The address families in the text format; the lock is taken here.
+    void write(std::string &out) const;
+};
+
+namespace {
+
+struct AddressFamily {
+    const char *stem;
+    const char *type;
+    const char *help;
+    double Row::*value;
+};
+
+constexpr AddressFamily kAddressFamilies[] = {
+    {"requests_total", "counter", "Echo requests sent to the address.", &Row::requests},
+    {"replies_total", "counter", "Echo replies from the address.", &Row::replies},
+    {"address_last_response_duration_seconds", "gauge", "Round-trip time of the address's latest reply.",
+     &Row::lastRtt},
+    {"send_errors_total", "counter",
+     "Echo attempts that ended in an error instead of a reply or a timeout: no socket, refused by the "
+     "local stack, not an address, or an ICMP error.",
+     &Row::sendErrors},
+    {"address_up", "gauge", "1 when the address answered its latest attempts, 0 when it did not.", &Row::up},
+    {"address_state_changes_total", "counter",
+     "Changes of the address between answering and not answering, as the history file records them "
+     "(its first outcome after a start is one).",
+     &Row::changes},
+    {"address_last_change_timestamp_seconds", "gauge",
+     "Time of the address's latest state change, in seconds since the epoch.", &Row::lastChange},
+};
+
+} // namespace
+
+void Metrics::Rows::write(std::string &out) const
+{
+    const std::lock_guard<std::mutex> hold(lock);
+    if (rows.size() == free.size())
+        return; // no address has series
+    out.reserve(out.size() + (rows.size() - free.size()) * (std::size(kAddressFamilies) * 40 + 7 * 56));
+    for (const AddressFamily &f : kAddressFamilies) {
+        const std::string name = Name(f.stem);
+        out += "# HELP " + name + ' ';
+        AppendEscaped(out, f.help, false);
+        out += "\n# TYPE " + name + ' ' + f.type + '\n';
+        for (const Row &row : rows) {
+            if (row.labels.empty())
+                continue;
+            out += name;
+            out += '{';
+            out += row.labels;
+            out += "} ";
+            AppendNumber(out, row.*(f.value));
+            out += '\n';
+        }
+    }
+}
 
 struct Metrics::Location {
     Gauge *state = nullptr;
     Gauge *up = nullptr;
+    Histogram *rtt = nullptr;
 };
 
 Metrics::Metrics(const Configuration &cfg, const QString &version, QObject *parent)
     : QObject(parent)
     , m_cfg(cfg)
     , m_registry(std::make_shared<Registry>())
-    , m_requests(Register(prometheus::BuildCounter(), "requests_total", "Echo requests sent to the address.",
-                          *m_registry))
+    , m_rows(std::make_shared<Rows>())
     , m_rtt(Register(prometheus::BuildHistogram(), "response_duration_seconds",
-                     "Round-trip time of the echo replies; the count of observations is the replies.",
+                     "Round-trip time of the address's echo replies (with ADDRESSHISTOGRAMS set).",
                      *m_registry))
-    , m_sendErrors(
-          Register(prometheus::BuildCounter(), "send_errors_total",
-                   "Echo attempts that ended in an error instead of a reply or a timeout: no socket, "
-                   "refused by the local stack, not an address, or an ICMP error.",
-                   *m_registry))
-    , m_addressUp(Register(prometheus::BuildGauge(), "address_up",
-                           "1 when the address answered its latest attempts, 0 when it did not.",
-                           *m_registry))
-    , m_changes(Register(prometheus::BuildCounter(), "address_state_changes_total",
-                         "Changes of the address between answering and not answering, as the history file "
-                         "records them (its first outcome after a start is one).",
-                         *m_registry))
-    , m_lastChange(Register(prometheus::BuildGauge(), "address_last_change_timestamp_seconds",
-                            "Time of the address's latest state change, in seconds since the epoch.",
-                            *m_registry))
+    , m_locationRtt(Register(prometheus::BuildHistogram(), "location_response_duration_seconds",
+                             "Round-trip time of the echo replies from the location's addresses.",
+                             *m_registry))
     , m_locationState(Register(prometheus::BuildGauge(), "location_state",
                                "The location's indicator: 0 waiting, 1 disabled, 2 online, "
                                "3 online(partial ignore), 4 offline, 5 offline(partial ignore).",
@@ -121,15 +173,21 @@ Metrics::~Metrics() = default;
 
 std::string Metrics::text() const
 {
-    return ExpositionText(m_registry->Collect());
+    return textSource()();
+}
+
+std::function<std::string()> Metrics::textSource() const
+{
+    return [rows = m_rows, registry = m_registry] {
+        std::string out;
+        rows->write(out);
+        return out + ExpositionText(registry->Collect());
+    };
 }
 
 Metrics::Address &Metrics::address(const QString &site, const QString &host)
 {
-    std::shared_ptr<Address> &a = m_addresses[site][host];
-    if (!a)
-        a = std::make_shared<Address>();
-    return *a;
+    return m_addresses[site][host];
 }
 
 void Metrics::label(Address &a, const QString &site, const QString &host, const QString &ip)
@@ -137,29 +195,46 @@ void Metrics::label(Address &a, const QString &site, const QString &host, const 
     if (a.labelled && a.ip == ip)
         return;
     drop(a);
-    const Labels labels{{"location", Utf8(site)}, {"host", Utf8(host)}, {"ip", Utf8(ip)}};
+    Row row;
+    for (const auto &[name, value] :
+         {std::pair{"host=\"", &host}, {"\",ip=\"", &ip}, {"\",location=\"", &site}}) {
+        row.labels += name;
+        AppendEscaped(row.labels, Utf8(*value), true);
+    }
+    row.labels += '"';
+    row.changes = a.changes;
+    row.lastChange = a.lastChange;
+    {
+        const std::lock_guard<std::mutex> hold(m_rows->lock);
+        std::vector<Row> &rows = m_rows->rows;
+        if (m_rows->free.empty()) {
+            a.row = int(rows.size());
+            rows.push_back(std::move(row));
+        } else {
+            a.row = m_rows->free.back();
+            m_rows->free.pop_back();
+            rows[size_t(a.row)] = std::move(row);
+        }
+    }
     a.labelled = true;
     a.ip = ip;
-    a.requests = &m_requests.Add(labels);
-    a.rtt = &m_rtt.Add(labels, RoundTripBuckets());
-    a.sendErrors = &m_sendErrors.Add(labels);
-    a.up = &m_addressUp.Add(labels);
-    a.changeCount = &m_changes.Add(labels);
-    a.changeCount->Increment(a.changes);
-    a.lastChangeTime = &m_lastChange.Add(labels);
-    a.lastChangeTime->Set(a.lastChange);
+    if (m_cfg.settings.ADDRESSHISTOGRAMS != 0)
+        a.rtt = &m_rtt.Add({{"location", Utf8(site)}, {"host", Utf8(host)}, {"ip", Utf8(ip)}},
+                           RoundTripBuckets());
 }
 
 void Metrics::drop(Address &a)
 {
     if (!a.labelled)
         return;
-    m_requests.Remove(a.requests);
-    m_rtt.Remove(a.rtt);
-    m_sendErrors.Remove(a.sendErrors);
-    m_addressUp.Remove(a.up);
-    m_changes.Remove(a.changeCount);
-    m_lastChange.Remove(a.lastChangeTime);
+    {
+        const std::lock_guard<std::mutex> hold(m_rows->lock);
+        m_rows->rows[size_t(a.row)] = Row{};
+        m_rows->free.push_back(a.row);
+    }
+    if (a.rtt)
+        m_rtt.Remove(std::exchange(a.rtt, nullptr));
+    a.row = -1;
     a.labelled = false;
 }
 
@@ -167,6 +242,18 @@ void Metrics::drop(Location &l)
 {
     m_locationState.Remove(l.state);
     m_locationUp.Remove(l.up);
+    m_locationRtt.Remove(l.rtt);
+}
+
+Metrics::Location &Metrics::location(const QString &site)
+{
+    std::shared_ptr<Location> &l = m_locations[site];
+    if (!l) {
+        const Labels labels{{"location", Utf8(site)}};
+        l = std::make_shared<Location>(Location{&m_locationState.Add(labels), &m_locationUp.Add(labels),
+                                                &m_locationRtt.Add(labels, RoundTripBuckets())});
+    }
+    return *l;
 }
 
 void Metrics::recordProbe(int k, const QString &entry, const AddressOutcome &outcome)
@@ -179,13 +266,25 @@ void Metrics::recordProbe(int k, const QString &entry, const AddressOutcome &out
     const QString &site = m_cfg.table[k].site;
     Address &a = address(site, host);
     label(a, site, host, outcome.resolved);
-    a.requests->Increment(outcome.echoes);
-    // An attempt whose sockets did not start sent nothing: an error too. One whose name gave no
-    // address sent nothing either, and is no send error: the address is down all the same.
-    a.sendErrors->Increment(outcome.errors + (outcome.attempts - outcome.echoes - outcome.lookupsFailed));
-    if (outcome.answered)
-        a.rtt->Observe(double(qMax<qint64>(outcome.roundTripUs, 0)) / 1e6);
-    a.up->Set(outcome.answered ? 1 : 0);
+    const double seconds = double(qMax<qint64>(outcome.roundTripUs, 0)) / 1e6;
+    {
+        const std::lock_guard<std::mutex> hold(m_rows->lock);
+        Row &row = m_rows->rows[size_t(a.row)];
+        row.requests += outcome.echoes;
+        // An attempt whose sockets did not start sent nothing: an error too. One whose name gave no
+        // address sent nothing either, and is no send error: the address is down all the same.
+        row.sendErrors += outcome.errors + (outcome.attempts - outcome.echoes - outcome.lookupsFailed);
+        row.up = outcome.answered ? 1 : 0;
+        if (outcome.answered) {
+            row.replies += 1;
+            row.lastRtt = seconds;
+        }
+    }
+    if (outcome.answered) {
+        location(site).rtt->Observe(seconds);
+        if (a.rtt)
+            a.rtt->Observe(seconds);
+    }
 }
 
 void Metrics::recordIndicator(int k)
@@ -193,13 +292,9 @@ void Metrics::recordIndicator(int k)
     if (k < 1 || k > m_cfg.table.LocationCount())
         return;
     const LocationRecord &rec = m_cfg.table[k];
-    std::shared_ptr<Location> &l = m_locations[rec.site];
-    if (!l) {
-        const Labels labels{{"location", Utf8(rec.site)}};
-        l = std::make_shared<Location>(Location{&m_locationState.Add(labels), &m_locationUp.Add(labels)});
-    }
-    l->state->Set(LocationStateNumber(rec.center));
-    l->up->Set(IndicatorUp(rec.center) ? 1 : 0);
+    Location &l = location(rec.site);
+    l.state->Set(LocationStateNumber(rec.center));
+    l.up->Set(IndicatorUp(rec.center) ? 1 : 0);
 }
 
 void Metrics::recordChange(const ChangeRecord &change)
@@ -215,8 +310,10 @@ void Metrics::recordChange(const ChangeRecord &change)
     a.changes += 1;
     a.lastChange = double(change.timeMs) / 1000.0;
     if (a.labelled) {
-        a.changeCount->Increment();
-        a.lastChangeTime->Set(a.lastChange);
+        const std::lock_guard<std::mutex> hold(m_rows->lock);
+        Row &row = m_rows->rows[size_t(a.row)];
+        row.changes = a.changes;
+        row.lastChange = a.lastChange;
     }
 }
 
@@ -241,7 +338,7 @@ void Metrics::retain()
                 ++a;
                 continue;
             }
-            drop(**a);
+            drop(*a);
             a = site->erase(a);
         }
         site = site->isEmpty() ? m_addresses.erase(site) : std::next(site);

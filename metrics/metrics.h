@@ -1,16 +1,21 @@
 #pragma once
 // What the monitor measures, as Prometheus metrics: per address (labels location, host, ip) the echo
-// requests sent, the round-trip times of the replies, the echoes that ended in an error, its up
-// state and its state changes; per location its state and up state; the build and the last load of
-// graph.txt.
+// requests sent, the replies and the last one's round trip, the echoes that ended in an error, its
+// up state and its state changes; per location its state, up state and a histogram of its replies'
+// round trips; the build and the last load of graph.txt. With ADDRESSHISTOGRAMS set, each address
+// has its own round-trip histogram too.
 //
 // Invariants:
 //  - Fed from the points the history is fed from: the outcome of each address's attempts, each
 //    written indicator, and the history's own state changes (their logic lives there, not here).
 //  - Series exist only for locations and addresses of the table: retain() removes the others, and
 //    an address whose ip changes moves to a series with the new ip label (the old one goes).
-//  - Counters only grow while their series exists. Changed on the window's thread; the registry
-//    is read from the endpoint's threads (prometheus-cpp's metrics and families lock themselves).
+//  - An address's seven series are one row of plain numbers beside its label text, written out at
+//    each scrape (about 0.7 KB of text an address, some 150 bytes of memory); the histograms
+//    (21 buckets each) are per location in the registry, and per address there too only while
+//    ADDRESSHISTOGRAMS is set when the address's series are made.
+//  - Counters only grow while their series exists. Changed on the window's thread; text() runs on
+//    the endpoint's thread too: the rows are read under their lock, the registry locks itself.
 #include "monitor/addressprobe.h"
 #include "monitor/states.h"
 #include "store/model.h"
@@ -18,6 +23,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,9 +48,12 @@ public:
     Metrics(const Configuration &cfg, const QString &version, QObject *parent = nullptr);
     ~Metrics() override;
 
+    // The per-location, per-program and (with ADDRESSHISTOGRAMS) per-address histogram families.
     std::shared_ptr<prometheus::Registry> registry() const { return m_registry; }
-    // The exposition text of everything registered, as a scrape gets it.
+    // The exposition text of everything, as a scrape gets it.
     std::string text() const;
+    // text() for the endpoint's thread; it may outlive this object.
+    std::function<std::string()> textSource() const;
 
     // The attempts for entry of location k have ended.
     void recordProbe(int k, const QString &entry, const AddressOutcome &outcome);
@@ -59,27 +68,33 @@ public:
     void retain();
 
 private:
-    struct Address;
+    struct Rows; // what a scrape reads of the addresses
     struct Location;
+    struct Address {
+        bool labelled = false;
+        QString ip;
+        double changes = 0; // kept here too: a change may come before the first outcome names the ip
+        double lastChange = 0;
+        int row = -1;                         // in m_rows while labelled
+        prometheus::Histogram *rtt = nullptr; // with ADDRESSHISTOGRAMS only
+    };
 
     Address &address(const QString &site, const QString &host);
+    Location &location(const QString &site);
     void label(Address &a, const QString &site, const QString &host, const QString &ip);
     void drop(Address &a);
     void drop(Location &l);
 
     const Configuration &m_cfg;
     std::shared_ptr<prometheus::Registry> m_registry;
-    prometheus::Family<prometheus::Counter> &m_requests;
+    std::shared_ptr<Rows> m_rows;
     prometheus::Family<prometheus::Histogram> &m_rtt;
-    prometheus::Family<prometheus::Counter> &m_sendErrors;
-    prometheus::Family<prometheus::Gauge> &m_addressUp;
-    prometheus::Family<prometheus::Counter> &m_changes;
-    prometheus::Family<prometheus::Gauge> &m_lastChange;
+    prometheus::Family<prometheus::Histogram> &m_locationRtt;
     prometheus::Family<prometheus::Gauge> &m_locationState;
     prometheus::Family<prometheus::Gauge> &m_locationUp;
     prometheus::Gauge &m_loadSuccess;
-    QHash<QString, QHash<QString, std::shared_ptr<Address>>> m_addresses; // site -> host -> series
-    QHash<QString, std::shared_ptr<Location>> m_locations;                // site -> series
+    QHash<QString, QHash<QString, Address>> m_addresses;   // site -> host -> series
+    QHash<QString, std::shared_ptr<Location>> m_locations; // site -> series
 };
 
 } // namespace qos

@@ -67,13 +67,30 @@ LocationStates::LocationStates(Configuration &cfg, RunState &run, AlertSink &ale
     , m_generation(cfg.generation)
 {}
 
+bool LocationStates::flaggedCountValid() const
+{
+    return m_flagged >= 0 && m_flaggedGeneration == m_cfg.generation &&
+           m_flaggedRows == m_cfg.table.LocationCount();
+}
+
 bool LocationStates::anyFlagged() const
 {
-    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
-        if (LocationFlagged(m_cfg.table[k]))
-            return true;
+    if (!flaggedCountValid()) {
+        m_flagged = 0;
+        for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
+            m_flagged += LocationFlagged(m_cfg.table[k]) ? 1 : 0;
+        m_flaggedGeneration = m_cfg.generation;
+        m_flaggedRows = m_cfg.table.LocationCount();
     }
-    return false;
+    return m_flagged > 0;
+}
+
+void LocationStates::setFlash(int k, bool flagged)
+{
+    LocationRecord &r = rec(k);
+    if (flaggedCountValid())
+        m_flagged += int(flagged) - int(LocationFlagged(r));
+    r.flash = QLatin1String(flagged ? "1" : "0");
 }
 
 QHash<QString, LocationStates::Known> &LocationStates::known(int k)
@@ -131,14 +148,14 @@ void LocationStates::applyOutcome(int k, bool offline, bool partialIgnore, const
     const Indicator colour = OutcomeIndicator(offline, partialIgnore);
     const Turn turned = TurnOf(r.center, colour);
     if (offline) {
-        r.flash = QStringLiteral("1");
+        setFlash(k, true);
         m_run.AnyOfflineThisCycle = 1;
         m_alerts.ShowAttention();
         if (rule.sounds && r.center != colour)
             m_alerts.PlayAlertSound();
     } else {
-        r.flash = QStringLiteral("0");
-        // The scan only when it matters.
+        setFlash(k, false);
+        // Only when it matters.
         if ((!rule.clearOnlyAfterOfflineCycle || m_run.LastCycleHadOffline == 1) && !anyFlagged()) {
             m_run.LastCycleHadOffline = 0;
             m_alerts.ClearAttention();
@@ -232,10 +249,10 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
     if (ping.answered) {
         ForgetOffline(r.holdbad, ping.address);
         if (ping.enabled && r.holdbad.isEmpty())
-            r.flash = QStringLiteral("0");
+            setFlash(k, false);
     } else {
         if (ping.enabled && !ping.ignored) // an ignored address or a disabled location flags nothing
-            r.flash = QStringLiteral("1");
+            setFlash(k, true);
         if (ping.enabled && !ping.movedIgnored)
             RememberOffline(r.holdbad, ping.address);
     }
@@ -252,7 +269,7 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
                 offline = true;
         }
         if (!offline)
-            r.flash = QStringLiteral("0");
+            setFlash(k, false);
         const Indicator colour = OutcomeIndicator(offline, ignoredRows);
         setIndicator(k, colour, TurnOf(r.center, colour));
     }

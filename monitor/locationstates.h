@@ -18,6 +18,9 @@
 //  - With OFFLINECYCLES above 1 a location not flagged offline becomes offline only on the
 //    OFFLINECYCLES-th cycle in a row that found it failing; online applies at once, without the
 //    back-online sound when the location was never shown offline in between.
+//  - m_flagged counts the locations flagged offline once anyFlagged() has counted them, for the
+//    table of m_flaggedGeneration with m_flaggedRows locations: setFlash() keeps it, and a table
+//    loaded anew or grown is counted again on the next question.
 //  - An address's latest outcome is whatever probed it last (the cycle, Ping IP, Ping All); it is
 //    forgotten when the table is loaded anew or the address is removed. Without one, an address
 //    counts as failing exactly when `holdbad` holds it.
@@ -116,6 +119,8 @@ private:
     void applyOutcome(int k, bool offline, bool partialIgnore, const Rule &rule, bool onlineSound = true);
     void setIndicator(int k, Indicator colour, Turn turned = Turn::None);
     void attentionFromFlags();
+    void setFlash(int k, bool flagged);
+    bool flaggedCountValid() const;
     LocationRecord &rec(int k) { return m_cfg.table[k]; }
     struct Known {
         bool answered = false;
@@ -131,6 +136,9 @@ private:
     AlertSink &m_alerts;
     std::vector<QHash<QString, Known>> m_known; // per location index
     quint64 m_generation = 0;
+    mutable int m_flagged = -1; // -1: not counted
+    mutable quint64 m_flaggedGeneration = 0;
+    mutable int m_flaggedRows = 0;
 };
 
 } // namespace qos

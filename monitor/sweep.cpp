@@ -46,6 +46,7 @@ void Sweep::cancel()
     m_jobs.clear();
     m_index.clear();
     m_base = -1;
+    m_next = 0;
 }
 
 int Sweep::indexOf(const SweepJob &job) const
@@ -70,6 +71,7 @@ void Sweep::await(const SweepJob &job, std::function<void(const AddressOutcome &
         m_jobs[passed].state = State::Taken;
     }
     m_base = i;
+    m_next = qMax(m_next, i);
     pump();
     Job &awaited = m_jobs[i];
     if (awaited.state != State::Done) {
@@ -81,19 +83,28 @@ void Sweep::await(const SweepJob &job, std::function<void(const AddressOutcome &
     done(outcome);
 }
 
-// Starts the waiting jobs of the window, in order, up to the first one mayIssue refuses.
+// Starts waiting jobs in plan order while fewer than the window run, up to the first one mayIssue
+// refuses.
 void Sweep::pump()
 {
     if (m_base < 0)
         return;
-    const int end = int(qMin(m_jobs.size(), qsizetype(m_base) + m_window));
-    for (int i = m_base; i < end; ++i) {
-        if (m_jobs.at(i).state != State::Waiting)
+    while (m_running < m_window && m_next < m_jobs.size()) {
+        if (m_jobs.at(m_next).state != State::Waiting) {
+            ++m_next;
             continue;
-        if (m_mayIssue && !m_mayIssue(m_jobs.at(i).job))
+        }
+        if (!mayStart(m_next))
             break;
-        startJob(i);
+        startJob(m_next++);
     }
+}
+
+bool Sweep::mayStart(int index) const
+{
+    if (m_window == 1 && index != m_base)
+        return false; // one at a time: only what the walk awaits
+    return !m_mayIssue || m_mayIssue(m_jobs.at(index).job);
 }
 
 void Sweep::startJob(int index)
@@ -119,6 +130,7 @@ void Sweep::stopJob(int index)
     --m_running;
     job.slot = -1;
     job.state = State::Waiting;
+    m_next = qMin(m_next, index);
 }
 
 int Sweep::takeSlot()

@@ -4,10 +4,14 @@
 // address list.
 //
 // Invariants:
-//  - The plan is a list of jobs (location, entry, address) in the walk's order. A job's probe starts
-//    only once the walk has awaited that job or one at most window-1 places before it, so at most
-//    `window` probes run at a time; with a window of 1 each probe starts when the walk awaits it,
-//    exactly as a walk that probes one address at a time.
+//  - The plan is a list of jobs (location, entry, address) in the walk's order. Probes start in
+//    plan order, from the first await() on, while fewer than `window` run: anywhere ahead of the
+//    walk, so a silent address holds one probe, never the ones behind it. Outcomes in before the
+//    walk takes them are kept until it does. With a window of 1 a probe starts only when the walk
+//    awaits it, exactly as a walk that probes one address at a time.
+//  - m_next is the first job not started yet, or an earlier waiting one; every job before it that is
+//    still waiting was refused (see below) or passed over. Each outcome and each await() costs O(1)
+//    amortised: pump() moves m_next forward and never scans the running ones.
 //  - Each address has its own AddressProbe: its attempts stay sequential, the first reply ends them,
 //    and the sockets start-up notice is raised at most once for it.
 //  - start() and cancel() end everything of the plan before: its running probes are cancelled (their
@@ -81,6 +85,7 @@ private:
     void replan(QList<SweepJob> plan);
     int indexOf(const SweepJob &job) const;
     void pump();
+    bool mayStart(int index) const;
     void startJob(int index);
     void stopJob(int index);
     int takeSlot();
@@ -100,6 +105,7 @@ private:
     int m_attempts = 0;
     int m_timeoutMs = 0;
     int m_base = -1; // the job the walk awaits or took last; -1 before the first await
+    int m_next = 0;  // where pump() looks for the next job to start
     int m_running = 0;
     std::function<void(const AddressOutcome &)> m_done; // the walk's wait for m_jobs[m_base]
 

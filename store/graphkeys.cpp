@@ -8,13 +8,24 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 16> KeyTexts = {
-    QByteArrayView("SITEID="),       QByteArrayView("SITEIP="),        QByteArrayView("SITELEFT="),
-    QByteArrayView("DISABLED="),     QByteArrayView("IGNORE="),        QByteArrayView("PINGTIMEOUT="),
-    QByteArrayView("PINGINTERVAL="), QByteArrayView("PINGPACKETS="),   QByteArrayView("ALERTWAV="),
-    QByteArrayView("ONLINEWAV="),    QByteArrayView("ICONTEXT="),      QByteArrayView("SITETOP="),
-    QByteArrayView("PINGINFLIGHT="), QByteArrayView("NOTIFICATIONS="), QByteArrayView("OFFLINECYCLES="),
+constexpr std::array<QByteArrayView, 17> KeyTexts = {
+    QByteArrayView("SITEID="),
+    QByteArrayView("SITEIP="),
+    QByteArrayView("SITELEFT="),
+    QByteArrayView("DISABLED="),
+    QByteArrayView("IGNORE="),
+    QByteArrayView("PINGTIMEOUT="),
+    QByteArrayView("PINGINTERVAL="),
+    QByteArrayView("PINGPACKETS="),
+    QByteArrayView("ALERTWAV="),
+    QByteArrayView("ONLINEWAV="),
+    QByteArrayView("ICONTEXT="),
+    QByteArrayView("SITETOP="),
+    QByteArrayView("PINGINFLIGHT="),
+    QByteArrayView("NOTIFICATIONS="),
+    QByteArrayView("OFFLINECYCLES="),
     QByteArrayView("METRICS="),
+    QByteArrayView("ADDRESSHISTOGRAMS="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

@@ -29,6 +29,7 @@ enum class Key {
     Notifications,
     OfflineCycles,
     Metrics,
+    AddressHistograms,
 };
 
 // How many keys there are: Key(0) .. Key(KeyCount() - 1).

@@ -94,6 +94,9 @@ public:
         case Key::Metrics:
             s.METRICS = QString::fromLatin1(value);
             break;
+        case Key::AddressHistograms:
+            readSetting(Key::AddressHistograms, value, s.ADDRESSHISTOGRAMS);
+            break;
         case Key::SiteTop:
             readPosition(Key::SiteTop, value, m_top);
             addLocation();

@@ -17,11 +17,13 @@ namespace qos {
 // Colour of a location's state indicator. The widget layer maps these to RGB.
 enum class Indicator { White, Black, Green, Cyan, Red, DarkRed };
 
-// Addresses probed at once when graph.txt has no PINGINFLIGHT line. A cycle then takes about
-// PINGPACKETS x PINGTIMEOUT as long as its silent addresses fit in: 256 covers a map of a few
-// hundred addresses, while the echoes in flight stay a small share of the 65536 sequence numbers of
-// the one socket and their replies, arriving paced, never fill its receive buffer.
-inline constexpr qint16 kDefaultPingInFlight = 256;
+// Addresses probed at once when graph.txt has no PINGINFLIGHT line. A silent address holds its
+// place for PINGPACKETS x PINGTIMEOUT while echoes leave at 32 a millisecond, so a cycle reaches its
+// floor (that time plus the pacing) while the silent addresses sent within one such span fit:
+// 16384 holds the 6400 of a fifth of 50,000 addresses silent at one packet of 1000 ms with room to
+// spare, and the cycle's sweep and "Ping All"'s, each with as many cancelled echoes still waiting
+// out their timeout, stay within the 65536 sequence numbers of the one socket.
+inline constexpr qint16 kDefaultPingInFlight = 16384;
 
 struct MainSettings {
     qint16 PINGTIMEOUT = 0;                     // ms per echo request
@@ -32,9 +34,10 @@ struct MainSettings {
     QString ONLINEWAV;
     QString ICONTEXT = QStringLiteral("QOR Online Status");
     // Not in files written before these settings existed; absent means the values here.
-    qint16 NOTIFICATIONS = 1; // 0 = no desktop notifications, any other number = notifications
-    qint16 OFFLINECYCLES = 1; // cycles in a row that must find a location failing before it is offline
-    QString METRICS;          // HOST:PORT the metrics endpoint listens on; empty = no endpoint
+    qint16 NOTIFICATIONS = 1;     // 0 = no desktop notifications, any other number = notifications
+    qint16 OFFLINECYCLES = 1;     // cycles in a row that must find a location failing before it is offline
+    QString METRICS;              // HOST:PORT the metrics endpoint listens on; empty = no endpoint
+    qint16 ADDRESSHISTOGRAMS = 0; // 0 = round-trip histograms per location only, else per address too
 };
 
 struct LocationRecord {

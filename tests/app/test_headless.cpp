@@ -193,8 +193,8 @@ private Q_SLOTS:
             30000);
         QCOMPARE(Sample(text, QStringLiteral("qos_address_up") + kUp), 1.0);
         QCOMPARE(Sample(text, QStringLiteral("qos_address_up") + kDown), 0.0);
-        QVERIFY(*Sample(text, QStringLiteral("qos_response_duration_seconds_count") + kUp) >= 3);
-        QCOMPARE(Sample(text, QStringLiteral("qos_response_duration_seconds_count") + kDown), 0.0);
+        QVERIFY(*Sample(text, QStringLiteral("qos_replies_total") + kUp) >= 3);
+        QCOMPARE(Sample(text, QStringLiteral("qos_replies_total") + kDown), 0.0);
         QCOMPARE(Sample(text, QStringLiteral("qos_send_errors_total") + kDown), 0.0);
         QCOMPARE(Sample(text, QStringLiteral("qos_location_state{location=\"Answers\"}")), 2.0);
         QCOMPARE(Sample(text, QStringLiteral("qos_location_state{location=\"Silent, \\\"dark\\\"\"}")), 4.0);

@@ -166,6 +166,31 @@ private Q_SLOTS:
         QCOMPARE(copy.last().timeMs, T0 + pushed - 1);
     }
 
+    // Times of the older probes come back from their gaps, in the unit the gap needs.
+    void ringTimes_data()
+    {
+        QTest::addColumn<qint64>("gap");    // between the three probes pushed
+        QTest::addColumn<qint64>("second"); // the middle one's time as kept, after T0
+        constexpr qint64 s = 1000, h = 60 * Min;
+        QTest::newRow("ms") << qint64(5) << qint64(5);
+        QTest::newRow("seconds, to the nearest") << 20 * s + 400 << 20 * s;
+        QTest::newRow("the default interval") << 3 * Min << 3 * Min;
+        QTest::newRow("minutes, to the nearest") << 5 * h + 29 * s << 5 * h;
+        QTest::newRow("hours") << 30 * 24 * h + 20 * Min << 30 * 24 * h;
+        QTest::newRow("beyond the longest gap") << 3 * 365 * 24 * h << 16383 * h;
+    }
+    void ringTimes()
+    {
+        QFETCH(qint64, gap);
+        SampleRing ring;
+        for (int i = 0; i < 3; ++i)
+            ring.push({T0 + i * gap, 100, 0, 1, true});
+        QCOMPARE(ring.at(0).timeMs, T0);
+        QTEST(ring.at(1).timeMs - T0, "second");
+        QCOMPARE(ring.last().timeMs, T0 + 2 * gap); // the newest is exact
+        QCOMPARE(ring.samples().value(1).timeMs, ring.at(1).timeMs);
+    }
+
     void latencyTexts_data()
     {
         QTest::addColumn<QList<Sample>>("samples");

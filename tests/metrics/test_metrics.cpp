@@ -1,6 +1,7 @@
 // The metrics: the exposition text of a known set of outcomes (names, escaped labels, buckets),
 // counters that only grow, series that follow the table, and the endpoint over loopback HTTP.
 #include "metrics/endpoint.h"
+#include "metrics/exposition.h"
 #include "metrics/metrics.h"
 #include "tests/support/fakeprober.h"
 #include "tests/support/httpget.h"
@@ -73,11 +74,24 @@ class TestMetrics : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { table(); }
+    void init()
+    {
+        table();
+        m_cfg.settings.ADDRESSHISTOGRAMS = 0;
+    }
 
-    // Names, label escaping, the histogram's buckets and the per-location legend, for known outcomes.
+    // Names, label escaping, the histograms' buckets and the per-location legend, for known outcomes;
+    // the round-trip histogram per location, and per address too when ADDRESSHISTOGRAMS is set.
+    void expositionText_data()
+    {
+        QTest::addColumn<bool>("perAddress");
+        QTest::newRow("per location") << false;
+        QTest::newRow("ADDRESSHISTOGRAMS=1") << true;
+    }
     void expositionText()
     {
+        QFETCH(bool, perAddress);
+        m_cfg.settings.ADDRESSHISTOGRAMS = perAddress ? 1 : 0;
         Metrics m(m_cfg, QStringLiteral("1.2"));
         m.recordProbe(1, QStringLiteral(" h1 "), Outcome(true, 2, 2, 1500)); // 1.5 ms reply
         m.recordProbe(1, QStringLiteral("h2"),
@@ -103,28 +117,39 @@ private Q_SLOTS:
             QStringLiteral("qos_address_state_changes_total") + l2 + QStringLiteral(" 1"),
             QStringLiteral("qos_address_last_change_timestamp_seconds") + l2 +
                 QStringLiteral(" 1700000000.5"),
-            QStringLiteral("# TYPE qos_response_duration_seconds histogram"),
-            QStringLiteral("qos_response_duration_seconds_count") + l1 + QStringLiteral(" 1"),
-            QStringLiteral("qos_response_duration_seconds_sum") + l1 + QStringLiteral(" 0.0015"),
-            QStringLiteral("qos_response_duration_seconds_count") + l2 + QStringLiteral(" 0"),
+            QStringLiteral("qos_replies_total") + l1 + QStringLiteral(" 1"),
+            QStringLiteral("qos_replies_total") + l2 + QStringLiteral(" 0"),
+            QStringLiteral("qos_address_last_response_duration_seconds") + l1 + QStringLiteral(" 0.0015"),
+            QStringLiteral("# TYPE qos_location_response_duration_seconds histogram"),
+            QStringLiteral("qos_location_response_duration_seconds_count") + loc + QStringLiteral(" 1"),
             QStringLiteral("qos_location_state") + loc + QStringLiteral(" 5"),
             QStringLiteral("qos_location_up") + loc + QStringLiteral(" 0"),
             QStringLiteral("qos_location_state{location=\"B\"} 0"),
             QStringLiteral("qos_graph_last_load_success 1"),
             QStringLiteral("qos_build_info{version=\"1.2\"} 1"),
         };
-        for (const QString &line : expected)
+        QStringList perAddressLines = {
+            QStringLiteral("# TYPE qos_response_duration_seconds histogram"),
+            QStringLiteral("qos_response_duration_seconds_count") + l1 + QStringLiteral(" 1"),
+            QStringLiteral("qos_response_duration_seconds_sum") + l1 + QStringLiteral(" 0.0015"),
+            QStringLiteral("qos_response_duration_seconds_count") + l2 + QStringLiteral(" 0"),
+        };
+        for (const QString &line : expected + (perAddress ? perAddressLines : QStringList()))
             QVERIFY2(text.contains(line + QLatin1Char('\n')),
                      qPrintable(line + QStringLiteral("\n\n") + text));
+        QCOMPARE(text.contains(QStringLiteral("\nqos_response_duration_seconds")), perAddress);
         // 20 doubling buckets from 50 us and +Inf; the 1.5 ms reply is in le=0.0016 and above only.
         const QHash<QString, double> s = Samples(m.text());
         const QString bucket =
-            QStringLiteral("qos_response_duration_seconds_bucket{host=\"h1\",ip=\"10.0.0.1\","
-                           "location=\"Site \\\"A\\\", \\\\ west\",le=\"%1\"}");
+            perAddress ? QStringLiteral("qos_response_duration_seconds_bucket{host=\"h1\",ip=\"10.0.0.1\","
+                                        "location=\"Site \\\"A\\\", \\\\ west\",le=\"%1\"}")
+                       : QStringLiteral("qos_location_response_duration_seconds_bucket{"
+                                        "location=\"Site \\\"A\\\", \\\\ west\",le=\"%1\"}");
         QCOMPARE(s.value(bucket.arg(QStringLiteral("0.0008")), -1), 0.0);
         QCOMPARE(s.value(bucket.arg(QStringLiteral("0.0016")), -1), 1.0);
         QCOMPARE(s.value(bucket.arg(QStringLiteral("+Inf")), -1), 1.0);
-        QCOMPARE(text.count(QRegularExpression(QStringLiteral("_bucket\\{host=\"h1\""))), 21);
+        QCOMPARE(text.count(QRegularExpression(QStringLiteral("_bucket\\{host=\"h1\""))),
+                 perAddress ? 21 : 0);
         // Only addresses that were probed have series; an empty entry never does.
         QVERIFY(!text.contains(QStringLiteral("10.0.0.9")));
     }
@@ -163,14 +188,15 @@ private Q_SLOTS:
         const AddressOutcome outcome = test::ProbeOutcome(prober, QStringLiteral("h1"), 3);
         QVERIFY(outcome.attempts > 0); // it finished
         m.recordProbe(1, QStringLiteral("h1"), outcome);
-        const QString labels = QStringLiteral("{host=\"h1\",ip=\"%1\",location=\"Site \\\"A\\\", \\\\ west\"}")
-                                   .arg(outcome.resolved);
+        const QString labels =
+            QStringLiteral("{host=\"h1\",ip=\"%1\",location=\"Site \\\"A\\\", \\\\ west\"}")
+                .arg(outcome.resolved);
         const QHash<QString, double> series = Samples(m.text());
         const auto value = [&](const char *name) { return series.value(QLatin1String(name) + labels, -1); };
         QTEST(value("qos_requests_total"), "requests");
         QTEST(value("qos_send_errors_total"), "sendErrors");
         QTEST(value("qos_address_up"), "up");
-        QTEST(value("qos_response_duration_seconds_count"), "replies");
+        QTEST(value("qos_replies_total"), "replies");
     }
 
     // Counters never go down while more outcomes arrive, whatever they are.
@@ -230,9 +256,11 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("qos_graph_last_load_success 0\n")));
     }
 
-    // The text is prometheus-cpp's own serializer's, sample for sample, help and type lines included.
+    // The registry's text is prometheus-cpp's own serializer's, sample for sample, help and type lines
+    // included (with the per-address histograms in it).
     void sameAsTheLibrarysSerializer()
     {
+        m_cfg.settings.ADDRESSHISTOGRAMS = 1;
         Metrics m(m_cfg, QStringLiteral("1.2\nbeta \"b\""));
         m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 2, 2, 1500));
         m.recordProbe(1, QStringLiteral("h2"), Outcome(true, 1, 1, 123456789, 0, QStringLiteral("a\\b\nc")));
@@ -241,7 +269,8 @@ private Q_SLOTS:
                         State::Answering, QStringLiteral("ONLINE"), 1500});
         m.recordLoad(true);
         const std::vector<prometheus::MetricFamily> families = m.registry()->Collect();
-        const std::string ours = m.text(), theirs = prometheus::TextSerializer().Serialize(families);
+        const std::string ours = ExpositionText(families);
+        const std::string theirs = prometheus::TextSerializer().Serialize(families);
         QCOMPARE(Samples(ours), Samples(theirs));
         for (const QString &line : QString::fromStdString(ours).split(QLatin1Char('\n')))
             if (line.startsWith(QLatin1Char('#')))
@@ -298,7 +327,7 @@ private Q_SLOTS:
         Metrics m(m_cfg, QStringLiteral("1"));
         m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 1, 1, 250));
         QString error;
-        std::unique_ptr<MetricsEndpoint> e = ServeMetrics(QStringLiteral(":0"), {}, m.registry(), error);
+        std::unique_ptr<MetricsEndpoint> e = ServeMetrics(QStringLiteral(":0"), {}, m.textSource(), error);
         QVERIFY2(e, qPrintable(error));
         QVERIFY(e->port() > 0);
 
@@ -315,12 +344,12 @@ private Q_SLOTS:
         QVERIFY(HttpGet(e->port(), "/").split('\r').value(0).endsWith(" 404 Not Found"));
 
         QString taken;
-        const auto second = ServeMetrics(QStringLiteral(":%1").arg(e->port()), {}, m.registry(), taken);
+        const auto second = ServeMetrics(QStringLiteral(":%1").arg(e->port()), {}, m.textSource(), taken);
         QVERIFY(!second);
         QVERIFY2(taken.contains(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(e->port())),
                  qPrintable(taken));
         QVERIFY(!taken.contains(QLatin1Char('\n')));
-        QVERIFY(!ServeMetrics(QStringLiteral("nohost"), QStringLiteral("METRICS="), m.registry(), taken));
+        QVERIFY(!ServeMetrics(QStringLiteral("nohost"), QStringLiteral("METRICS="), m.textSource(), taken));
         QVERIFY2(taken.startsWith(QStringLiteral("METRICS=nohost: ")), qPrintable(taken));
     }
 
@@ -341,7 +370,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, sent);
         Metrics m(m_cfg, QStringLiteral("1"));
         QString error;
-        const auto e = ServeMetrics(QStringLiteral(":0"), {}, m.registry(), error);
+        const auto e = ServeMetrics(QStringLiteral(":0"), {}, m.textSource(), error);
         QVERIFY2(e, qPrintable(error));
         std::vector<std::unique_ptr<QTcpSocket>> idle;
         for (int i = 0; i < clients; ++i) {

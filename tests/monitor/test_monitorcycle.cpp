@@ -1,5 +1,7 @@
 #include "rig.h"
 
+#include "monitor/statuspacer.h"
+
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,6 +43,8 @@ private Q_SLOTS:
     void socketsFailureShowsOneBox();
     void intervalClock_data();
     void intervalClock();
+    void statusPaced_data();
+    void statusPaced();
 };
 
 // One cycle over one location: colour, echoes sent, `holdbad`.
@@ -91,8 +95,8 @@ void TestMonitorCycle::oneLocation_data()
         << QStringLiteral("gateway") << QString() << QString() << 4 << all << none << Indicator::Green
         << QStringList{QStringLiteral("10.0.0.254")} << none;
     QTest::newRow("unresolvable name fails, no echo sent")
-        << QStringLiteral("nowhere") << QString() << QString() << 2 << all << none << Indicator::Red
-        << none << QStringList{QStringLiteral("nowhere")};
+        << QStringLiteral("nowhere") << QString() << QString() << 2 << all << none << Indicator::Red << none
+        << QStringList{QStringLiteral("nowhere")};
     QTest::newRow("sockets never start: offline, nothing sent")
         << A << QString() << QString() << 4 << 0 << none << Indicator::Red << none << QStringList{A};
     QTest::newRow("no echo for the second entry: it does not inherit the first's reply")
@@ -501,6 +505,41 @@ void TestMonitorCycle::intervalClock()
         QCOMPARE(rig.prober.echoes.size(), before + 1);
         QVERIFY(rig.clocks.interval->isActive());
     }
+}
+
+// The status line through the pacer: texts offered, "|" for a tick, and what the window shows.
+void TestMonitorCycle::statusPaced_data()
+{
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("a few, at once") << "IDLE P1 P2 Monitoring..."
+                                    << "IDLE P1 P2 Monitoring...";
+    QTest::newRow("many: the latest on each tick") << "P1 P2 P3 P4 | P5 | |"
+                                                   << "P1 P2 P4 P5";
+    QTest::newRow("one left waiting at the end") << "P1 P2 P3 Monitoring... P4"
+                                                 << "P1 P2 Monitoring... P4";
+    QTest::newRow("a tick with nothing waiting") << "P1 P2 | P3 P4 P5 |"
+                                                 << "P1 P2 P3 P4 P5";
+}
+
+void TestMonitorCycle::statusPaced()
+{
+    QFETCH(QString, offered);
+    StatusPacer pacer;
+    QStringList seen;
+    connect(&pacer, &StatusPacer::show, this, [&seen](const QString &text) { seen << text; });
+    // "P1" stands for "Pinging 10.0.0.1".
+    const auto expand = [](const QString &word) {
+        return word.size() == 2 && word[0] == QLatin1Char('P') ? QStringLiteral("Pinging 10.0.0.") + word[1]
+                                                               : word;
+    };
+    for (const QString &word : offered.split(QLatin1Char(' ')))
+        word == QLatin1String("|") ? pacer.tick() : pacer.offer(expand(word));
+    QStringList expected;
+    QFETCH(QString, shown);
+    for (const QString &word : shown.split(QLatin1Char(' ')))
+        expected << expand(word);
+    QCOMPARE(seen, expected);
 }
 
 QTEST_GUILESS_MAIN(TestMonitorCycle)

@@ -1,9 +1,11 @@
 // The monitor cycle with its addresses probed many at once: what it shows and plays, in which order,
 // and how many echoes each address gets are what a cycle probing one address at a time gives; a
-// pause, Stop and a reload cancel what is in flight.
+// silent address holds one probe, not the ones behind it; a pause, Stop and a reload cancel what is
+// in flight.
 #include "rig.h"
 
 #include <QTest>
+#include <algorithm>
 
 using namespace qos;
 using namespace qos::test;
@@ -79,6 +81,19 @@ struct Observed {
     bool finished = true;
 };
 
+// Answers every echo to an address not in silent as it comes, until only silent ones wait.
+void AnswerAllBut(Rig &rig, const QStringList &silent)
+{
+    for (int idle = 0; idle < 3;) {
+        QTest::qWait(2);
+        const auto loud = std::find_if(rig.prober.pending.cbegin(), rig.prober.pending.cend(),
+                                       [&silent](const auto &p) { return !silent.contains(p.address); });
+        idle = loud == rig.prober.pending.cend() ? idle + 1 : 0;
+        if (loud != rig.prober.pending.cend())
+            rig.prober.answer(loud->address);
+    }
+}
+
 Observed Run(const Scenario &scenario, int window)
 {
     Rig rig;
@@ -124,6 +139,8 @@ private Q_SLOTS:
     void sameAsOneAtATime();
     void windowBoundsEchoesInFlight_data();
     void windowBoundsEchoesInFlight();
+    void silentAddressHoldsOneProbe_data();
+    void silentAddressHoldsOneProbe();
     void pauseCancelsAndReissues();
     void stopAndReloadCancel_data();
     void stopAndReloadCancel();
@@ -189,6 +206,72 @@ void TestSweep::windowBoundsEchoesInFlight()
     QCOMPARE(rig.prober.echoes.size(), 16); // two attempts for each of the eight addresses
     for (int k = 1; k <= 6; ++k)
         QCOMPARE(rig.at(k).center, Indicator::Red);
+}
+
+void TestSweep::silentAddressHoldsOneProbe_data()
+{
+    QTest::addColumn<int>("window");
+    QTest::addColumn<QList<int>>("silent"); // of the eight addresses, four to a location
+    QTest::addColumn<QString>("then");      // once only the silent ones wait: answer, pause or stop
+    QTest::addColumn<int>("sentMeanwhile"); // echoes sent by then
+    QTest::addColumn<int>("walkAt");        // the address the status line shows meanwhile
+    QTest::addColumn<int>("sent");          // echoes sent when the run is over
+    QTest::addColumn<Indicator>("first");
+    QTest::addColumn<Indicator>("second");
+    const QString answer = QStringLiteral("answer"), pause = QStringLiteral("pause");
+    const QString stop = QStringLiteral("stop");
+    const Indicator red = Indicator::Red, green = Indicator::Green, white = Indicator::White;
+    QTest::newRow("silent head, 2 at once") << 2 << QList<int>{0} << answer << 8 << 0 << 8 << red << green;
+    QTest::newRow("two silent heads fill 2")
+        << 2 << QList<int>{0, 1} << answer << 2 << 0 << 8 << red << green;
+    QTest::newRow("one at a time") << 1 << QList<int>{0} << answer << 1 << 0 << 8 << red << green;
+    QTest::newRow("silent in both locations") << 3 << QList<int>{1, 5} << answer << 8 << 1 << 8 << red << red;
+    QTest::newRow("silent tail") << 2 << QList<int>{7} << answer << 8 << 7 << 8 << green << red;
+    QTest::newRow("silent head, paused") << 2 << QList<int>{0} << pause << 8 << 0 << 8 << red << white;
+    QTest::newRow("silent heads of both, paused")
+        << 2 << QList<int>{0, 4} << pause << 5 << 0 << 5 << red << white;
+    QTest::newRow("silent head, stopped") << 2 << QList<int>{0} << stop << 8 << 0 << 8 << white << white;
+    QTest::newRow("three silent, stopped")
+        << 3 << QList<int>{0, 1, 2} << stop << 3 << 0 << 3 << white << white;
+}
+
+void TestSweep::silentAddressHoldsOneProbe()
+{
+    QFETCH(int, window);
+    QFETCH(QList<int>, silent);
+    QFETCH(QString, then);
+    Rig rig;
+    rig.cfg.settings.PINGINFLIGHT = qint16(window);
+    rig.cfg.settings.PINGPACKETS = 1;
+    rig.prober.manual = true;
+    QStringList addresses, quiet;
+    for (int i = 0; i < 8; ++i)
+        addresses << QStringLiteral("10.0.%1.%2").arg(1 + i / 4).arg(1 + i % 4);
+    for (int i : silent) {
+        quiet << addresses.at(i);
+        rig.prober.script.insert(addresses.at(i), {T});
+    }
+    rig.add(addresses.mid(0, 4).join(QLatin1Char(',')));
+    rig.add(addresses.mid(4).join(QLatin1Char(',')));
+    rig.cycle->StartMonitor();
+    AnswerAllBut(rig, quiet);
+    QTEST(int(rig.prober.echoes.size()), "sentMeanwhile");
+    QFETCH(int, walkAt);
+    QCOMPARE(rig.cycle->statusText(), QStringLiteral("Pinging ") + addresses.at(walkAt));
+    if (then == QLatin1String("pause"))
+        rig.run.MonitorPaused = 1; // the List View opens while the walk waits in location 1
+    else if (then == QLatin1String("stop"))
+        rig.cycle->StopMonitor();
+    QVERIFY(rig.until([&rig] {
+        if (!rig.prober.pending.isEmpty())
+            rig.prober.answerNext();
+        return rig.prober.pending.isEmpty() && !rig.cycle->running();
+    }));
+    QTEST(int(rig.prober.echoes.size()), "sent");
+    QVERIFY(rig.prober.maxInFlight <= window);
+    QTEST(rig.at(1).center, "first");
+    QTEST(rig.at(2).center, "second");
+    QCOMPARE(rig.run.ResumeIndex, then == QLatin1String("pause") ? 2 : 0);
 }
 
 void TestSweep::pauseCancelsAndReissues()
