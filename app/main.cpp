@@ -28,7 +28,7 @@ int Fail(const QString &line)
 }
 
 // --headless: a QCoreApplication, so no display is needed; monitoring starts at once.
-int RunHeadless(int &argc, char **argv, const qos::CommandLine &options, qos::IcmpSocket icmp)
+int RunHeadless(int &argc, char **argv, const qos::CommandLine &options, qos::IcmpSockets icmp)
 {
     // Before any thread exists, so that no thread of ours takes these signals: they reach the loop.
     qos::BlockStopSignals();

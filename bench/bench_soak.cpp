@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <cstdio>
 #include <thread>
 
@@ -85,9 +86,11 @@ public:
     bool isOpen() const override { return m_open; }
     quint64 sent() const { return m_sent; }
     int inFlight() const override { return m_inFlight; }
-    void send(quint32 address, int, QObject *context, Done done) override
+    using EchoEngine::send;
+    void send(const EchoAddress &to, int, QObject *context, Done done) override
     {
         ++m_sent;
+        const quint32 address = qFromBigEndian(to.networkOrder4());
         const quint32 offset = address ^ (address >> 8) ^ (address >> 16);
         const qint32 status = kPattern[(offset + m_round) % std::size(kPattern)];
         ++m_inFlight;

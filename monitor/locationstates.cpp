@@ -44,12 +44,12 @@ Indicator OutcomeIndicator(bool offline, bool partialIgnore)
 
 void ForgetOffline(QStringList &holdbad, const QString &address)
 {
-    holdbad.removeAll(address);
+    holdbad.removeIf([&address](const QString &e) { return SameAddress(e, address); });
 }
 
 void RememberOffline(QStringList &holdbad, const QString &address)
 {
-    if (!address.isEmpty() && !holdbad.contains(address))
+    if (!address.isEmpty() && !ContainsAddress(holdbad, address))
         holdbad << address;
 }
 
@@ -116,7 +116,7 @@ AddressHealth LocationStates::health(int k, const QString &address) const
 {
     if (const Known *known = knownOf(k, address))
         return known->answered ? AddressHealth::Answering : AddressHealth::Failing;
-    if (k >= 1 && k <= m_cfg.table.LocationCount() && m_cfg.table[k].holdbad.contains(TrimSpaces(address)))
+    if (k >= 1 && k <= m_cfg.table.LocationCount() && ContainsAddress(m_cfg.table[k].holdbad, TrimSpaces(address)))
         return AddressHealth::Failing;
     return AddressHealth::NotProbed;
 }
@@ -263,7 +263,7 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
         bool ignoredRows = false;
         const QStringList ignores = SplitAddressList(r.ignore);
         for (const QString &entry : SplitAddressList(r.siteip)) {
-            if (!entry.isEmpty() && ignores.contains(entry))
+            if (ContainsAddress(ignores, entry))
                 ignoredRows = true;
             else if (!TrimSpaces(entry).isEmpty() && health(k, entry) == AddressHealth::Failing)
                 offline = true;

@@ -8,7 +8,7 @@ namespace {
 // An entry the cycle does not probe: not empty and equal to one of the location's ignore entries.
 bool IsIgnored(const QString &entry, const QStringList &ignores)
 {
-    return !entry.isEmpty() && ignores.contains(entry);
+    return ContainsAddress(ignores, entry);
 }
 
 bool IsDisabled(const LocationRecord &rec)

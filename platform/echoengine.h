@@ -12,6 +12,7 @@
 //
 // On Linux this is an ICMP socket (platform/icmpengine.h); on Windows IcmpSendEcho2 with an event
 // per echo can stand behind the same interface.
+#include "platform/echoaddress.h"
 #include "platform/echoresult.h"
 
 #include <QObject>
@@ -22,6 +23,7 @@
 namespace qos {
 
 class IcmpSocket;
+struct IcmpSockets;
 
 class EchoEngine {
 public:
@@ -38,16 +40,23 @@ public:
     virtual bool isOpen() const = 0;
     // Echoes sent and not yet ended.
     virtual int inFlight() const = 0;
-    // One echo request without payload to an IPv4 address (host byte order). timeoutMs below 1
-    // counts as 1.
-    virtual void send(quint32 address, int timeoutMs, QObject *context, Done done) = 0;
+    // One echo request without payload, ICMP or ICMPv6 by the address's family. timeoutMs below 1
+    // counts as 1. An IPv6 address where the facility has no IPv6 ends StatusIpv6Unavailable.
+    virtual void send(const EchoAddress &address, int timeoutMs, QObject *context, Done done) = 0;
+    // To an IPv4 address in host byte order.
+    void send(quint32 address, int timeoutMs, QObject *context, Done done)
+    {
+        send(EchoAddress::ipv4(address), timeoutMs, context, std::move(done));
+    }
+    // After open(): whether IPv6 echoes can go out.
+    virtual bool hasIpv6() const { return false; }
 };
 
 // The echo facility of this platform, opening its socket itself when first opened.
 std::unique_ptr<EchoEngine> makeEchoEngine();
-// The echo facility on a socket opened early (OpenIcmpSocketEarly), kept for the engine's life:
-// open() and close() take it up and park it. Where none could be opened, open() fails with the
-// hint those early attempts call for.
-std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSocket socket);
+// The echo facility on the sockets opened early (OpenIcmpSocketEarly), kept for the engine's life:
+// open() and close() take them up and park them. Where no IPv4 one could be opened, open() fails
+// with the hint those early attempts call for.
+std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSockets sockets);
 
 } // namespace qos

@@ -13,6 +13,8 @@ namespace qos {
 using ProbeStatus = qint32;
 inline constexpr ProbeStatus StatusReply = 0;
 inline constexpr ProbeStatus StatusInvalidHost = -1;
+// An IPv6 address on a system where no ICMPv6 socket could be opened: nothing was sent.
+inline constexpr ProbeStatus StatusIpv6Unavailable = -2;
 inline constexpr ProbeStatus StatusTimedOut = 11010;
 inline constexpr ProbeStatus StatusGeneralFailure = 11050;
 

@@ -49,11 +49,11 @@ bool isPermissionError(int error)
     return error == EACCES || error == EPERM;
 }
 
-// Points a message header at one address and one buffer.
-void describe(msghdr &message, sockaddr_in *address, iovec *part)
+// Points a message header at one address (of the family's size) and one buffer.
+void describe(msghdr &message, sockaddr_in6 *address, bool v6, iovec *part)
 {
     message.msg_name = address;
-    message.msg_namelen = sizeof *address;
+    message.msg_namelen = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
     message.msg_iov = part;
     message.msg_iovlen = 1;
 }
@@ -87,13 +87,26 @@ IcmpSocketEngine::IcmpSocketEngine(QObject *parent)
 IcmpSocketEngine::IcmpSocketEngine(IcmpSocket socket, QObject *parent)
     : IcmpSocketEngine(parent)
 {
-    m_datagramError = socket.datagramError();
-    m_rawError = socket.rawError();
-    m_socket = std::move(socket);
-    m_adopted = true;
-    if (m_socket.isOpen()) {
-        m_active = true;
-        watch();
+    adopt(std::move(socket));
+}
+
+IcmpSocketEngine::IcmpSocketEngine(IcmpSockets sockets, QObject *parent)
+    : IcmpSocketEngine(parent)
+{
+    adopt(std::move(sockets.v4));
+    adopt(std::move(sockets.v6));
+}
+
+void IcmpSocketEngine::adopt(IcmpSocket socket)
+{
+    Channel &c = m_channels[socket.v6()];
+    c.datagramError = socket.datagramError();
+    c.rawError = socket.rawError();
+    c.socket = std::move(socket);
+    c.adopted = true;
+    if (c.socket.isOpen()) {
+        c.active = true;
+        watch(c);
     }
 }
 
@@ -104,85 +117,101 @@ IcmpSocketEngine::~IcmpSocketEngine()
 
 bool IcmpSocketEngine::open()
 {
-    if (isOpen())
-        return true;
-    if (m_socket.isOpen())
-        return resume();
-    return openSocket(SocketKind::Datagram) || (!m_adopted && openSocket(SocketKind::Raw));
+    for (Channel &c : m_channels) {
+        if (c.active)
+            continue;
+        if (c.socket.isOpen())
+            resume(c);
+        else if (!openSocket(c, SocketKind::Datagram) && !c.adopted)
+            openSocket(c, SocketKind::Raw);
+    }
+    return isOpen();
 }
 
 bool IcmpSocketEngine::open(SocketKind kind)
 {
-    if (isOpen())
-        return socketKind() == kind;
-    if (m_socket.isOpen())
-        return m_socket.kind() == kind && resume();
-    if (kind == SocketKind::Raw && m_adopted)
-        return false;
-    return kind != SocketKind::None && openSocket(kind);
+    for (Channel &c : m_channels)
+        openChannel(c, kind);
+    return isOpen() && socketKind() == kind;
 }
 
-bool IcmpSocketEngine::openSocket(SocketKind kind)
+bool IcmpSocketEngine::openChannel(Channel &c, SocketKind kind)
 {
-    IcmpSocket socket = IcmpSocket::open(kind);
+    if (c.active)
+        return c.socket.kind() == kind;
+    if (c.socket.isOpen())
+        return c.socket.kind() == kind && resume(c);
+    if (kind == SocketKind::Raw && c.adopted)
+        return false;
+    return kind != SocketKind::None && openSocket(c, kind);
+}
+
+bool IcmpSocketEngine::openSocket(Channel &c, SocketKind kind)
+{
+    const bool v6 = &c == &m_channels[1];
+    IcmpSocket socket = IcmpSocket::open(kind, v6);
     if (kind == SocketKind::Datagram)
-        m_datagramError = socket.datagramError();
+        c.datagramError = socket.datagramError();
     else
-        m_rawError = socket.rawError();
+        c.rawError = socket.rawError();
     if (!socket.isOpen())
         return false;
-    m_socket = std::move(socket);
-    m_active = true;
-    watch();
+    c.socket = std::move(socket);
+    c.active = true;
+    watch(c);
     return true;
 }
 
 // Takes a parked socket up again. What arrived while it was parked answers echoes that have ended:
 // left in place it could pass for replies to new echoes that reuse their sequence numbers.
-bool IcmpSocketEngine::resume()
+bool IcmpSocketEngine::resume(Channel &c)
 {
-    discardQueued();
-    m_active = true;
-    watch();
+    discardQueued(c);
+    c.active = true;
+    watch(c);
     return true;
 }
 
-void IcmpSocketEngine::discardQueued()
+void IcmpSocketEngine::discardQueued(Channel &c)
 {
     quint8 packet[kPacketRoom];
-    const int fd = m_socket.fd();
+    const int fd = c.socket.fd();
     int discarded = 0;
     while (discarded < kDiscardLimit && ::recv(fd, packet, sizeof packet, MSG_DONTWAIT) >= 0)
         ++discarded;
-    if (m_socket.kind() != SocketKind::Datagram)
+    if (c.socket.kind() != SocketKind::Datagram)
         return;
     while (discarded < 2 * kDiscardLimit &&
            ::recv(fd, packet, sizeof packet, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0)
         ++discarded;
 }
 
-void IcmpSocketEngine::watch()
+void IcmpSocketEngine::watch(Channel &c)
 {
-    const int fd = m_socket.fd();
-    m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::drain);
-    if (m_socket.kind() == SocketKind::Datagram) {
+    const int fd = c.socket.fd();
+    c.readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(c.readNotifier.get(), &QSocketNotifier::activated, this, [this, &c] { drain(c); });
+    if (c.socket.kind() == SocketKind::Datagram) {
         // A pending error-queue entry shows as POLLERR. Qt's dispatchers report that to read
         // notifiers too; the exception notifier covers it where they don't.
-        m_errorNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Exception);
-        connect(m_errorNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::drain);
+        c.errorNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Exception);
+        connect(c.errorNotifier.get(), &QSocketNotifier::activated, this, [this, &c] { drain(c); });
     }
-    m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    m_writeNotifier->setEnabled(false);
-    connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &IcmpSocketEngine::flush);
+    c.writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    c.writeNotifier->setEnabled(false);
+    connect(c.writeNotifier.get(), &QSocketNotifier::activated, this, [this, &c] {
+        c.writeNotifier->setEnabled(false);
+        flush();
+    });
 }
 
 QString IcmpSocketEngine::openFailureHint() const
 {
-    if (isOpen() || (m_datagramError == 0 && m_rawError == 0))
+    const Channel &c = m_channels[0];
+    if (isOpen() || (c.datagramError == 0 && c.rawError == 0))
         return {};
-    const bool datagramRefused = m_datagramError == 0 || isPermissionError(m_datagramError);
-    const bool rawRefused = m_rawError == 0 || isPermissionError(m_rawError);
+    const bool datagramRefused = c.datagramError == 0 || isPermissionError(c.datagramError);
+    const bool rawRefused = c.rawError == 0 || isPermissionError(c.rawError);
     if (datagramRefused && rawRefused) {
         const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
         return QStringLiteral("This user may not send ICMP echo requests: run \"setcap cap_net_raw+ep %1\" "
@@ -191,19 +220,28 @@ QString IcmpSocketEngine::openFailureHint() const
             .arg(program, QString::number(::getegid()), pingGroupRange());
     }
     return QStringLiteral("No ICMP socket could be opened: %1.")
-        .arg(systemText(m_rawError ? m_rawError : m_datagramError));
+        .arg(systemText(c.rawError ? c.rawError : c.datagramError));
+}
+
+void IcmpSocketEngine::closeChannel(Channel &c, bool &closed)
+{
+    if (!c.active)
+        return;
+    c.readNotifier.reset();
+    c.errorNotifier.reset();
+    c.writeNotifier.reset();
+    // A handed-over socket cannot be had again: it is parked, not closed.
+    closed = (c.adopted || c.socket.close()) && closed;
+    c.active = false;
 }
 
 bool IcmpSocketEngine::close()
 {
-    if (!isOpen())
+    if (!isOpen() && !hasIpv6())
         return true;
-    m_readNotifier.reset();
-    m_errorNotifier.reset();
-    m_writeNotifier.reset();
-    // A handed-over socket cannot be had again: it is parked, not closed.
-    const bool closed = m_adopted || m_socket.close();
-    m_active = false;
+    bool closed = true;
+    for (Channel &c : m_channels)
+        closeChannel(c, closed);
     m_flushTimer.stop();
     m_sendQueue.clear();
     std::vector<quint16> waiting;
@@ -216,12 +254,25 @@ bool IcmpSocketEngine::close()
     return closed;
 }
 
-void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Done done)
+// True while some socket waits for room to send.
+bool IcmpSocketEngine::writeBlocked() const
+{
+    for (const Channel &c : m_channels) {
+        if (c.writeNotifier && c.writeNotifier->isEnabled())
+            return true;
+    }
+    return false;
+}
+
+void IcmpSocketEngine::send(const EchoAddress &address, int timeoutMs, QObject *context, Done done)
 {
     if (!context)
         context = this;
     quint16 sequence = 0;
-    const qint32 refusal = !isOpen() ? IpGeneralFailure : !allocateSequence(&sequence) ? IpNoResources : 0;
+    const qint32 refusal = !isOpen()                              ? IpGeneralFailure
+                           : address.v6 && !hasIpv6()             ? StatusIpv6Unavailable
+                           : !allocateSequence(&sequence)         ? IpNoResources
+                                                                  : 0;
     if (refusal) {
         QMetaObject::invokeMethod(
             context,
@@ -235,10 +286,10 @@ void IcmpSocketEngine::send(quint32 address, int timeoutMs, QObject *context, Do
     const qint64 timeoutNs = qint64(std::max(timeoutMs, 1)) * 1000000;
     const quint64 serial = ++m_nextSerial;
     // The deadline comes when the echo goes out (markSent).
-    m_echoes.emplace(sequence, Echo{serial, htonl(address), timeoutNs, -1, -1, context, std::move(done)});
+    m_echoes.emplace(sequence, Echo{serial, address, timeoutNs, -1, -1, context, std::move(done)});
     track(context);
     m_sendQueue.emplace_back(sequence, serial);
-    if (!m_flushTimer.isActive() && !m_writeNotifier->isEnabled())
+    if (!m_flushTimer.isActive() && !writeBlocked())
         scheduleFlush();
 }
 
@@ -264,7 +315,8 @@ void IcmpSocketEngine::scheduleFlush()
 }
 
 // Sends one burst; the rest of the queue waits for scheduleFlush(). An echo the system refuses to
-// send does not count towards the burst: nothing of it went out.
+// send does not count towards the burst: nothing of it went out. A batch holds echoes of one family
+// (one socket); the queue's order is kept across families.
 void IcmpSocketEngine::flush()
 {
     bool retried = false;
@@ -272,16 +324,23 @@ void IcmpSocketEngine::flush()
     while (!m_sendQueue.empty() && room > 0) {
         std::pair<quint16, quint64> batch[kSendBatch];
         int count = 0;
+        int family = -1;
         while (count < room && !m_sendQueue.empty()) {
             const auto entry = m_sendQueue.front();
-            m_sendQueue.pop_front();
             const auto it = m_echoes.find(entry.first);
-            if (it != m_echoes.end() && it->second.serial == entry.second && it->second.sentNs < 0)
-                batch[count++] = entry; // else it ended (or was forgotten) before it went out
+            const bool live = it != m_echoes.end() && it->second.serial == entry.second && it->second.sentNs < 0;
+            if (live && family >= 0 && int(it->second.address.v6) != family)
+                break; // the next batch's
+            m_sendQueue.pop_front();
+            if (!live)
+                continue; // it ended (or was forgotten) before it went out
+            family = int(it->second.address.v6);
+            batch[count++] = entry;
         }
         if (count == 0)
             break;
-        int sent = sendBatch(batch, count);
+        Channel &c = m_channels[family];
+        int sent = sendBatch(c, batch, count);
         const qint64 now = nowNs();
         for (int i = 0; i < sent; ++i)
             markSent(batch[i].first, now);
@@ -294,12 +353,12 @@ void IcmpSocketEngine::flush()
             sent = 0;
             if (error == EAGAIN || error == EWOULDBLOCK) {
                 m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
-                m_writeNotifier->setEnabled(true); // go on once the socket has room again
+                c.writeNotifier->setEnabled(true); // go on once the socket has room again
                 return;
             }
             // A datagram socket also fails the next send with the error of an ICMP message that
             // arrived for an earlier echo. Such a message is on the error queue: read it, try again.
-            if (m_socket.kind() == SocketKind::Datagram && !retried && readQueuedErrors() > 0) {
+            if (c.socket.kind() == SocketKind::Datagram && !retried && readQueuedErrors(c) > 0) {
                 retried = true;
                 m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
                 continue;
@@ -311,7 +370,6 @@ void IcmpSocketEngine::flush()
         m_sendQueue.insert(m_sendQueue.begin(), batch + sent, batch + count);
         drain();
     }
-    m_writeNotifier->setEnabled(false);
     if (!m_sendQueue.empty())
         scheduleFlush();
 }
@@ -328,59 +386,84 @@ void IcmpSocketEngine::markSent(quint16 sequence, qint64 now)
 }
 
 // Sends echo requests; the number sent, or minus the errno of the first one's failure.
-int IcmpSocketEngine::sendBatch(const std::pair<quint16, quint64> *batch, int count)
+int IcmpSocketEngine::sendBatch(const Channel &c, const std::pair<quint16, quint64> *batch, int count)
 {
     quint8 packets[kSendBatch][icmp::kEchoSize];
-    sockaddr_in to[kSendBatch]{};
+    sockaddr_in6 to[kSendBatch]{};
     iovec parts[kSendBatch];
     mmsghdr messages[kSendBatch]{};
+    const bool v6 = c.socket.v6();
     for (int i = 0; i < count; ++i) {
-        icmp::writeEchoRequest(packets[i], m_socket.identifier(), batch[i].first);
-        to[i].sin_family = AF_INET;
-        to[i].sin_addr.s_addr = m_echoes.at(batch[i].first).address;
+        const EchoAddress &address = m_echoes.at(batch[i].first).address;
+        if (v6) {
+            icmp::writeEcho6Request(packets[i], c.socket.identifier(), batch[i].first);
+            to[i].sin6_family = AF_INET6;
+            std::memcpy(&to[i].sin6_addr, address.bytes.data(), 16);
+            to[i].sin6_scope_id = address.scope;
+        } else {
+            icmp::writeEchoRequest(packets[i], c.socket.identifier(), batch[i].first);
+            auto *to4 = reinterpret_cast<sockaddr_in *>(&to[i]);
+            to4->sin_family = AF_INET;
+            to4->sin_addr.s_addr = address.networkOrder4();
+        }
         parts[i] = {packets[i], icmp::kEchoSize};
-        describe(messages[i].msg_hdr, &to[i], &parts[i]);
+        describe(messages[i].msg_hdr, &to[i], v6, &parts[i]);
     }
     int sent;
     do {
-        sent = ::sendmmsg(m_socket.fd(), messages, unsigned(count), 0);
+        sent = ::sendmmsg(c.socket.fd(), messages, unsigned(count), 0);
     } while (sent < 0 && errno == EINTR);
     return sent < 0 ? -errno : sent;
 }
 
 void IcmpSocketEngine::drain()
 {
-    if (!isOpen())
+    for (Channel &c : m_channels)
+        drain(c);
+}
+
+void IcmpSocketEngine::drain(Channel &c)
+{
+    if (!c.active)
         return;
-    if (m_socket.kind() == SocketKind::Datagram)
-        readQueuedErrors();
-    for (int i = 0; i < kReceiveCalls && readPackets(); ++i) {
+    if (c.socket.kind() == SocketKind::Datagram)
+        readQueuedErrors(c);
+    for (int i = 0; i < kReceiveCalls && readPackets(c); ++i) {
     }
 }
 
 // Reads a datagram socket's error queue; the number of entries read.
-int IcmpSocketEngine::readQueuedErrors()
+int IcmpSocketEngine::readQueuedErrors(Channel &c)
 {
     int count = 0;
-    while (count < kReceiveBatch * kReceiveCalls && readQueuedError())
+    while (count < kReceiveBatch * kReceiveCalls && readQueuedError(c))
         ++count;
     return count;
 }
 
+// Who sent a packet, from the address a receive call filled in.
+static EchoAddress senderOf(const sockaddr_in6 &from, bool v6)
+{
+    if (v6)
+        return EchoAddress::ipv6(reinterpret_cast<const quint8 *>(&from.sin6_addr), from.sin6_scope_id);
+    return EchoAddress::ipv4Network(reinterpret_cast<const sockaddr_in &>(from).sin_addr.s_addr);
+}
+
 // Reads the packets waiting; false when there were none.
-bool IcmpSocketEngine::readPackets()
+bool IcmpSocketEngine::readPackets(Channel &c)
 {
     m_packets.resize(kReceiveBatch * kPacketRoom);
-    sockaddr_in from[kReceiveBatch]{};
+    sockaddr_in6 from[kReceiveBatch]{};
     iovec parts[kReceiveBatch];
     mmsghdr messages[kReceiveBatch]{};
+    const bool v6 = c.socket.v6();
     for (int i = 0; i < kReceiveBatch; ++i) {
         parts[i] = {m_packets.data() + i * kPacketRoom, kPacketRoom};
-        describe(messages[i].msg_hdr, &from[i], &parts[i]);
+        describe(messages[i].msg_hdr, &from[i], v6, &parts[i]);
     }
     int count;
     do {
-        count = ::recvmmsg(m_socket.fd(), messages, kReceiveBatch, MSG_DONTWAIT, nullptr);
+        count = ::recvmmsg(c.socket.fd(), messages, kReceiveBatch, MSG_DONTWAIT, nullptr);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
         // A datagram socket also reports an ICMP error once as a receive error; its details come
@@ -391,50 +474,59 @@ bool IcmpSocketEngine::readPackets()
     for (int i = 0; i < count; ++i) {
         const quint8 *packet = m_packets.data() + i * kPacketRoom;
         const std::size_t size = std::min<std::size_t>(messages[i].msg_len, kPacketRoom);
-        handle(m_socket.kind() == SocketKind::Raw
+        const EchoAddress from6 = senderOf(from[i], v6);
+        handle(c,
+               v6 ? icmp::parse6Packet(packet, size, from6)
+               : c.socket.kind() == SocketKind::Raw
                    ? icmp::parseRawPacket(packet, size)
-                   : icmp::parseDatagramReply(packet, size, from[i].sin_addr.s_addr),
+                   : icmp::parseDatagramReply(packet, size, from6.networkOrder4()),
                now);
     }
     return count > 0;
 }
 
 // Reads one entry of a datagram socket's error queue; false when there is none.
-bool IcmpSocketEngine::readQueuedError()
+bool IcmpSocketEngine::readQueuedError(Channel &c)
 {
-    alignas(8) quint8 buffer[576];
+    alignas(8) quint8 buffer[1280];
     alignas(cmsghdr) char control[512];
-    sockaddr_in destination{};
+    sockaddr_in6 destination{};
     iovec part{buffer, sizeof buffer};
     msghdr message{};
-    describe(message, &destination, &part);
+    const bool v6 = c.socket.v6();
+    describe(message, &destination, v6, &part);
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     ssize_t size;
     do {
-        size = ::recvmsg(m_socket.fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        size = ::recvmsg(c.socket.fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
     } while (size < 0 && errno == EINTR);
     if (size < 0)
         return false;
-    for (cmsghdr *c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
+    for (cmsghdr *h = CMSG_FIRSTHDR(&message); h; h = CMSG_NXTHDR(&message, h)) {
+        const bool ours = v6 ? h->cmsg_level == SOL_IPV6 && h->cmsg_type == IPV6_RECVERR
+                             : h->cmsg_level == SOL_IP && h->cmsg_type == IP_RECVERR;
+        if (!ours)
             continue;
         sock_extended_err error;
-        std::memcpy(&error, CMSG_DATA(c), sizeof error);
+        std::memcpy(&error, CMSG_DATA(h), sizeof error);
         // Local errors (origin LOCAL) quote no echo header; sendto has reported them already.
-        if (error.ee_origin == SO_EE_ORIGIN_ICMP) {
-            const std::size_t length = std::min(std::size_t(size), sizeof buffer);
-            handle(icmp::parseDatagramError(buffer, length, destination.sin_addr.s_addr, error.ee_type,
-                                            error.ee_code),
+        const std::size_t length = std::min(std::size_t(size), sizeof buffer);
+        if (v6 && error.ee_origin == SO_EE_ORIGIN_ICMP6)
+            handle(c, icmp::parse6Error(buffer, length, senderOf(destination, true), error.ee_type, error.ee_code),
                    nowNs());
-        }
+        else if (!v6 && error.ee_origin == SO_EE_ORIGIN_ICMP)
+            handle(c,
+                   icmp::parseDatagramError(buffer, length, senderOf(destination, false).networkOrder4(),
+                                            error.ee_type, error.ee_code),
+                   nowNs());
     }
     return true;
 }
 
-void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs)
+void IcmpSocketEngine::handle(const Channel &c, const icmp::Message &message, qint64 nowNs)
 {
-    if (message.kind == icmp::Message::Kind::Other || message.identifier != m_socket.identifier())
+    if (message.kind == icmp::Message::Kind::Other || message.identifier != c.socket.identifier())
         return;
     const auto it = m_echoes.find(message.sequence);
     if (it == m_echoes.end() || it->second.sentNs < 0 || it->second.address != message.address)
@@ -443,7 +535,7 @@ void IcmpSocketEngine::handle(const icmp::Message &message, qint64 nowNs)
         finish(message.sequence, IpSuccess, (nowNs - it->second.sentNs) / 1000);
         return;
     }
-    const qint32 status = statusForIcmpError(message.type, message.code);
+    const qint32 status = statusForIcmpError(message.type, message.code, c.socket.v6());
     if (status != IpSuccess)
         finish(message.sequence, status, -1);
 }
@@ -532,9 +624,9 @@ std::unique_ptr<EchoEngine> makeEchoEngine()
     return std::make_unique<IcmpSocketEngine>();
 }
 
-std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSocket socket)
+std::unique_ptr<EchoEngine> makeEchoEngine(IcmpSockets sockets)
 {
-    return std::make_unique<IcmpSocketEngine>(std::move(socket));
+    return std::make_unique<IcmpSocketEngine>(std::move(sockets));
 }
 
 } // namespace qos

@@ -9,6 +9,10 @@ constexpr quint8 kTypeEchoReply = 0;
 constexpr quint8 kTypeEchoRequest = 8;
 constexpr quint8 kProtocolIcmp = 1;
 constexpr std::size_t kMinIpHeader = 20;
+constexpr quint8 kType6EchoRequest = 128;
+constexpr quint8 kType6EchoReply = 129;
+constexpr quint8 kNextHeaderIcmp6 = 58;
+constexpr std::size_t kIp6Header = 40;
 
 quint16 read16(const quint8 *p)
 {
@@ -35,7 +39,7 @@ std::size_t ipHeaderLength(const quint8 *data, std::size_t size, std::size_t aft
 }
 
 // The echo header at data when it has the type wanted (code 0), as a message of the given kind.
-Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kind kind, quint32 address)
+Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kind kind, const EchoAddress &address)
 {
     Message m;
     if (size < kEchoSize || data[0] != type || data[1] != 0)
@@ -50,6 +54,23 @@ Message readEcho(const quint8 *data, std::size_t size, quint8 type, Message::Kin
 bool isErrorType(quint8 type)
 {
     return type == 3 || type == 4 || type == 11 || type == 12;
+}
+
+// Destination unreachable, packet too big, time exceeded, parameter problem.
+bool isError6Type(quint8 type)
+{
+    return type >= 1 && type <= 4;
+}
+
+void writeEcho(quint8 *out, quint8 type, quint16 identifier, quint16 sequence)
+{
+    out[0] = type;
+    out[1] = 0;
+    out[2] = out[3] = 0;
+    out[4] = quint8(identifier >> 8);
+    out[5] = quint8(identifier);
+    out[6] = quint8(sequence >> 8);
+    out[7] = quint8(sequence);
 }
 
 } // namespace
@@ -68,13 +89,7 @@ quint16 checksum(const quint8 *data, std::size_t size)
 
 void writeEchoRequest(quint8 *out, quint16 identifier, quint16 sequence)
 {
-    out[0] = kTypeEchoRequest;
-    out[1] = 0;
-    out[2] = out[3] = 0;
-    out[4] = quint8(identifier >> 8);
-    out[5] = quint8(identifier);
-    out[6] = quint8(sequence >> 8);
-    out[7] = quint8(sequence);
+    writeEcho(out, kTypeEchoRequest, identifier, sequence);
     const quint16 sum = checksum(out, kEchoSize);
     out[2] = quint8(sum >> 8);
     out[3] = quint8(sum);
@@ -106,12 +121,43 @@ Message parseRawPacket(const quint8 *data, std::size_t size)
 
 Message parseDatagramReply(const quint8 *data, std::size_t size, quint32 from)
 {
-    return readEcho(data, size, kTypeEchoReply, Message::Kind::Reply, from);
+    return readEcho(data, size, kTypeEchoReply, Message::Kind::Reply, EchoAddress::ipv4Network(from));
 }
 
 Message parseDatagramError(const quint8 *data, std::size_t size, quint32 destination, int type, int code)
 {
-    Message m = readEcho(data, size, kTypeEchoRequest, Message::Kind::Error, destination);
+    Message m = readEcho(data, size, kTypeEchoRequest, Message::Kind::Error, EchoAddress::ipv4Network(destination));
+    m.type = type;
+    m.code = code;
+    return m;
+}
+
+void writeEcho6Request(quint8 *out, quint16 identifier, quint16 sequence)
+{
+    writeEcho(out, kType6EchoRequest, identifier, sequence);
+}
+
+Message parse6Packet(const quint8 *data, std::size_t size, const EchoAddress &from)
+{
+    if (size < kEchoSize)
+        return {};
+    if (data[0] == kType6EchoReply)
+        return readEcho(data, size, kType6EchoReply, Message::Kind::Reply, from);
+    if (!isError6Type(data[0]))
+        return {};
+    // The quoted packet: an IPv6 header whose next header is ICMPv6 (an echo request carries no
+    // extension headers), then the echo request itself.
+    const quint8 *quoted = data + kEchoSize;
+    const std::size_t quotedSize = size - kEchoSize;
+    if (quotedSize < kIp6Header + kEchoSize || (quoted[0] >> 4) != 6 || quoted[6] != kNextHeaderIcmp6)
+        return {};
+    return parse6Error(quoted + kIp6Header, quotedSize - kIp6Header, EchoAddress::ipv6(quoted + 24, from.scope),
+                       data[0], data[1]);
+}
+
+Message parse6Error(const quint8 *data, std::size_t size, const EchoAddress &destination, int type, int code)
+{
+    Message m = readEcho(data, size, kType6EchoRequest, Message::Kind::Error, destination);
     m.type = type;
     m.code = code;
     return m;

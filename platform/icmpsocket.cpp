@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,6 +46,32 @@ int prepareDatagram(int fd)
     return ntohs(self.sin_port);
 }
 
+// Sets an ICMPv6 datagram socket up as prepareDatagram does.
+int prepareDatagram6(int fd)
+{
+    const int on = 1;
+    sockaddr_in6 self{};
+    self.sin6_family = AF_INET6;
+    socklen_t length = sizeof self;
+    if (::setsockopt(fd, SOL_IPV6, IPV6_RECVERR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0)
+        return -1;
+    return ntohs(self.sin6_port);
+}
+
+// Sets a raw ICMPv6 socket up: only replies and the errors that can end an echo pass.
+int prepareRaw6(int fd)
+{
+    icmp6_filter filter;
+    ICMP6_FILTER_SETBLOCKALL(&filter);
+    for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
+                     ICMP6_PARAM_PROB})
+        ICMP6_FILTER_SETPASS(type, &filter);
+    ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    return quint16(QRandomGenerator::global()->generate());
+}
+
 // Sets a raw ICMP socket up; the identifier chosen for it.
 int prepareRaw(int fd)
 {
@@ -61,6 +88,7 @@ int prepareRaw(int fd)
 
 IcmpSocket::IcmpSocket(IcmpSocket &&other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
+    , m_v6(other.m_v6)
     , m_kind(std::exchange(other.m_kind, IcmpSocketKind::None))
     , m_identifier(other.m_identifier)
     , m_datagramError(other.m_datagramError)
@@ -72,6 +100,7 @@ IcmpSocket &IcmpSocket::operator=(IcmpSocket &&other) noexcept
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_v6 = other.m_v6;
         m_kind = std::exchange(other.m_kind, IcmpSocketKind::None);
         m_identifier = other.m_identifier;
         m_datagramError = other.m_datagramError;
@@ -85,17 +114,19 @@ IcmpSocket::~IcmpSocket()
     close();
 }
 
-IcmpSocket IcmpSocket::open()
+IcmpSocket IcmpSocket::open(bool v6)
 {
     IcmpSocket socket;
+    socket.m_v6 = v6;
     if (!socket.tryOpen(IcmpSocketKind::Datagram))
         socket.tryOpen(IcmpSocketKind::Raw);
     return socket;
 }
 
-IcmpSocket IcmpSocket::open(IcmpSocketKind kind)
+IcmpSocket IcmpSocket::open(IcmpSocketKind kind, bool v6)
 {
     IcmpSocket socket;
+    socket.m_v6 = v6;
     if (kind != IcmpSocketKind::None)
         socket.tryOpen(kind);
     return socket;
@@ -105,9 +136,12 @@ bool IcmpSocket::tryOpen(IcmpSocketKind kind)
 {
     const bool datagram = kind == IcmpSocketKind::Datagram;
     int &error = datagram ? m_datagramError : m_rawError;
-    const int fd =
-        ::socket(AF_INET, (datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int identifier = fd < 0 ? -1 : datagram ? prepareDatagram(fd) : prepareRaw(fd);
+    const int type = (datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC;
+    const int fd = m_v6 ? ::socket(AF_INET6, type, IPPROTO_ICMPV6) : ::socket(AF_INET, type, IPPROTO_ICMP);
+    const int identifier = fd < 0      ? -1
+                           : m_v6      ? (datagram ? prepareDatagram6(fd) : prepareRaw6(fd))
+                           : datagram ? prepareDatagram(fd)
+                                      : prepareRaw(fd);
     if (identifier < 0) {
         error = errno;
         if (fd >= 0)
@@ -132,15 +166,15 @@ bool IcmpSocket::close()
     return closed;
 }
 
-IcmpSocket OpenIcmpSocketEarly()
+IcmpSockets OpenIcmpSocketEarly()
 {
-    IcmpSocket socket = IcmpSocket::open();
+    IcmpSockets sockets{IcmpSocket::open(), IcmpSocket::open(true)};
     const CapabilityDrop drop = DropAllCapabilities();
     if (drop.error != 0) {
         std::fprintf(stderr, "Cannot give up the process's capabilities: %s\n", std::strerror(drop.error));
         std::_Exit(EXIT_FAILURE);
     }
-    return socket;
+    return sockets;
 }
 
 } // namespace qos

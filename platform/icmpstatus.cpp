@@ -33,24 +33,53 @@ namespace {
 // | 11   | any other code                                   | 11013                         |
 // | 12   | any  | parameter problem                         | 11015 ip param_problem        |
 //
+// ICMPv6 messages about an echo request (RFC 4443), in the same words:
+//
+// | type | code | meaning                                   | status                        |
+// |------|------|-------------------------------------------|-------------------------------|
+// |  1   |  0   | no route to destination                   | 11002                         |
+// |  1   |  1   | communication administratively prohibited | 11003                         |
+// |  1   |  2   | beyond scope of source address            | 11002                         |
+// |  1   |  3   | address unreachable                       | 11003                         |
+// |  1   |  4   | port unreachable                          | 11005                         |
+// |  1   |  5   | source address failed ingress policy      | 11003                         |
+// |  1   |  6   | reject route to destination               | 11002                         |
+// |  1   | any other code                                   | 11003                         |
+// |  2   | any  | packet too big                            | 11009                         |
+// |  3   |  0   | hop limit exceeded in transit             | 11013                         |
+// |  3   |  1   | fragment reassembly time exceeded         | 11014                         |
+// |  3   | any other code                                   | 11013                         |
+// |  4   | any  | parameter problem                         | 11015                         |
+//
 // "Administratively prohibited" is a firewall's way of saying the destination cannot be reached,
 // so it reads as net or host unreachable, by the scope the code names; it is not a bad destination
 // (11018), which would hide that a router answered.
 struct IcmpRow {
+    bool v6;
     int type;
     int code; // -1: any code not listed before
     qint32 status;
 };
 
 constexpr IcmpRow kIcmpRows[] = {
-    {3, 0, IpDestNetUnreachable},   {3, 1, IpDestHostUnreachable},   {3, 2, IpDestProtUnreachable},
-    {3, 3, IpDestPortUnreachable},  {3, 4, IpPacketTooBig},          {3, 5, IpBadRoute},
-    {3, 6, IpDestNetUnreachable},   {3, 7, IpDestHostUnreachable},   {3, 8, IpDestHostUnreachable},
-    {3, 9, IpDestNetUnreachable},   {3, 10, IpDestHostUnreachable},  {3, 11, IpDestNetUnreachable},
-    {3, 12, IpDestHostUnreachable}, {3, 13, IpDestHostUnreachable},  {3, 14, IpDestHostUnreachable},
-    {3, 15, IpDestHostUnreachable}, {3, -1, IpDestHostUnreachable},  {4, -1, IpSourceQuench},
-    {11, 0, IpTtlExpiredTransit},   {11, 1, IpTtlExpiredReassembly}, {11, -1, IpTtlExpiredTransit},
-    {12, -1, IpParamProblem},
+    {false, 3, 0, IpDestNetUnreachable},   {false, 3, 1, IpDestHostUnreachable},
+    {false, 3, 2, IpDestProtUnreachable},  {false, 3, 3, IpDestPortUnreachable},
+    {false, 3, 4, IpPacketTooBig},         {false, 3, 5, IpBadRoute},
+    {false, 3, 6, IpDestNetUnreachable},   {false, 3, 7, IpDestHostUnreachable},
+    {false, 3, 8, IpDestHostUnreachable},  {false, 3, 9, IpDestNetUnreachable},
+    {false, 3, 10, IpDestHostUnreachable}, {false, 3, 11, IpDestNetUnreachable},
+    {false, 3, 12, IpDestHostUnreachable}, {false, 3, 13, IpDestHostUnreachable},
+    {false, 3, 14, IpDestHostUnreachable}, {false, 3, 15, IpDestHostUnreachable},
+    {false, 3, -1, IpDestHostUnreachable}, {false, 4, -1, IpSourceQuench},
+    {false, 11, 0, IpTtlExpiredTransit},   {false, 11, 1, IpTtlExpiredReassembly},
+    {false, 11, -1, IpTtlExpiredTransit},  {false, 12, -1, IpParamProblem},
+    {true, 1, 0, IpDestNetUnreachable},    {true, 1, 1, IpDestHostUnreachable},
+    {true, 1, 2, IpDestNetUnreachable},    {true, 1, 3, IpDestHostUnreachable},
+    {true, 1, 4, IpDestPortUnreachable},   {true, 1, 5, IpDestHostUnreachable},
+    {true, 1, 6, IpDestNetUnreachable},    {true, 1, -1, IpDestHostUnreachable},
+    {true, 2, -1, IpPacketTooBig},         {true, 3, 0, IpTtlExpiredTransit},
+    {true, 3, 1, IpTtlExpiredReassembly},  {true, 3, -1, IpTtlExpiredTransit},
+    {true, 4, -1, IpParamProblem},
 };
 
 // Local refusals to send (sendto, or a local error on the socket's error queue).
@@ -85,10 +114,10 @@ constexpr ErrnoRow kErrnoRows[] = {
 
 } // namespace
 
-qint32 statusForIcmpError(int type, int code)
+qint32 statusForIcmpError(int type, int code, bool v6)
 {
     for (const IcmpRow &row : kIcmpRows) {
-        if (row.type == type && (row.code == code || row.code == -1))
+        if (row.v6 == v6 && row.type == type && (row.code == code || row.code == -1))
             return row.status;
     }
     return IpSuccess;

@@ -28,8 +28,9 @@ inline constexpr qint32 IpSourceQuench = 11016;
 inline constexpr qint32 IpBadDestination = 11018;
 inline constexpr qint32 IpGeneralFailure = 11050;
 
-// Status of an ICMP error message (type, code) that quotes one of our echo requests.
-qint32 statusForIcmpError(int type, int code);
+// Status of an ICMP (or, with v6, ICMPv6) error message (type, code) that quotes one of our echo
+// requests.
+qint32 statusForIcmpError(int type, int code, bool v6 = false);
 
 // Status of an echo request the local stack refused to send (errno of sendto, or of a local
 // error queued on the socket).

@@ -8,8 +8,12 @@
 //    operator.
 //  - Every result reaches the caller through its context object from the event loop, never from
 //    inside the call; a destroyed context gets nothing.
-//  - EchoProbe sends nothing for text that inet_addr does not take as an address, which includes
-//    255.255.255.255; and it never reports a reply unless one arrived.
+//  - EchoProbe sends nothing for text that is neither an address inet_addr takes (which excludes
+//    255.255.255.255) nor an IPv6 literal (with a zone for a link-local one); and it never reports
+//    a reply unless one arrived.
+//  - A name resolves to its first IPv4 address, or to its first IPv6 one when it has no IPv4 one.
+//  - Where the system has no IPv6, an IPv6 address ends StatusIpv6Unavailable and the operator is
+//    told so once.
 #include "platform/echoengine.h"
 #include "platform/messagebox.h"
 #include "probe/prober.h"
@@ -38,11 +42,14 @@ public:
 
     // The address inet_addr makes of text (host byte order); nothing for the no-address value.
     static std::optional<quint32> dottedAddress(const QString &text);
+    // The address text names: dotted IPv4 as dottedAddress, or an IPv6 literal.
+    static std::optional<EchoAddress> echoAddress(const QString &text);
 
 private:
     std::unique_ptr<EchoEngine> m_engine;
     MessageBoxes &m_boxes;
     StartupNotice &m_notice;
+    bool m_toldNoIpv6 = false;
 };
 
 } // namespace qos

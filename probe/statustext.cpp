@@ -7,6 +7,8 @@ QString ProbeStatusText(ProbeStatus status)
     switch (status) {
     case -1:
         return QStringLiteral("Invalid Host");
+    case -2:
+        return QStringLiteral("IPv6 unavailable");
     case 0:
         return QStringLiteral("ONLINE");
     case 500:

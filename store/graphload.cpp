@@ -54,6 +54,8 @@ public:
             break;
         case Key::SiteIp:
             m_addresses = QString::fromLatin1(value);
+            for (const QString &literal : InvalidIpv6Literals(SplitAddressList(m_addresses)))
+                warnValue(QStringLiteral("\"%1\" is no IPv6 address; it is probed as a name.").arg(literal));
             break;
         case Key::SiteLeft:
             readPosition(Key::SiteLeft, value, m_left);

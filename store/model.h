@@ -82,4 +82,15 @@ int FindLocationByName(const LocationTable &table, const QString &name);
 QStringList SplitAddressList(const QString &list);   // split at every ",", no trimming; "" -> {}
 QString JoinAddressList(const QStringList &entries); // canonical join with ","
 
+// An entry that looks like an IPv6 literal (it holds a ":") in one spelling: lower case, zeros
+// compressed, its zone kept as written; any other entry as it is. Two spellings of one address
+// have one key; the file keeps the text as written.
+QString AddressKey(const QString &entry);
+// Whether a and b name the same address (equal texts, or two spellings of one IPv6 address).
+bool SameAddress(const QString &a, const QString &b);
+// Whether list holds entry (by SameAddress); an empty entry is in no list.
+bool ContainsAddress(const QStringList &list, const QString &entry);
+// Entries that hold a ":" and are no IPv6 address, as written.
+QStringList InvalidIpv6Literals(const QStringList &entries);
+
 } // namespace qos

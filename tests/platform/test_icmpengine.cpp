@@ -24,6 +24,15 @@ quint32 ipv4(const char *text)
     return ntohl(::inet_addr(text));
 }
 
+// An address of either family.
+EchoAddress echoAddressOf(const QString &text)
+{
+    quint8 bytes[16];
+    if (::inet_pton(AF_INET6, text.toLatin1().constData(), bytes) == 1)
+        return EchoAddress::ipv6(bytes);
+    return EchoAddress::ipv4(ipv4(text.toLatin1().constData()));
+}
+
 struct Record {
     int calls = 0;
     EchoResult outcome;
@@ -204,18 +213,34 @@ private Q_SLOTS:
         row("sendto: blackhole route", "10.213.4.3", IpBadDestination);
         row("sendto: no route", "10.213.200.1", IpDestNetUnreachable);
         row("silent", "10.213.2.3", IpRequestTimedOut);
+        row("IPv6: reply from the host", "fd00:213:1::2", IpSuccess);
+        row("IPv6: reply from behind it", "fd00:213:3::5", IpSuccess);
+        row("IPv6: silent", "fd00:213:2::3", IpRequestTimedOut);
+        row("IPv6: hop limit exceeded", "fd00:213:2::6", IpTtlExpiredTransit);
+        const std::pair<int, int> expected6[] = {
+            {1, IpDestHostUnreachable}, {3, IpDestHostUnreachable}, {0, IpDestNetUnreachable}, {4, IpDestPortUnreachable}};
+        for (const NetLab::Reject &reject : NetLab::kRejects6) {
+            for (const auto &[code, status] : expected6) {
+                if (code == reject.code)
+                    row(QByteArray("IPv6: nft reject ").append(reject.icmpType).constData(), reject.address, status);
+            }
+        }
+        row("IPv6: sendto: unreachable route", "fd00:213:4::1", IpDestHostUnreachable);
     }
     void statuses()
     {
         QFETCH(Kind, kind);
         QFETCH(QString, address);
         QFETCH(int, status);
+        const EchoAddress to = echoAddressOf(address);
+        if (to.v6 && !m_labs[kind == Kind::Raw]->hasIpv6())
+            QSKIP("no IPv6 on this kernel");
         const auto engine = openIn(client(kind), kind);
         QVERIFY(engine);
+        QCOMPARE(engine->hasIpv6(), to.v6 || engine->hasIpv6());
         Record record;
         QObject context;
-        engine->send(ipv4(address.toLatin1().constData()), status == IpRequestTimedOut ? 300 : 3000, &context,
-                     recordInto(record));
+        engine->send(to, status == IpRequestTimedOut ? 300 : 3000, &context, recordInto(record));
         QCOMPARE(record.calls, 0); // never from inside send()
         QTRY_COMPARE_WITH_TIMEOUT(record.calls, 1, 5000);
         QCOMPARE(record.outcome.status, status);

@@ -51,10 +51,61 @@ QByteArray error(quint8 type, quint8 code, const QByteArray &quoted, int outerWo
     return ipHeader("10.213.1.2", "10.213.1.1", 1, outerWords) + body;
 }
 
+// ICMPv6 as a socket of that family reads it: no IP header, the checksum left to the kernel.
+constexpr char kV6From[] = "fd00:213:1::2";
+
+QByteArray ip6Header(const char *to, quint8 nextHeader = 58)
+{
+    QByteArray h(40, '\0');
+    h[0] = char(0x60);
+    h[6] = char(nextHeader);
+    ::inet_pton(AF_INET6, "fd00:213:1::1", h.data() + 8);
+    ::inet_pton(AF_INET6, to, h.data() + 24);
+    return h;
+}
+
+QByteArray echo6(quint8 type, quint16 id = kId, quint16 seq = kSeq)
+{
+    QByteArray e(icmp::kEchoSize, '\0');
+    icmp::writeEcho6Request(reinterpret_cast<quint8 *>(e.data()), id, seq);
+    e[0] = char(type);
+    return e;
+}
+
+QByteArray error6(quint8 type, quint8 code, const QByteArray &quoted)
+{
+    QByteArray body(8, '\0');
+    body[0] = char(type);
+    body[1] = char(code);
+    return body + quoted;
+}
+
+EchoAddress address6(const char *text)
+{
+    quint8 bytes[16];
+    ::inet_pton(AF_INET6, text, bytes);
+    return EchoAddress::ipv6(bytes);
+}
+
+// Packets whose first byte is 0x6? are ICMPv6 messages here (no IPv4 header starts so).
+bool isV6(const QByteArray &packet)
+{
+    return !packet.isEmpty() && (quint8(packet[0]) >> 4) != 4;
+}
+
 icmp::Message parse(const QByteArray &packet)
 {
-    return icmp::parseRawPacket(reinterpret_cast<const quint8 *>(packet.constData()),
-                                std::size_t(packet.size()));
+    const auto *data = reinterpret_cast<const quint8 *>(packet.constData());
+    if (isV6(packet))
+        return icmp::parse6Packet(data, std::size_t(packet.size()), address6(kV6From));
+    return icmp::parseRawPacket(data, std::size_t(packet.size()));
+}
+
+EchoAddress expectedAddress(const QString &text)
+{
+    if (text.contains(QLatin1Char(':')))
+        return address6(text.toLatin1().constData());
+    return EchoAddress::ipv4Network(::inet_addr(text.toLatin1().constData()));
 }
 
 } // namespace
@@ -79,6 +130,12 @@ private Q_SLOTS:
             << "10.213.2.9" << 11;
         QTest::newRow("error quoting more than 8 bytes")
             << error(12, 0, request + QByteArray(40, 'x')) << int(Kind::Error) << "10.213.2.9" << 12;
+        const QByteArray request6 = ip6Header("fd00:213:2::9") + echo6(128);
+        QTest::newRow("ICMPv6 reply") << echo6(129) << int(Kind::Reply) << kV6From << 0;
+        QTest::newRow("ICMPv6 unreachable") << error6(1, 3, request6) << int(Kind::Error) << "fd00:213:2::9" << 1;
+        QTest::newRow("ICMPv6 packet too big")
+            << error6(2, 0, request6 + QByteArray(64, 'x')) << int(Kind::Error) << "fd00:213:2::9" << 2;
+        QTest::newRow("ICMPv6 hop limit") << error6(3, 0, request6) << int(Kind::Error) << "fd00:213:2::9" << 3;
     }
     void readsWhatEndsAnEcho()
     {
@@ -90,7 +147,7 @@ private Q_SLOTS:
         QCOMPARE(int(m.kind), kind);
         QCOMPARE(m.identifier, kId);
         QCOMPARE(m.sequence, kSeq);
-        QCOMPARE(m.address, ::inet_addr(address.toLatin1().constData()));
+        QVERIFY(m.address == expectedAddress(address));
         if (kind == int(Kind::Error))
             QCOMPARE(m.type, type);
     }
@@ -114,6 +171,18 @@ private Q_SLOTS:
         QTest::newRow("error quoting a reply")
             << error(3, 1, ipHeader("10.213.1.1", "10.213.2.9", 1) + echo(0));
         QTest::newRow("error quoting a short header") << error(3, 1, request.left(24));
+        const QByteArray request6 = ip6Header("fd00:213:2::9") + echo6(128);
+        QByteArray coded = echo6(129);
+        coded[1] = 1;
+        QTest::newRow("ICMPv6 echo request") << echo6(128);
+        QTest::newRow("ICMPv6 reply with a code") << coded;
+        QTest::newRow("ICMPv6 neighbour solicitation") << error6(135, 0, request6);
+        QTest::newRow("ICMPv6 error quoting UDP") << error6(1, 4, ip6Header("fd00:213:2::9", 17) + echo6(128));
+        QTest::newRow("ICMPv6 error quoting a reply") << error6(1, 4, ip6Header("fd00:213:2::9") + echo6(129));
+        QTest::newRow("ICMPv6 error quoting a short header") << error6(1, 4, request6.left(44));
+        QByteArray notSix = request6;
+        notSix[0] = char(0x40);
+        QTest::newRow("ICMPv6 error quoting IPv4") << error6(1, 4, notSix);
     }
     void ignoresTheRest()
     {
@@ -126,11 +195,12 @@ private Q_SLOTS:
     void truncatedPacketsAreIgnored()
     {
         const QByteArray request = ipHeader("10.213.1.1", "10.213.2.9", 1) + echo(8);
-        for (const QByteArray &whole :
-             {ipHeader("10.213.3.5", "10.213.1.1", 1) + echo(0), error(3, 1, request)}) {
+        for (const QByteArray &whole : {ipHeader("10.213.3.5", "10.213.1.1", 1) + echo(0), error(3, 1, request),
+                                        echo6(129), error6(1, 3, ip6Header("fd00:213:2::9") + echo6(128))}) {
             for (int size = 0; size < whole.size(); ++size) {
                 std::vector<quint8> exact(whole.begin(), whole.begin() + size);
-                const icmp::Message m = icmp::parseRawPacket(exact.data(), exact.size());
+                const icmp::Message m = isV6(whole) ? icmp::parse6Packet(exact.data(), exact.size(), address6(kV6From))
+                                                    : icmp::parseRawPacket(exact.data(), exact.size());
                 QVERIFY2(m.kind == Kind::Other, qPrintable(QString::number(size)));
             }
         }
@@ -139,24 +209,35 @@ private Q_SLOTS:
     // Rows of the status table that the namespace test hosts cannot produce.
     void statusesWithoutTestHost_data()
     {
+        QTest::addColumn<bool>("v6");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("status");
-        QTest::newRow("fragmentation needed") << 3 << 4 << IpPacketTooBig;
-        QTest::newRow("source route failed") << 3 << 5 << IpBadRoute;
-        QTest::newRow("unknown unreachable code") << 3 << 99 << IpDestHostUnreachable;
-        QTest::newRow("reassembly time exceeded") << 11 << 1 << IpTtlExpiredReassembly;
-        QTest::newRow("parameter problem") << 12 << 0 << IpParamProblem;
-        QTest::newRow("source quench") << 4 << 0 << IpSourceQuench;
-        QTest::newRow("redirect is no outcome") << 5 << 0 << IpSuccess;
-        QTest::newRow("echo reply is no error") << 0 << 0 << IpSuccess;
+        QTest::newRow("ICMPv6 beyond scope") << true << 1 << 2 << IpDestNetUnreachable;
+        QTest::newRow("ICMPv6 source address failed policy") << true << 1 << 5 << IpDestHostUnreachable;
+        QTest::newRow("ICMPv6 reject route") << true << 1 << 6 << IpDestNetUnreachable;
+        QTest::newRow("ICMPv6 unknown unreachable code") << true << 1 << 99 << IpDestHostUnreachable;
+        QTest::newRow("ICMPv6 packet too big") << true << 2 << 0 << IpPacketTooBig;
+        QTest::newRow("ICMPv6 reassembly time exceeded") << true << 3 << 1 << IpTtlExpiredReassembly;
+        QTest::newRow("ICMPv6 parameter problem") << true << 4 << 1 << IpParamProblem;
+        QTest::newRow("ICMPv6 echo reply is no error") << true << 129 << 0 << IpSuccess;
+        QTest::newRow("ICMPv4 codes are not ICMPv6 ones") << true << 3 << 3 << IpTtlExpiredTransit;
+        QTest::newRow("fragmentation needed") << false << 3 << 4 << IpPacketTooBig;
+        QTest::newRow("source route failed") << false << 3 << 5 << IpBadRoute;
+        QTest::newRow("unknown unreachable code") << false << 3 << 99 << IpDestHostUnreachable;
+        QTest::newRow("reassembly time exceeded") << false << 11 << 1 << IpTtlExpiredReassembly;
+        QTest::newRow("parameter problem") << false << 12 << 0 << IpParamProblem;
+        QTest::newRow("source quench") << false << 4 << 0 << IpSourceQuench;
+        QTest::newRow("redirect is no outcome") << false << 5 << 0 << IpSuccess;
+        QTest::newRow("echo reply is no error") << false << 0 << 0 << IpSuccess;
     }
     void statusesWithoutTestHost()
     {
+        QFETCH(bool, v6);
         QFETCH(int, type);
         QFETCH(int, code);
         QFETCH(int, status);
-        QCOMPARE(statusForIcmpError(type, code), status);
+        QCOMPARE(statusForIcmpError(type, code, v6), status);
     }
 
     void sendErrors_data()

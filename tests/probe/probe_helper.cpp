@@ -55,7 +55,7 @@ bool holdsNoCapability()
 int main(int argc, char **argv)
 {
     const bool early = argc > 1 && std::strcmp(argv[1], "--early") == 0;
-    IcmpSocket earlySocket = early ? OpenIcmpSocketEarly() : IcmpSocket();
+    IcmpSockets earlySocket = early ? OpenIcmpSocketEarly() : IcmpSockets();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(early ? 2 : 1);
     if (args.isEmpty())

@@ -5,6 +5,8 @@
 #include "tests/support/fakes.h"
 
 #include <QPointer>
+#include <QFile>
+#include <QHostAddress>
 #include <QTest>
 
 using namespace qos;
@@ -18,7 +20,7 @@ const QString kStartupText =
 class FakeEngine : public EchoEngine {
 public:
     struct Sent {
-        quint32 address;
+        EchoAddress address;
         int timeoutMs;
         Done done;
     };
@@ -50,7 +52,8 @@ public:
     }
     bool isOpen() const override { return opened; }
     int inFlight() const override { return int(sent.size()) - answered; }
-    void send(quint32 address, int timeoutMs, QObject *, Done done) override
+    using EchoEngine::send;
+    void send(const EchoAddress &address, int timeoutMs, QObject *, Done done) override
     {
         sent.push_back({address, timeoutMs, std::move(done)});
     }
@@ -89,7 +92,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("address");
         for (const char *text : {"", "***", "255.255.255.255", "256.1.1.1", "1.2.3.4.5", "1..2.3",
-                                 "localhost", " 10.0.0.1", "10.0.0.1\xe9"})
+                                 "localhost", " 10.0.0.1", "10.0.0.1\xe9", "2001:db8::g", "1:2:3:4:5:6:7:8:9",
+                                 ":::", "[::1]", "fe80::1%no-such-interface", "::ffff:10.0.0.1 "})
             QTest::newRow(text) << QString::fromLatin1(text);
     }
     void textThatIsNoAddressSendsNothing()
@@ -108,22 +112,34 @@ private Q_SLOTS:
     void dottedTextRule_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::addColumn<quint32>("sentTo");
-        QTest::newRow("four parts") << "10.213.1.2" << 0x0ad50102u;
-        QTest::newRow("two parts") << "127.1" << 0x7f000001u;
-        QTest::newRow("hexadecimal part") << "0x7f.0.0.1" << 0x7f000001u;
-        QTest::newRow("octal part") << "010.0.0.1" << 0x08000001u;
-        QTest::newRow("255.255.255.254") << "255.255.255.254" << 0xfffffffeu;
+        QTest::addColumn<QString>("sentTo"); // in one spelling
+        QTest::addColumn<uint>("scope");
+        QTest::newRow("four parts") << "10.213.1.2" << "10.213.1.2" << 0u;
+        QTest::newRow("two parts") << "127.1" << "127.0.0.1" << 0u;
+        QTest::newRow("hexadecimal part") << "0x7f.0.0.1" << "127.0.0.1" << 0u;
+        QTest::newRow("octal part") << "010.0.0.1" << "8.0.0.1" << 0u;
+        QTest::newRow("255.255.255.254") << "255.255.255.254" << "255.255.255.254" << 0u;
+        QTest::newRow("IPv6") << "fd00:12::7" << "fd00:12::7" << 0u;
+        QTest::newRow("IPv6 spelt long, in capitals") << "2001:DB8:0:0::1" << "2001:db8::1" << 0u;
+        QTest::newRow("IPv6 loopback") << "::1" << "::1" << 0u;
+        QTest::newRow("IPv4-mapped IPv6") << "::ffff:10.0.0.1" << "::ffff:10.0.0.1" << 0u;
+        QTest::newRow("link-local, zone by name") << "fe80::1%lo" << "fe80::1" << 1u;
+        QTest::newRow("link-local, zone by number") << "fe80::1%1" << "fe80::1" << 1u;
     }
     void dottedTextRule()
     {
         QFETCH(QString, address);
-        QFETCH(quint32, sentTo);
+        QFETCH(QString, sentTo);
+        QFETCH(uint, scope);
         Fixture f;
         QObject context;
         f.prober.EchoProbe(address, 2000, &context, [](const EchoResult &) {});
         QCOMPARE(f.engine->sent.size(), std::size_t(1));
-        QCOMPARE(f.engine->sent[0].address, sentTo);
+        const QHostAddress expected(sentTo);
+        const EchoAddress want = expected.protocol() == QAbstractSocket::IPv4Protocol
+                                     ? EchoAddress::ipv4(expected.toIPv4Address())
+                                     : EchoAddress::ipv6(expected.toIPv6Address().c, scope);
+        QVERIFY(f.engine->sent[0].address == want);
     }
 
     void timeoutBelowOneGetsTheFallback_data()
@@ -241,6 +257,12 @@ private Q_SLOTS:
                                << "";
         QTest::newRow("localhost") << "localhost"
                                    << "127.0.0.1";
+        QTest::newRow("IPv6 literal, in its short spelling") << "2001:DB8:0:0::1"
+                                                             << "2001:db8::1";
+        QFile hosts(QStringLiteral("/etc/hosts"));
+        if (hosts.open(QIODevice::ReadOnly) && hosts.readAll().contains("::1\tip6-localhost"))
+            QTest::newRow("a name with only an IPv6 address") << "ip6-localhost"
+                                                              << "::1";
     }
     void resolvesWithoutLookingUpDottedText()
     {

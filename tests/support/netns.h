@@ -19,6 +19,13 @@
 //   10.213.5.x              no route in the target                                          ICMP 3/0
 //   10.213.4.1 / 4.2 / 4.3  sendto fails: client routes unreachable / prohibit / blackhole
 //   10.213.200.x            sendto fails: the client has no route there
+// IPv6 beside it, where the kernel has it (hasIpv6()):
+//   v0 fd00:213:1::1/64  <-- veth -->  v1 fd00:213:1::2/64, lo fd00:213:3::5
+//   fd00:213:1::2, fd00:213:3::5  reply
+//   fd00:213:2::3                 silent (nft drop)
+//   fd00:213:2::6                 hop limit exceeded (set to 1 before forwarding)             ICMPv6 3/0
+//   fd00:213:2::7 .. 2::10        nft reject with the types in kRejects6
+//   fd00:213:4::1                 sendto fails: client route unreachable
 // ICMP rate limits are off in the target, but errors that come from its routing table (the last
 // three ICMP rows) still pass at about five at once and one a second per sender: a lab serves a few
 // of those, so each test that needs more builds its own lab.
@@ -51,6 +58,13 @@ public:
         {"10.213.2.9", "net-prohibited", 3, 9},    {"10.213.2.10", "prot-unreachable", 3, 2},
         {"10.213.2.11", "host-prohibited", 3, 10}, {"10.213.2.12", "net-unreachable", 3, 0},
         {"10.213.2.13", "host-unreachable", 3, 1},
+    };
+
+    static constexpr Reject kRejects6[] = {
+        {"fd00:213:2::7", "admin-prohibited", 1, 1},
+        {"fd00:213:2::8", "addr-unreachable", 1, 3},
+        {"fd00:213:2::9", "no-route", 1, 0},
+        {"fd00:213:2::10", "port-unreachable", 1, 4},
     };
 
     NetLab()
@@ -110,8 +124,30 @@ public:
                sysctl(t, {"net.ipv4.ip_forward=1", "net.ipv4.icmp_ratelimit=0",
                           "net.ipv4.icmp_msgs_per_sec=1000000", "net.ipv4.icmp_msgs_burst=1000000",
                           "net.ipv4.conf.all.send_redirects=0", "net.ipv4.conf.v1.send_redirects=0"}) &&
-               inNamespace(t, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules());
+               inNamespace(t, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules()) &&
+               startIpv6();
     }
+
+    // False only when the kernel has IPv6 and the lab still could not be built.
+    bool startIpv6()
+    {
+        const QString c = m_client, t = m_target;
+        const auto in = [](const QString &ns, const char *command) {
+            return QStringLiteral("-n %1 %2").arg(ns, QLatin1String(command));
+        };
+        if (!QFile::exists(QStringLiteral("/proc/net/if_inet6")))
+            return true; // no IPv6 here: the IPv6 cases skip
+        m_hasIpv6 = ip({in(c, "addr add fd00:213:1::1/64 dev v0 nodad"),
+                        in(c, "route add fd00:213::/32 via fd00:213:1::2"),
+                        in(c, "route add unreachable fd00:213:4::1"),
+                        in(t, "addr add fd00:213:1::2/64 dev v1 nodad"),
+                        in(t, "addr add fd00:213:3::5/128 dev lo nodad"),
+                        in(t, "route add fd00:213:2::/48 dev s0")}) &&
+                    sysctl(t, {"net.ipv6.conf.all.forwarding=1", "net.ipv6.icmp.ratelimit=0"}) &&
+                    inNamespace(t, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules6());
+        return m_hasIpv6;
+    }
+    bool hasIpv6() const { return m_hasIpv6; }
 
     const QString &client() const { return m_client; }
     const QString &target() const { return m_target; }
@@ -186,6 +222,18 @@ private:
                       "    ip daddr 10.213.8.0/24 reject with icmp type net-unreachable;\n  }\n}\n";
     }
 
+    static QByteArray rules6()
+    {
+        QByteArray text = "table ip6 lab6 {\n"
+                          "  chain incoming { type filter hook prerouting priority -150;\n"
+                          "    ip6 daddr fd00:213:2::6 ip6 hoplimit set 1; }\n"
+                          "  chain passing { type filter hook forward priority 0;\n"
+                          "    ip6 daddr fd00:213:2::3 drop;\n";
+        for (const Reject &r : kRejects6)
+            text += QByteArray("    ip6 daddr ") + r.address + " reject with icmpv6 type " + r.icmpType + ";\n";
+        return text + "  }\n}\n";
+    }
+
     bool ip(const QStringList &commands)
     {
         for (const QString &command : commands) {
@@ -216,6 +264,7 @@ private:
     QString m_target;
     QString m_error;
     bool m_started = false;
+    bool m_hasIpv6 = false;
 };
 
 // Puts the calling thread into a named network namespace for the scope; sockets opened meanwhile
