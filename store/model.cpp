@@ -68,11 +68,25 @@ bool ContainsAddress(const QStringList &list, const QString &entry)
     return std::any_of(list.begin(), list.end(), [&entry](const QString &e) { return SameAddress(e, entry); });
 }
 
+// Written as an IPv6 literal would be: two ":" or more, and before a zone only letters, digits,
+// ":" and "." (so "host:8080" or "a=b:c" are names, not mistyped literals).
+bool LooksLikeIpv6(const QString &entry)
+{
+    const QStringView address = QStringView(entry).left(entry.indexOf(QLatin1Char('%')) < 0
+                                                            ? entry.size()
+                                                            : entry.indexOf(QLatin1Char('%')));
+    if (address.count(QLatin1Char(':')) < 2)
+        return false;
+    return std::all_of(address.begin(), address.end(), [](QChar ch) {
+        return ch.isLetterOrNumber() || ch == QLatin1Char(':') || ch == QLatin1Char('.');
+    });
+}
+
 QStringList InvalidIpv6Literals(const QStringList &entries)
 {
     QStringList invalid;
     for (const QString &e : entries) {
-        if (e.contains(QLatin1Char(':')) && !Ipv6Spelling(e))
+        if (LooksLikeIpv6(e) && !Ipv6Spelling(e))
             invalid << e;
     }
     return invalid;

@@ -90,7 +90,8 @@ QString AddressKey(const QString &entry);
 bool SameAddress(const QString &a, const QString &b);
 // Whether list holds entry (by SameAddress); an empty entry is in no list.
 bool ContainsAddress(const QStringList &list, const QString &entry);
-// Entries that hold a ":" and are no IPv6 address, as written.
+// Entries written as IPv6 literals (two ":" or more, only letters, digits, ":" and ".") that are
+// no IPv6 address, as written.
 QStringList InvalidIpv6Literals(const QStringList &entries);
 
 } // namespace qos

@@ -25,7 +25,8 @@ private Q_SLOTS:
         QTest::newRow("last of the run") << 11023 << "ip addr added";
         QTest::newRow("general failure") << 11050 << "ip general failure";
         QTest::newRow("pending") << 11255 << "ip pending";
-        for (int status : {-2, 1, 499, 501, 11000, 11051, 11254, 11256, int(0x80000000)})
+        QTest::newRow("IPv6 unavailable") << -2 << "IPv6 unavailable";
+        for (int status : {-3, 1, 499, 501, 11000, 11051, 11254, 11256, int(0x80000000)})
             QTest::addRow("unknown %d", status) << status << "unknown  msg returned";
         for (int status = 11024; status <= 11049; ++status)
             QTest::addRow("gap %d", status) << status << "unknown  msg returned";
