@@ -43,6 +43,29 @@ QStringList Alerts::unreadableIconFiles() const
     return missing;
 }
 
+QString TrayTip(const QString &firstLine, const QStringList &lines)
+{
+    QStringList tip{firstLine};
+    tip << lines.mid(0, kMaxTipLines);
+    if (lines.size() > kMaxTipLines)
+        tip << QStringLiteral("and %1 more").arg(lines.size() - kMaxTipLines);
+    return tip.join(QLatin1Char('\n'));
+}
+
+QString Alerts::tip() const
+{
+    return TrayTip(m_run.AttentionShown == 1 ? attentionTip() : normalTip(), m_tipLines);
+}
+
+void Alerts::setTipLines(const QStringList &lines)
+{
+    if (lines == m_tipLines)
+        return;
+    m_tipLines = lines;
+    if (m_trayShown)
+        m_tray.setToolTip(tip());
+}
+
 QString Alerts::normalTip() const
 {
     return m_settings.ICONTEXT.left(TrayTipLength);
@@ -62,7 +85,7 @@ void Alerts::LoadNormalIcon()
 
 void Alerts::AddTrayIcon()
 {
-    m_tray.add(m_current, normalTip());
+    m_tray.add(m_current, tip());
     m_trayShown = true;
 }
 
@@ -74,7 +97,7 @@ void Alerts::RemoveTrayIcon()
     m_trayShown = false;
 }
 
-void Alerts::switchPicture(const char *fileName, const QString &tip)
+void Alerts::switchPicture(const char *fileName)
 {
     m_current = loadIcon(fileName);
     if (m_setWindowIcon)
@@ -82,7 +105,7 @@ void Alerts::switchPicture(const char *fileName, const QString &tip)
     if (!m_trayShown)
         return;
     m_tray.remove();
-    m_tray.add(m_current, tip);
+    m_tray.add(m_current, tip());
 }
 
 void Alerts::ShowAttention()
@@ -90,7 +113,7 @@ void Alerts::ShowAttention()
     if (m_run.AttentionShown == 1)
         return;
     m_run.AttentionShown = 1;
-    switchPicture(AttentionIconFile, attentionTip());
+    switchPicture(AttentionIconFile);
 }
 
 void Alerts::ClearAttention()
@@ -98,7 +121,7 @@ void Alerts::ClearAttention()
     if (m_run.AttentionShown != 1)
         return;
     m_run.AttentionShown = 0;
-    switchPicture(NormalIconFile, normalTip());
+    switchPicture(NormalIconFile);
 }
 
 void Alerts::playSetting(const QString &setting)
@@ -121,6 +144,11 @@ void Alerts::PlayAlertSound()
 void Alerts::PlayOnlineSound()
 {
     playSetting(m_settings.ONLINEWAV);
+}
+
+void Alerts::Silence()
+{
+    m_sound.stop();
 }
 
 void Alerts::LocationTurned(const LocationRecord &rec, bool offline)

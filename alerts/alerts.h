@@ -6,7 +6,8 @@
 //    RunState::AttentionShown is 1, swag.ico otherwise.
 //  - The tray icon is replaced by remove() + add(), never changed in place, and only while it exists
 //    (between AddTrayIcon and RemoveTrayIcon): one icon per program run.
-//  - Tooltips are cut to 63 characters.
+//  - The tooltip's first line is cut to 63 characters; the lines below it (the offline locations)
+//    follow it on every icon and change in place.
 //  - Pictures are read from the program folder each time they are needed; a missing or unreadable
 //    file is replaced by the built-in copy, so an icon is never blank.
 //  - The locations the cycle reports turned are kept until SendNotices, which gives them to the
@@ -29,6 +30,11 @@ namespace qos {
 inline constexpr char NormalIconFile[] = "swag.ico";
 inline constexpr char AttentionIconFile[] = "swar.ico";
 inline constexpr int TrayTipLength = 63;
+// Lines the tray tooltip adds below its first one; the rest are counted.
+inline constexpr int kMaxTipLines = 10;
+
+// The tray tooltip: firstLine, then the lines (at most kMaxTipLines, then "and N more").
+QString TrayTip(const QString &firstLine, const QStringList &lines);
 
 class Alerts : public AlertSink {
 public:
@@ -49,6 +55,7 @@ public:
     void ClearAttention() override;
     void PlayAlertSound() override;
     void PlayOnlineSound() override;
+    void Silence() override;
     void LocationTurned(const LocationRecord &rec, bool offline) override;
     // The end of a monitor run: one notice for the locations turned since the last one.
     void SendNotices();
@@ -58,6 +65,10 @@ public:
     // The tooltip texts, cut to TrayTipLength characters.
     QString normalTip() const;
     QString attentionTip() const;
+    // The lines below the tooltip's first one.
+    void setTipLines(const QStringList &lines);
+    // The whole tooltip of the icon as it is now.
+    QString tip() const;
 
     // Loads a picture from the program folder; falls back to the built-in copy.
     QIcon loadIcon(const char *fileName) const;
@@ -65,7 +76,7 @@ public:
     QStringList unreadableIconFiles() const;
 
 private:
-    void switchPicture(const char *fileName, const QString &tip);
+    void switchPicture(const char *fileName);
     void playSetting(const QString &setting);
 
     RunState &m_run;
@@ -76,6 +87,7 @@ private:
     WindowIconSetter m_setWindowIcon;
     Notifier *m_notifier;
     QList<LocationChange> m_changes; // turned since the last notice
+    QStringList m_tipLines;
     QIcon m_current;
     bool m_trayShown = false;
 };

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "app/desk.h"
+
 #include "listview/listhistory.h"
 #include "listview/listpings.h"
 #include "listview/listview.h"
@@ -32,6 +34,9 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     m_settings = std::make_unique<SettingsDialogs>(
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
+    m_desk =
+        std::make_unique<Desk>(Desk::Parts{m_cfg, m_run, m_core.states(), m_core.history(), m_core.monitor(),
+                                           m_core.clocks(), *m_alerts, services.tray, *m_mapView});
     wireMonitor();
     wireSettingsMenu(m_mapView->controls().settings, m_mapView.get());
 
@@ -41,6 +46,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     connect(map, &MapView::closed, this, [this] { m_alerts->RemoveTrayIcon(); });
     connect(map, &MapView::exitRequested, this, &Program::quitRequested);
     connect(&services.tray, &Tray::activated, this, &Program::RestoreFromTray);
+    connect(&services.tray, &Tray::commandChosen, this, &Program::trayCommand);
     if (services.notifier)
         connect(services.notifier, &Notifier::clicked, this, &Program::RestoreFromTray);
 }
@@ -54,6 +60,7 @@ Program::~Program()
     delete m_addressDialog.data();
     delete m_listView.data(); // its pings end before the services they use
     delete m_closedListView.data();
+    m_desk.reset();
     m_mapView.reset();
     m_core.shutDown(); // the cycle, then the history's last lines
     m_alerts->RemoveTrayIcon();
@@ -66,7 +73,6 @@ void Program::wireMonitor()
     const MapView::Controls &c = map->controls();
     connect(c.startMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
     connect(c.stopMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
-    connect(cycle, &MonitorCycle::statusTextChanged, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Every painter follows the one state owner, whoever decided the change.
     LocationStates *states = &m_core.states();
@@ -74,7 +80,6 @@ void Program::wireMonitor()
             [map](const StateChange &change) { map->refreshIndicator(change.location); });
     // One desktop notification per run for the locations it turned.
     connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
-    map->setStatusText(cycle->statusText());
     map->setMonitoring(cycle->monitoring());
     connect(&m_core.history(), &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
@@ -176,6 +181,32 @@ void Program::showLocations(const LoadResult &loaded)
 {
     m_mapView->showDisplaySettings();
     m_mapView->addMarkers(loaded.fileExisted);
+    m_desk->refresh();
+}
+
+// The tray icon's menu: the same paths as the Map View's own controls.
+void Program::trayCommand(TrayCommand command)
+{
+    const MapView::Controls &c = m_mapView->controls();
+    switch (command) {
+    case TrayCommand::MapView:
+        RestoreFromTray();
+        return;
+    case TrayCommand::StartMonitor:
+        if (m_run.PlacementMode == 0)
+            c.startMonitor->click(); // does nothing while it is disabled
+        return;
+    case TrayCommand::StopMonitor:
+        if (m_run.PlacementMode == 0)
+            c.stopMonitor->click();
+        return;
+    case TrayCommand::Acknowledge:
+        m_core.states().acknowledge();
+        return;
+    case TrayCommand::Exit:
+        m_mapView->Exit();
+        return;
+    }
 }
 
 void Program::showStartupProblems(const LoadResult &load, QStringList unreadable,

@@ -326,6 +326,14 @@ void MapView::refreshIndicator(int k)
         center->setFillColour(IndicatorColour(m_cfg.table[k].center));
 }
 
+void MapView::setMarkerDescription(int k, const QString &text)
+{
+    if (MarkerLabel *site = marker(k)) {
+        site->setToolTip(text);
+        site->setAccessibleDescription(text);
+    }
+}
+
 void MapView::refreshIndicators()
 {
     for (int k = 1; k < m_indicators.size(); ++k)

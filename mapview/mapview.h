@@ -84,6 +84,9 @@ public:
     void removeMarkers();
     // Sets center(k) to the colour held in record k's `center` field.
     void refreshIndicator(int k);
+    // The line that tells location k's state and since when: site(k)'s tooltip and accessible
+    // description.
+    void setMarkerDescription(int k, const QString &text);
     void refreshIndicators();
 
     // Status line Label3.

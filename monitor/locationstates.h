@@ -18,6 +18,9 @@
 //  - With OFFLINECYCLES above 1 a location not flagged offline becomes offline only on the
 //    OFFLINECYCLES-th cycle in a row that found it failing; online applies at once, without the
 //    back-online sound when the location was never shown offline in between.
+//  - "Acknowledge" silences the alert sound and lowers the attention picture until some location
+//    turns (offline, or back online) or monitoring stops; meanwhile nothing raises the picture or
+//    plays the alert sound. It is not stored.
 //  - An address's latest outcome is whatever probed it last (the cycle, Ping IP, Ping All); it is
 //    forgotten when the table is loaded anew or the address is removed. Without one, an address
 //    counts as failing exactly when `holdbad` holds it.
@@ -64,6 +67,12 @@ public:
 
     // True when some location 1..LocationCount is flagged offline.
     bool anyFlagged() const;
+    // True when some location's indicator shows an offline colour.
+    bool anyShownOffline() const;
+
+    // "Acknowledge" (see the invariants).
+    void acknowledge();
+    bool acknowledged() const { return m_acknowledged; }
     AddressHealth health(int k, const QString &address) const;
     // The status word of the address's latest probe; empty when none is known.
     QString latestStatus(int k, const QString &address) const;
@@ -109,6 +118,7 @@ public:
 
 Q_SIGNALS:
     void changed(const qos::StateChange &change);
+    void acknowledgedChanged(bool acknowledged);
     // Every probe outcome, whoever probed (the cycle, Ping IP, Ping All).
     void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
@@ -116,6 +126,8 @@ private:
     void applyOutcome(int k, bool offline, bool partialIgnore, const Rule &rule, bool onlineSound = true);
     void setIndicator(int k, Indicator colour, Turn turned = Turn::None);
     void attentionFromFlags();
+    void showAttention();
+    void noteTurn(Turn turn); // a location turned: an acknowledgement ends
     LocationRecord &rec(int k) { return m_cfg.table[k]; }
     struct Known {
         bool answered = false;
@@ -131,6 +143,10 @@ private:
     AlertSink &m_alerts;
     std::vector<QHash<QString, Known>> m_known; // per location index
     quint64 m_generation = 0;
+    bool m_acknowledged = false;
 };
+
+// True for the indicator colours of an offline location.
+bool OfflineColour(Indicator colour);
 
 } // namespace qos

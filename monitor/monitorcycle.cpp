@@ -1,5 +1,7 @@
 #include "monitor/monitorcycle.h"
 
+#include "monitor/statusline.h"
+
 #include <QTimer>
 
 namespace qos {
@@ -154,6 +156,9 @@ void MonitorCycle::goIdle()
 
 void MonitorCycle::beginRun()
 {
+    if (m_services.run.ResumeIndex == 0)
+        m_cycleRunMs = 0; // a cycle of its own, not the rest of a paused one
+    m_runClock.start();
     m_active = true;
     ++m_epoch;
     m_generation = m_services.cfg.generation;
@@ -168,6 +173,8 @@ void MonitorCycle::endRun()
 {
     m_token.cancel();
     m_sweep->cancel();
+    if (m_active)
+        m_cycleRunMs += m_runClock.elapsed();
     m_active = false;
     ++m_epoch;
     Q_EMIT runEnded();
@@ -332,7 +339,12 @@ void MonitorCycle::finishCycle()
 {
     RunState &run = m_services.run;
     m_services.states.cycleFinished();
-    setStatus(QStringLiteral("Monitoring..."));
+    m_lastCycleMs = m_cycleRunMs + m_runClock.elapsed();
+    const LocationTable &table = m_services.cfg.table;
+    bool anyEnabled = false;
+    for (int k = 1; k <= table.LocationCount() && !anyEnabled; ++k)
+        anyEnabled = !IsDisabled(table[k]);
+    setStatus(anyEnabled ? QStringLiteral("Monitoring...") : QLatin1String(kNothingToMonitor));
     restartIntervalClock();
     run.FirstCycle = 2;
     endRun();

@@ -30,9 +30,11 @@
 #include "probe/startupnotice.h"
 #include "store/model.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QTimer;
 
@@ -67,8 +69,12 @@ public:
     // Number of interval clock ticks between two automatic cycles.
     static qint64 IntervalTicks(qint16 pingIntervalMinutes) { return qint64(pingIntervalMinutes) * 60; }
 
-    // Text of the status line `Label3`: "IDLE", "Pinging " + entry, or "Monitoring...".
+    // Text of the status line `Label3`: "IDLE", "Pinging " + entry, "Monitoring...", or
+    // kNothingToMonitor when a cycle found no enabled location.
     QString statusText() const { return m_statusText; }
+    // How long the last complete cycle ran (its runs' time, without a pause between them); nothing
+    // before the first.
+    std::optional<qint64> lastCycleMs() const { return m_lastCycleMs; }
     // True while monitoring is on: "Stop Monitor" shown and enabled, "Start Monitor" hidden and disabled.
     bool monitoring() const { return m_monitoring; }
     bool startMonitorEnabled() const { return !m_monitoring; }
@@ -158,6 +164,9 @@ private:
     quint64 m_generation = 0;       // cfg.generation the current run's indexes belong to
     quint64 m_pausedGeneration = 0; // cfg.generation ResumeIndex belongs to
     Walk m_walk;
+    QElapsedTimer m_runClock; // since the current run began
+    qint64 m_cycleRunMs = 0;  // the cycle's earlier runs (before a pause)
+    std::optional<qint64> m_lastCycleMs;
 };
 
 } // namespace qos

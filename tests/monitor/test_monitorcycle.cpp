@@ -1,3 +1,4 @@
+#include "monitor/statusline.h"
 #include "rig.h"
 
 #include <QSignalSpy>
@@ -139,7 +140,8 @@ void TestMonitorCycle::oneLocation()
         QCOMPARE(rig.at(k).flash, offline ? QStringLiteral("1") : QStringLiteral("0"));
         for (int timeout : std::as_const(rig.prober.timeouts))
             QCOMPARE(timeout, 750);
-        QCOMPARE(rig.cycle->statusText(), QStringLiteral("Monitoring..."));
+        QCOMPARE(rig.cycle->statusText(), disabled == QLatin1String("1") ? QLatin1String(kNothingToMonitor)
+                                                                         : QLatin1String("Monitoring..."));
     }
 }
 
