@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <utility>
 
 namespace qos {
@@ -156,17 +157,62 @@ void Alerts::LocationTurned(const LocationRecord &rec, bool offline)
     m_changes.append({rec.site, offline, offline ? rec.holdbad : QStringList()});
 }
 
-void Alerts::SendNotices()
+QList<Alerts::Told> Alerts::takeStale(const QStringList &offlineNow)
+{
+    QList<Told> stale;
+    m_told.removeIf([&](const Told &told) {
+        const bool gone = std::any_of(told.offline.cbegin(), told.offline.cend(),
+                                      [&](const QString &site) { return !offlineNow.contains(site); });
+        if (gone)
+            stale << told;
+        return gone;
+    });
+    return stale;
+}
+
+void Alerts::FollowState(const QStringList &offlineNow)
+{
+    if (!m_notifier)
+        return;
+    for (const Told &told : takeStale(offlineNow))
+        m_notifier->withdraw(told.id);
+}
+
+void Alerts::SendNotices(const QStringList &offlineNow)
 {
     const QList<LocationChange> changes = std::exchange(m_changes, {});
-    if (changes.isEmpty() || !m_notifier || m_settings.NOTIFICATIONS == 0)
+    if (!m_notifier)
         return;
-    Notice notice = ComposeNotice(changes);
+    QList<Told> stale = takeStale(offlineNow);
+    if (changes.isEmpty() || m_settings.NOTIFICATIONS == 0) {
+        for (const Told &told : std::as_const(stale))
+            m_notifier->withdraw(told.id);
+        return;
+    }
+    Told told;
+    for (const LocationChange &change : changes)
+        if (change.offline)
+            told.offline << change.site;
+    QStringList still; // told offline by a notice this one replaces, and still offline
+    for (const Told &old : std::as_const(stale))
+        for (const QString &site : old.offline)
+            if (offlineNow.contains(site) && !told.offline.contains(site) && !still.contains(site))
+                still << site;
+    Notice notice = ComposeNotice(changes, still);
+    told.offline << still;
     const char *picture = notice.urgent ? AttentionIconFile : NormalIconFile;
     const QString path = QDir(m_folder).filePath(QLatin1String(picture));
     if (PictureReadable(path))
         notice.iconPath = path;
-    m_notifier->notify(notice);
+    notice.acknowledge = notice.urgent;
+    const NoticeId replaces = stale.isEmpty() ? 0 : stale.takeFirst().id;
+    for (const Told &old : std::as_const(stale))
+        m_notifier->withdraw(old.id);
+    told.id = m_notifier->notify(notice, replaces);
+    if (!told.offline.isEmpty())
+        m_told << told;
+    if (m_told.size() > kMaxToldNotices)
+        m_told.removeFirst(); // long gone from any desktop
 }
 
 } // namespace qos

@@ -47,8 +47,10 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     connect(map, &MapView::exitRequested, this, &Program::quitRequested);
     connect(&services.tray, &Tray::activated, this, &Program::RestoreFromTray);
     connect(&services.tray, &Tray::commandChosen, this, &Program::trayCommand);
-    if (services.notifier)
+    if (services.notifier) {
         connect(services.notifier, &Notifier::clicked, this, &Program::RestoreFromTray);
+        connect(services.notifier, &Notifier::acknowledged, &m_core.states(), &LocationStates::acknowledge);
+    }
 }
 
 Program::~Program()
@@ -79,7 +81,13 @@ void Program::wireMonitor()
     connect(states, &LocationStates::changed, map,
             [map](const StateChange &change) { map->refreshIndicator(change.location); });
     // One desktop notification per run for the locations it turned.
-    connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
+    connect(cycle, &MonitorCycle::runEnded, this,
+            [this, states] { m_alerts->SendNotices(states->shownOffline()); });
+    // Outside a run (List View pings, Stop, a table read anew) the notices follow at once.
+    connect(states, &LocationStates::changed, this, [this, cycle, states] {
+        if (!cycle->running())
+            m_alerts->FollowState(states->shownOffline());
+    });
     map->setMonitoring(cycle->monitoring());
     connect(&m_core.history(), &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
@@ -358,6 +366,7 @@ void Program::locationRemoved(const QString &site)
     const LoadResult loaded = m_core.reloadTable(MonitorCore::Unreadable::Replaces);
     m_run.MonitorPaused = 1;
     showLocations(loaded);
+    m_alerts->FollowState(m_core.states().shownOffline()); // nothing tells offline for a deleted one
     const QString text = QStringLiteral("Location: ") + site +
                          QStringLiteral(" has been deleted\r\n\r\nLocations will not be monitored until "
                                         "'Start Monitor' is activated");

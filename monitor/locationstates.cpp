@@ -87,6 +87,16 @@ bool LocationStates::anyShownOffline() const
     return false;
 }
 
+QStringList LocationStates::shownOffline() const
+{
+    QStringList sites;
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
+        if (OfflineColour(m_cfg.table[k].center))
+            sites << m_cfg.table[k].site;
+    }
+    return sites;
+}
+
 void LocationStates::acknowledge()
 {
     m_alerts.Silence();

@@ -69,6 +69,8 @@ public:
     bool anyFlagged() const;
     // True when some location's indicator shows an offline colour.
     bool anyShownOffline() const;
+    // The names of those locations, in table order.
+    QStringList shownOffline() const;
 
     // "Acknowledge" (see the invariants).
     void acknowledge();

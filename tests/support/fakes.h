@@ -91,8 +91,16 @@ public:
 
 class FakeNotifier : public Notifier {
 public:
-    QList<Notice> notices; // in order
-    void notify(const Notice &notice) override { notices << notice; }
+    QList<Notice> notices;     // in order
+    QList<NoticeId> replaced;  // per notice: the one it replaced
+    QList<NoticeId> withdrawn; // in order
+    NoticeId notify(const Notice &notice, NoticeId replaces) override
+    {
+        notices << notice;
+        replaced << replaces;
+        return NoticeId(notices.size());
+    }
+    void withdraw(NoticeId id) override { withdrawn << id; }
     void click() { Q_EMIT clicked(); }
 };
 
