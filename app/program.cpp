@@ -83,6 +83,12 @@ void Program::wireMonitor()
     // One desktop notification per run for the locations it turned.
     connect(cycle, &MonitorCycle::runEnded, this,
             [this, states] { m_alerts->SendNotices(states->shownOffline()); });
+    // A location added, enabled or given other addresses is probed at once.
+    connect(map, &MapView::locationAdded, cycle, &MonitorCycle::ProbeSoon);
+    connect(map, &MapView::locationAdded, m_desk.get(), &Desk::refresh);
+    connect(states, &LocationStates::locationEnabled, cycle, &MonitorCycle::ProbeSoon);
+    connect(cycle, &MonitorCycle::spotChecked, this,
+            [this, states] { m_alerts->SendNotices(states->shownOffline()); });
     // Outside a run (List View pings, Stop, a table read anew) the notices follow at once.
     connect(states, &LocationStates::changed, this, [this, cycle, states] {
         if (!cycle->running())
@@ -354,8 +360,11 @@ void Program::OpenHistory(int k)
 
 void Program::addressesSubmitted(int k, const QString &text)
 {
-    m_editor->setAddressesFromDialog(k, text); // a failure has been told and left the list as it was
+    // A failure has been told and left the list as it was.
+    const bool written = m_editor->setAddressesFromDialog(k, text);
     OpenLocation(k);
+    if (written)
+        m_core.monitor().ProbeSoon(k);
 }
 
 void Program::locationRemoved(const QString &site)

@@ -123,6 +123,7 @@ public:
 Q_SIGNALS:
     void markerClicked(int k);                                     // a click on site(k)
     void locationChosen(int k);                                    // a SELECT SITE item naming location k
+    void locationAdded(int k);                                     // placed on the map and written
     void backgroundPressed(Qt::MouseButton button, QPointF twips); // a press on the map background
     void exitRequested();                                          // "EXIT", after the window closed
     void closed();                                                 // the window has closed

@@ -316,6 +316,8 @@ void LocationStates::attentionFromFlags()
 void LocationStates::setEnabled(int k, bool enabled)
 {
     setIndicator(k, enabled ? Indicator::White : Indicator::Black);
+    if (enabled)
+        Q_EMIT locationEnabled(k);
 }
 
 void LocationStates::ignoresChanged(int k, bool partialIgnore)

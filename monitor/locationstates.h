@@ -121,6 +121,8 @@ public:
 Q_SIGNALS:
     void changed(const qos::StateChange &change);
     void acknowledgedChanged(bool acknowledged);
+    // Location k was switched on (it is waiting now).
+    void locationEnabled(int k);
     // Every probe outcome, whoever probed (the cycle, Ping IP, Ping All).
     void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
