@@ -39,6 +39,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
                                            m_core.clocks(), *m_alerts, services.tray, *m_mapView});
     wireMonitor();
     wireSettingsMenu(m_mapView->controls().settings, m_mapView.get());
+    m_places.keep(m_mapView.get());
 
     MapView *map = m_mapView.get();
     connect(map, &MapView::markerClicked, this, &Program::OpenLocationFromMarker);
@@ -285,11 +286,12 @@ void Program::OpenLocation(int k)
             new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
                                             m_services.notice, m_core.states(), m_core.monitor(), *m_editor});
         m_listView->setWindowIcon(m_alerts->currentIcon());
+        m_places.keep(m_listView.data());
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls().settings, m_listView.data());
-        auto *shown = new ListHistory(*m_listView, m_core.history(), m_cfg);
+        auto *shown = new ListHistory(*m_listView, m_core.history(), m_core.states(), m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }
     m_listView->LoadListView();
@@ -336,6 +338,7 @@ void Program::OpenAddressDialog(int k)
     const LocationRecord &rec = m_cfg.table[k];
     m_addressDialog = new AddressDialog(k, rec.site, rec.siteip);
     m_addressDialog->setWindowIcon(m_alerts->currentIcon());
+    m_places.keep(m_addressDialog.data());
     connect(m_addressDialog.data(), &AddressDialog::submitted, this, &Program::addressesSubmitted);
     connect(m_addressDialog.data(), &AddressDialog::cancelled, this, &Program::OpenLocation);
     m_addressDialog->show();

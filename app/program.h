@@ -20,6 +20,7 @@
 #include "alerts/alerts.h"
 #include "app/autostart.h"
 #include "app/monitorcore.h"
+#include "app/windowplaces.h"
 #include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
@@ -134,6 +135,7 @@ private:
     Configuration &m_cfg;
     std::unique_ptr<LocationEditor> m_editor;
     std::unique_ptr<MapView> m_mapView;
+    WindowPlaces m_places;        // before the windows it follows
     std::unique_ptr<Desk> m_desk; // the tray's menu and tooltip lines, the markers' and status texts
     QPointer<ListView> m_listView;
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
