@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <utility>
 
 namespace qos {
@@ -43,6 +44,29 @@ QStringList Alerts::unreadableIconFiles() const
     return missing;
 }
 
+QString TrayTip(const QString &firstLine, const QStringList &lines)
+{
+    QStringList tip{firstLine};
+    tip << lines.mid(0, kMaxTipLines);
+    if (lines.size() > kMaxTipLines)
+        tip << QStringLiteral("and %1 more").arg(lines.size() - kMaxTipLines);
+    return tip.join(QLatin1Char('\n'));
+}
+
+QString Alerts::tip() const
+{
+    return TrayTip(m_run.AttentionShown == 1 ? attentionTip() : normalTip(), m_tipLines);
+}
+
+void Alerts::setTipLines(const QStringList &lines)
+{
+    if (lines == m_tipLines)
+        return;
+    m_tipLines = lines;
+    if (m_trayShown)
+        m_tray.setToolTip(tip());
+}
+
 QString Alerts::normalTip() const
 {
     return m_settings.ICONTEXT.left(TrayTipLength);
@@ -62,7 +86,7 @@ void Alerts::LoadNormalIcon()
 
 void Alerts::AddTrayIcon()
 {
-    m_tray.add(m_current, normalTip());
+    m_tray.add(m_current, tip());
     m_trayShown = true;
 }
 
@@ -74,7 +98,7 @@ void Alerts::RemoveTrayIcon()
     m_trayShown = false;
 }
 
-void Alerts::switchPicture(const char *fileName, const QString &tip)
+void Alerts::switchPicture(const char *fileName)
 {
     m_current = loadIcon(fileName);
     if (m_setWindowIcon)
@@ -82,7 +106,7 @@ void Alerts::switchPicture(const char *fileName, const QString &tip)
     if (!m_trayShown)
         return;
     m_tray.remove();
-    m_tray.add(m_current, tip);
+    m_tray.add(m_current, tip());
 }
 
 void Alerts::ShowAttention()
@@ -90,7 +114,7 @@ void Alerts::ShowAttention()
     if (m_run.AttentionShown == 1)
         return;
     m_run.AttentionShown = 1;
-    switchPicture(AttentionIconFile, attentionTip());
+    switchPicture(AttentionIconFile);
 }
 
 void Alerts::ClearAttention()
@@ -98,7 +122,7 @@ void Alerts::ClearAttention()
     if (m_run.AttentionShown != 1)
         return;
     m_run.AttentionShown = 0;
-    switchPicture(NormalIconFile, normalTip());
+    switchPicture(NormalIconFile);
 }
 
 void Alerts::playSetting(const QString &setting)
@@ -123,22 +147,72 @@ void Alerts::PlayOnlineSound()
     playSetting(m_settings.ONLINEWAV);
 }
 
+void Alerts::Silence()
+{
+    m_sound.stop();
+}
+
 void Alerts::LocationTurned(const LocationRecord &rec, bool offline)
 {
     m_changes.append({rec.site, offline, offline ? rec.holdbad : QStringList()});
 }
 
-void Alerts::SendNotices()
+QList<Alerts::Told> Alerts::takeStale(const QStringList &offlineNow)
+{
+    QList<Told> stale;
+    m_told.removeIf([&](const Told &told) {
+        const bool gone = std::any_of(told.offline.cbegin(), told.offline.cend(),
+                                      [&](const QString &site) { return !offlineNow.contains(site); });
+        if (gone)
+            stale << told;
+        return gone;
+    });
+    return stale;
+}
+
+void Alerts::FollowState(const QStringList &offlineNow)
+{
+    if (!m_notifier)
+        return;
+    for (const Told &told : takeStale(offlineNow))
+        m_notifier->withdraw(told.id);
+}
+
+void Alerts::SendNotices(const QStringList &offlineNow)
 {
     const QList<LocationChange> changes = std::exchange(m_changes, {});
-    if (changes.isEmpty() || !m_notifier || m_settings.NOTIFICATIONS == 0)
+    if (!m_notifier)
         return;
-    Notice notice = ComposeNotice(changes);
+    QList<Told> stale = takeStale(offlineNow);
+    if (changes.isEmpty() || m_settings.NOTIFICATIONS == 0) {
+        for (const Told &told : std::as_const(stale))
+            m_notifier->withdraw(told.id);
+        return;
+    }
+    Told told;
+    for (const LocationChange &change : changes)
+        if (change.offline)
+            told.offline << change.site;
+    QStringList still; // told offline by a notice this one replaces, and still offline
+    for (const Told &old : std::as_const(stale))
+        for (const QString &site : old.offline)
+            if (offlineNow.contains(site) && !told.offline.contains(site) && !still.contains(site))
+                still << site;
+    Notice notice = ComposeNotice(changes, still);
+    told.offline << still;
     const char *picture = notice.urgent ? AttentionIconFile : NormalIconFile;
     const QString path = QDir(m_folder).filePath(QLatin1String(picture));
     if (PictureReadable(path))
         notice.iconPath = path;
-    m_notifier->notify(notice);
+    notice.acknowledge = notice.urgent;
+    const NoticeId replaces = stale.isEmpty() ? 0 : stale.takeFirst().id;
+    for (const Told &old : std::as_const(stale))
+        m_notifier->withdraw(old.id);
+    told.id = m_notifier->notify(notice, replaces);
+    if (!told.offline.isEmpty())
+        m_told << told;
+    if (m_told.size() > kMaxToldNotices)
+        m_told.removeFirst(); // long gone from any desktop
 }
 
 } // namespace qos

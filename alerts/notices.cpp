@@ -26,7 +26,7 @@ QString Counted(qsizetype n, const char *what)
 
 } // namespace
 
-Notice ComposeNotice(const QList<LocationChange> &changes)
+Notice ComposeNotice(const QList<LocationChange> &changes, const QStringList &stillOffline)
 {
     Q_ASSERT(!changes.isEmpty());
     Notice notice;
@@ -39,8 +39,10 @@ Notice ComposeNotice(const QList<LocationChange> &changes)
     }
     if (changes.size() > MaxNoticeLines)
         lines << QStringLiteral("... and %1 more").arg(changes.size() - MaxNoticeLines);
+    if (!stillOffline.isEmpty())
+        lines << QStringLiteral("Still offline: ") + stillOffline.join(QStringLiteral(", "));
     notice.body = lines.join(QLatin1Char('\n'));
-    notice.urgent = offline > 0;
+    notice.urgent = offline > 0 || !stillOffline.isEmpty();
 
     const qsizetype online = changes.size() - offline;
     if (changes.size() == 1)

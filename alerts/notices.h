@@ -25,7 +25,8 @@ struct LocationChange {
 };
 
 // The summary counts the changes ("WAR offline", "3 locations offline, 1 back online"); the body
-// names them. changes must not be empty.
-Notice ComposeNotice(const QList<LocationChange> &changes);
+// names them, and then the locations stillOffline ("Still offline: BER, LON"). changes must not be
+// empty.
+Notice ComposeNotice(const QList<LocationChange> &changes, const QStringList &stillOffline = {});
 
 } // namespace qos

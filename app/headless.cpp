@@ -1,5 +1,7 @@
 #include "app/headless.h"
 
+#include "monitor/statusline.h"
+
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -46,6 +48,11 @@ HeadlessProgram::HeadlessProgram(QString folder, const HeadlessServices &service
     connect(history, &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text); });
     connect(history, &History::changed, this, &HeadlessProgram::printChange);
+    // Told when a cycle first finds nothing to probe; the text stays until a cycle finds something.
+    connect(&m_core.monitor(), &MonitorCycle::statusTextChanged, this, [this](const QString &text) {
+        if (text == QLatin1String(kNothingToMonitor))
+            m_services.messages.show(text);
+    });
 }
 
 HeadlessProgram::~HeadlessProgram()

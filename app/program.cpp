@@ -1,11 +1,12 @@
 #include "app/program.h"
 
+#include "app/desk.h"
+
 #include "listview/listhistory.h"
 #include "listview/listpings.h"
 #include "listview/listview.h"
 #include "mapview/mapplacementview.h"
 #include "mapview/mapview.h"
-#include "monitor/statuspacer.h"
 
 #include <QAction>
 #include <QDir>
@@ -33,8 +34,12 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     m_settings = std::make_unique<SettingsDialogs>(
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
+    m_desk =
+        std::make_unique<Desk>(Desk::Parts{m_cfg, m_run, m_core.states(), m_core.history(), m_core.monitor(),
+                                           m_core.clocks(), *m_alerts, services.tray, *m_mapView});
     wireMonitor();
     wireSettingsMenu(m_mapView->controls().settings, m_mapView.get());
+    m_places.keep(m_mapView.get());
 
     MapView *map = m_mapView.get();
     connect(map, &MapView::markerClicked, this, &Program::OpenLocationFromMarker);
@@ -42,8 +47,11 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     connect(map, &MapView::closed, this, [this] { m_alerts->RemoveTrayIcon(); });
     connect(map, &MapView::exitRequested, this, &Program::quitRequested);
     connect(&services.tray, &Tray::activated, this, &Program::RestoreFromTray);
-    if (services.notifier)
+    connect(&services.tray, &Tray::commandChosen, this, &Program::trayCommand);
+    if (services.notifier) {
         connect(services.notifier, &Notifier::clicked, this, &Program::RestoreFromTray);
+        connect(services.notifier, &Notifier::acknowledged, &m_core.states(), &LocationStates::acknowledge);
+    }
 }
 
 Program::~Program()
@@ -55,6 +63,7 @@ Program::~Program()
     delete m_addressDialog.data();
     delete m_listView.data(); // its pings end before the services they use
     delete m_closedListView.data();
+    m_desk.reset();
     m_mapView.reset();
     m_core.shutDown(); // the cycle, then the history's last lines
     m_alerts->RemoveTrayIcon();
@@ -67,18 +76,25 @@ void Program::wireMonitor()
     const MapView::Controls &c = map->controls();
     connect(c.startMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StartMonitor);
     connect(c.stopMonitor, &QPushButton::clicked, cycle, &MonitorCycle::StopMonitor);
-    // A cycle over thousands of addresses changes the status line thousands of times a second.
-    auto *pacer = new StatusPacer(this);
-    connect(cycle, &MonitorCycle::statusTextChanged, pacer, &StatusPacer::offer);
-    connect(pacer, &StatusPacer::show, map, &MapView::setStatusText);
     connect(cycle, &MonitorCycle::monitoringChanged, map, &MapView::setMonitoring);
     // Every painter follows the one state owner, whoever decided the change.
     LocationStates *states = &m_core.states();
     connect(states, &LocationStates::changed, map,
             [map](const StateChange &change) { map->refreshIndicator(change.location); });
     // One desktop notification per run for the locations it turned.
-    connect(cycle, &MonitorCycle::runEnded, this, [this] { m_alerts->SendNotices(); });
-    map->setStatusText(cycle->statusText());
+    connect(cycle, &MonitorCycle::runEnded, this,
+            [this, states] { m_alerts->SendNotices(states->shownOffline()); });
+    // A location added, enabled or given other addresses is probed at once.
+    connect(map, &MapView::locationAdded, cycle, &MonitorCycle::ProbeSoon);
+    connect(map, &MapView::locationAdded, m_desk.get(), &Desk::refresh);
+    connect(states, &LocationStates::locationEnabled, cycle, &MonitorCycle::ProbeSoon);
+    connect(cycle, &MonitorCycle::spotChecked, this,
+            [this, states] { m_alerts->SendNotices(states->shownOffline()); });
+    // Outside a run (List View pings, Stop, a table read anew) the notices follow at once.
+    connect(states, &LocationStates::changed, this, [this, cycle, states] {
+        if (!cycle->running())
+            m_alerts->FollowState(states->shownOffline());
+    });
     map->setMonitoring(cycle->monitoring());
     connect(&m_core.history(), &History::problem, this,
             [this](const QString &text) { m_services.messages.show(text, MessageBoxes::Icon::Exclamation); });
@@ -180,6 +196,32 @@ void Program::showLocations(const LoadResult &loaded)
 {
     m_mapView->showDisplaySettings();
     m_mapView->addMarkers(loaded.fileExisted);
+    m_desk->refresh();
+}
+
+// The tray icon's menu: the same paths as the Map View's own controls.
+void Program::trayCommand(TrayCommand command)
+{
+    const MapView::Controls &c = m_mapView->controls();
+    switch (command) {
+    case TrayCommand::MapView:
+        RestoreFromTray();
+        return;
+    case TrayCommand::StartMonitor:
+        if (m_run.PlacementMode == 0)
+            c.startMonitor->click(); // does nothing while it is disabled
+        return;
+    case TrayCommand::StopMonitor:
+        if (m_run.PlacementMode == 0)
+            c.stopMonitor->click();
+        return;
+    case TrayCommand::Acknowledge:
+        m_core.states().acknowledge();
+        return;
+    case TrayCommand::Exit:
+        m_mapView->Exit();
+        return;
+    }
 }
 
 void Program::showStartupProblems(const LoadResult &load, QStringList unreadable,
@@ -244,11 +286,12 @@ void Program::OpenLocation(int k)
             new ListView(ListView::Services{m_cfg, m_run, m_services.messages, m_services.prober,
                                             m_services.notice, m_core.states(), m_core.monitor(), *m_editor});
         m_listView->setWindowIcon(m_alerts->currentIcon());
+        m_places.keep(m_listView.data());
         connect(m_listView.data(), &ListView::closing, this, &Program::listViewClosing);
         connect(m_listView.data(), &ListView::addressDialogRequested, this, &Program::OpenAddressDialog);
         connect(m_listView.data(), &ListView::locationRemoved, this, &Program::locationRemoved);
         wireSettingsMenu(m_listView->controls().settings, m_listView.data());
-        auto *shown = new ListHistory(*m_listView, m_core.history(), m_cfg);
+        auto *shown = new ListHistory(*m_listView, m_core.history(), m_core.states(), m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
     }
     m_listView->LoadListView();
@@ -295,6 +338,7 @@ void Program::OpenAddressDialog(int k)
     const LocationRecord &rec = m_cfg.table[k];
     m_addressDialog = new AddressDialog(k, rec.site, rec.siteip);
     m_addressDialog->setWindowIcon(m_alerts->currentIcon());
+    m_places.keep(m_addressDialog.data());
     connect(m_addressDialog.data(), &AddressDialog::submitted, this, &Program::addressesSubmitted);
     connect(m_addressDialog.data(), &AddressDialog::cancelled, this, &Program::OpenLocation);
     m_addressDialog->show();
@@ -319,8 +363,11 @@ void Program::OpenHistory(int k)
 
 void Program::addressesSubmitted(int k, const QString &text)
 {
-    m_editor->setAddressesFromDialog(k, text); // a failure has been told and left the list as it was
+    // A failure has been told and left the list as it was.
+    const bool written = m_editor->setAddressesFromDialog(k, text);
     OpenLocation(k);
+    if (written)
+        m_core.monitor().ProbeSoon(k);
 }
 
 void Program::locationRemoved(const QString &site)
@@ -331,6 +378,7 @@ void Program::locationRemoved(const QString &site)
     const LoadResult loaded = m_core.reloadTable(MonitorCore::Unreadable::Replaces);
     m_run.MonitorPaused = 1;
     showLocations(loaded);
+    m_alerts->FollowState(m_core.states().shownOffline()); // nothing tells offline for a deleted one
     const QString text = QStringLiteral("Location: ") + site +
                          QStringLiteral(" has been deleted\r\n\r\nLocations will not be monitored until "
                                         "'Start Monitor' is activated");

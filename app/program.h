@@ -12,12 +12,15 @@
 //    The settings dialogs are single instances shared by both windows' Settings menus; a changed
 //    probe setting is shown on both windows.
 //  - The metrics endpoint serves only while graph.txt has a METRICS= line at start-up.
-//  - Teardown order: metrics endpoint, settings dialogs, history windows, the Add/Delete Address dialog, List
-//  View
-//    (its pings end), Map View, cycle (its probe ends), history (its last lines are written), alerts.
+//  - The tray icon's menu goes the Map View's ways: "Map View" as a click on the icon, "Start Monitor"
+//    and "Stop Monitor" as the window's buttons, "Exit" as its EXIT.
+//  - Teardown order: metrics endpoint, settings dialogs, history windows, the Add/Delete Address
+//    dialog, List View (its pings end), the desk, Map View, cycle (its probe ends), history (its last
+//    lines are written), alerts.
 #include "alerts/alerts.h"
 #include "app/autostart.h"
 #include "app/monitorcore.h"
+#include "app/windowplaces.h"
 #include "history/historywindow.h"
 #include "listview/addressdialog.h"
 #include "listview/listview.h"
@@ -41,6 +44,7 @@
 
 namespace qos {
 
+class Desk;
 class ListView;
 class MapView;
 struct SettingsMenu;
@@ -112,6 +116,7 @@ private:
     void setStartWithSession(bool on);
     void showStartWithSession();
     void setWindowIcons(const QIcon &icon);
+    void trayCommand(TrayCommand command);
     void listViewClosing(bool towardsMap);
     void showLocations(const LoadResult &loaded);
     void locationRemoved(const QString &site);
@@ -130,6 +135,8 @@ private:
     Configuration &m_cfg;
     std::unique_ptr<LocationEditor> m_editor;
     std::unique_ptr<MapView> m_mapView;
+    WindowPlaces m_places;        // before the windows it follows
+    std::unique_ptr<Desk> m_desk; // the tray's menu and tooltip lines, the markers' and status texts
     QPointer<ListView> m_listView;
     QPointer<ListView> m_closedListView; // closed, its deletion still on its way
     QPointer<AddressDialog> m_addressDialog;

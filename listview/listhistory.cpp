@@ -1,5 +1,7 @@
 #include "listview/listhistory.h"
 
+#include "history/since.h"
+
 #include "platform/twips.h"
 #include "sitemenu/sortlist.h"
 #include "store/text.h"
@@ -13,15 +15,35 @@ namespace {
 
 // Below `Frame1` (which ends at 5415), left of the notes row (from 2280 at 5880, shown on selection).
 const QRectF LatencyRect(600, 5520, 3495, 255);
+// Below the counters, right of the latency line.
+const QRectF SinceRect(4680, 5550, 5280, 255);
+
+State StateOf(AddressHealth health)
+{
+    switch (health) {
+    case AddressHealth::Answering:
+        return State::Answering;
+    case AddressHealth::Failing:
+        return State::NotAnswering;
+    case AddressHealth::NotProbed:
+        break;
+    }
+    return State::Unknown;
+}
 
 } // namespace
 
-ListHistory::ListHistory(ListView &view, const History &history, const Configuration &cfg)
+ListHistory::ListHistory(ListView &view, const History &history, const LocationStates &states,
+                         const Configuration &cfg)
     : QObject(&view)
     , m_view(view)
     , m_history(history)
+    , m_states(states)
     , m_cfg(cfg)
 {
+    m_since = new QLabel(view.centralWidget());
+    m_since->setObjectName(QStringLiteral("sinceLine"));
+    m_since->setGeometry(TwipsScale::forWidget(&view).toPixels(SinceRect));
     m_latency = new QLabel(view.centralWidget());
     m_latency->setObjectName(QStringLiteral("latency"));
     m_latency->setGeometry(TwipsScale::forWidget(&view).toPixels(LatencyRect));
@@ -35,7 +57,13 @@ ListHistory::ListHistory(ListView &view, const History &history, const Configura
                 [this, g](const QModelIndex &, int first, int last) { rowsAdded(g, first, last); });
     connect(&view, &ListView::addressShown, this, &ListHistory::showLatency);
     connect(&history, &History::sampleAdded, this, &ListHistory::sampleAdded);
+    connect(&history, &History::logLoaded, this, &ListHistory::refreshTips);
+    connect(&states, &LocationStates::changed, this, [this](const StateChange &change) {
+        if (change.location == m_view.location())
+            refreshTips();
+    });
     showLatency();
+    showSince();
 }
 
 QString ListHistory::site() const
@@ -46,7 +74,30 @@ QString ListHistory::site() const
 
 QString ListHistory::tooltipFor(const QString &address) const
 {
-    return LatencyTooltip(m_history.summary(site(), TrimSpaces(address)));
+    const QString trimmed = TrimSpaces(address);
+    const QString tip = LatencyTooltip(m_history.summary(site(), trimmed));
+    const State state = StateOf(m_states.health(m_view.location(), trimmed));
+    const QString since = AddressSinceText(state, SinceMs(m_history.log(), site(), trimmed, state),
+                                           m_history.now(), QTimeZone::systemTimeZone());
+    return since.isEmpty() ? tip : tip + QLatin1Char('\n') + since;
+}
+
+void ListHistory::refreshTips()
+{
+    for (ListView::Group g : {ListView::First, ListView::Second})
+        rowsAdded(g, 0, m_view.rows(g).size() - 1);
+    showSince();
+}
+
+void ListHistory::showSince()
+{
+    const int k = m_view.location();
+    if (k < 1 || k > m_cfg.table.LocationCount()) {
+        m_since->clear();
+        return;
+    }
+    m_since->setText(LocationLine(FactsOf(m_cfg, m_states, m_history.log(), k), m_history.now(),
+                                  QTimeZone::systemTimeZone()));
 }
 
 void ListHistory::rowsAdded(ListView::Group g, int first, int last)
@@ -54,6 +105,7 @@ void ListHistory::rowsAdded(ListView::Group g, int first, int last)
     AddressRows &rows = m_view.rows(g);
     for (int r = first; r <= last && r < rows.size(); ++r)
         rows.setTip(r, tooltipFor(rows.at(r).address));
+    showSince(); // the rows come when a location is loaded
 }
 
 void ListHistory::sampleAdded(const QString &site, const QString &address)
@@ -68,6 +120,7 @@ void ListHistory::sampleAdded(const QString &site, const QString &address)
     }
     if (TrimSpaces(m_view.address()) == address)
         showLatency();
+    showSince();
 }
 
 void ListHistory::showLatency()

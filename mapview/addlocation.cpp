@@ -68,6 +68,11 @@ QString SubmitOutcome::message() const
     case Kind::NameInUse:
         return QStringLiteral("Site name already in use.") + QStringLiteral("\r\n\r\n") +
                QStringLiteral("Please enter unique name.");
+    case Kind::BlankName:
+        return QStringLiteral("Please enter a display name for the location (up to %1 characters).")
+            .arg(MaxNameLength);
+    case Kind::NoAddresses:
+        return QStringLiteral("Please enter at least one host name or IP address for the location.");
     case Kind::TableFull:
         return QStringLiteral("No more locations can be added: the map already holds %1 locations.")
             .arg(MaxLocations);
@@ -98,6 +103,10 @@ SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QStr
     }
 
     const QString name = CleanName(nameText);
+    if (name.isEmpty()) {
+        out.kind = SubmitOutcome::Kind::BlankName;
+        return out;
+    }
     out.name = name;
     // Checked as typed and as it will be stored, so a case variant of an existing lower-case
     // name cannot create a second location with the same marker text.
@@ -108,7 +117,13 @@ SubmitOutcome SubmitLocation(Configuration &cfg, const RunState &run, const QStr
         return out;
     }
 
-    out.addresses = NormaliseAddressText(addressText);
+    const QString addresses = NormaliseAddressText(addressText);
+    if (SplitAddressList(addresses).join(QString()).trimmed().isEmpty()) {
+        out.kind = SubmitOutcome::Kind::NoAddresses;
+        out.name = nameText;
+        return out;
+    }
+    out.addresses = addresses;
 
     const int k = table.LocationCount() + 1;
     LocationRecord rec;

@@ -11,6 +11,8 @@
 //  - No two locations end up with the same marker text through this path: the name is checked in
 //    the form it will be stored in.
 //  - The table never grows beyond MaxLocations.
+//  - A location has a name and at least one address: a name that is blank once cleaned, or an address
+//    list that is empty once normalised, is refused with its message and the boxes as typed.
 #include "monitor/runstate.h"
 #include "store/model.h"
 #include "store/status.h"
@@ -59,10 +61,11 @@ struct AddLocationSeams {
 LocationAppender GraphFileAppender(const QString &folder, const Configuration &cfg, PleaseWait *pleaseWait);
 
 struct SubmitOutcome {
-    enum class Kind { Added, NameInUse, TableFull, StoreFailed };
+    enum class Kind { Added, NameInUse, BlankName, NoAddresses, TableFull, StoreFailed };
     Kind kind = Kind::Added;
     // What the boxes show afterwards: the cleaned name and the normalised addresses; for NameInUse
-    // an empty name and the addresses as typed; for TableFull both as typed.
+    // an empty name and the addresses as typed; for BlankName, NoAddresses and TableFull both as
+    // typed.
     QString name;
     QString addresses;
     QString error; // StoreFailed: the store's text

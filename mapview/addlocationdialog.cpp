@@ -125,6 +125,12 @@ void AddLocationDialog::submit()
             m_name->clear();
         });
         return;
+    case SubmitOutcome::Kind::BlankName:
+        showMessage(out.message(), MessageBoxes::Icon::Exclamation, [this] { m_name->setFocus(); });
+        return;
+    case SubmitOutcome::Kind::NoAddresses:
+        showMessage(out.message(), MessageBoxes::Icon::Exclamation, [this] { m_addresses->setFocus(); });
+        return;
     case SubmitOutcome::Kind::TableFull:
         showMessage(out.message(), MessageBoxes::Icon::Exclamation, {});
         return;

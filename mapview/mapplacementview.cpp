@@ -128,6 +128,7 @@ void MapPlacementView::openAddLocationDialog()
     m_dialog->setWindowIcon(m_view.windowIcon());
     QObject::connect(m_dialog.data(), &AddLocationDialog::closed, &m_controller,
                      &PlacementController::dialogClosed);
+    QObject::connect(m_dialog.data(), &AddLocationDialog::locationAdded, &m_view, &MapView::locationAdded);
     m_dialog->showEmptied();
 }
 

@@ -139,7 +139,9 @@ void MapView::buildControls()
     m_c.packetsValue = label("packetlabel", QString(), {1560, 7920, 615, 255});
 
     m_c.statusCaption = label("Label2", QStringLiteral("Status:"), {2880, 7440, 615, 255});
-    m_c.statusLabel = label("Label3", QStringLiteral("IDLE"), {3720, 7440, 2535, 255});
+    // Wider than its first 2535 twips, up to the monitor buttons: it tells the next cycle too.
+    m_c.statusLabel = label("Label3", QStringLiteral("IDLE"), {3720, 7440, 3060, 255});
+    m_c.statusLabel->setMinimumPointSize(5.5);
     m_c.statusLabel->setAutoFillBackground(true);
     QPalette statusPalette = m_c.statusLabel->palette();
     statusPalette.setColor(QPalette::Window, QColor(224, 224, 224));
@@ -324,6 +326,14 @@ void MapView::refreshIndicator(int k)
 {
     if (CircleShape *center = indicator(k); center && k <= m_cfg.table.LocationCount())
         center->setFillColour(IndicatorColour(m_cfg.table[k].center));
+}
+
+void MapView::setMarkerDescription(int k, const QString &text)
+{
+    if (MarkerLabel *site = marker(k)) {
+        site->setToolTip(text);
+        site->setAccessibleDescription(text);
+    }
 }
 
 void MapView::setStatusText(const QString &text)

@@ -84,6 +84,9 @@ public:
     void removeMarkers();
     // Sets center(k) to the colour held in record k's `center` field.
     void refreshIndicator(int k);
+    // The line that tells location k's state and since when: site(k)'s tooltip and accessible
+    // description.
+    void setMarkerDescription(int k, const QString &text);
 
     // Status line Label3.
     void setStatusText(const QString &text);
@@ -119,6 +122,7 @@ public:
 Q_SIGNALS:
     void markerClicked(int k);                                     // a click on site(k)
     void locationChosen(int k);                                    // a SELECT SITE item naming location k
+    void locationAdded(int k);                                     // placed on the map and written
     void backgroundPressed(Qt::MouseButton button, QPointF twips); // a press on the map background
     void exitRequested();                                          // "EXIT", after the window closed
     void closed();                                                 // the window has closed

@@ -11,6 +11,8 @@ public:
     virtual void ClearAttention() = 0; // acts only when it is up
     virtual void PlayAlertSound() = 0;
     virtual void PlayOnlineSound() = 0;
+    // "Acknowledge": a sound still playing ends. Nothing by default.
+    virtual void Silence() {}
     // The monitor cycle's location rec has just turned offline, or come back online from offline:
     // what the desktop notification of the run tells. Nothing by default.
     virtual void LocationTurned(const LocationRecord &rec, bool offline)

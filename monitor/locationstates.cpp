@@ -3,14 +3,16 @@
 #include "store/text.h"
 
 #include <limits>
+#include <utility>
 
 namespace qos {
-namespace {
 
 bool OfflineColour(Indicator colour)
 {
     return colour == Indicator::Red || colour == Indicator::DarkRed;
 }
+
+namespace {
 
 Turn TurnOf(Indicator from, Indicator to)
 {
@@ -93,6 +95,45 @@ void LocationStates::setFlash(int k, bool flagged)
     r.flash = QLatin1String(flagged ? "1" : "0");
 }
 
+bool LocationStates::anyShownOffline() const
+{
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
+        if (OfflineColour(m_cfg.table[k].center))
+            return true;
+    }
+    return false;
+}
+
+QStringList LocationStates::shownOffline() const
+{
+    QStringList sites;
+    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
+        if (OfflineColour(m_cfg.table[k].center))
+            sites << m_cfg.table[k].site;
+    }
+    return sites;
+}
+
+void LocationStates::acknowledge()
+{
+    m_alerts.Silence();
+    m_alerts.ClearAttention();
+    if (!std::exchange(m_acknowledged, true))
+        Q_EMIT acknowledgedChanged(true);
+}
+
+void LocationStates::noteTurn(Turn turn)
+{
+    if (turn != Turn::None && std::exchange(m_acknowledged, false))
+        Q_EMIT acknowledgedChanged(false);
+}
+
+void LocationStates::showAttention()
+{
+    if (!m_acknowledged)
+        m_alerts.ShowAttention();
+}
+
 QHash<QString, LocationStates::Known> &LocationStates::known(int k)
 {
     if (m_generation != m_cfg.generation) {
@@ -146,12 +187,13 @@ void LocationStates::applyOutcome(int k, bool offline, bool partialIgnore, const
 {
     LocationRecord &r = rec(k);
     const Indicator colour = OutcomeIndicator(offline, partialIgnore);
-    const Turn turned = TurnOf(r.center, colour);
+    const Turn turn = TurnOf(r.center, colour);
+    noteTurn(turn);
     if (offline) {
         setFlash(k, true);
         m_run.AnyOfflineThisCycle = 1;
-        m_alerts.ShowAttention();
-        if (rule.sounds && r.center != colour)
+        showAttention();
+        if (rule.sounds && r.center != colour && !m_acknowledged)
             m_alerts.PlayAlertSound();
     } else {
         setFlash(k, false);
@@ -164,9 +206,9 @@ void LocationStates::applyOutcome(int k, bool offline, bool partialIgnore, const
             m_alerts.PlayOnlineSound();
     }
     r.center = colour;
-    if (rule.announce && turned != Turn::None)
-        m_alerts.LocationTurned(r, turned == Turn::Offline);
-    setIndicator(k, colour, turned);
+    if (rule.announce && turn != Turn::None)
+        m_alerts.LocationTurned(r, turn == Turn::Offline);
+    setIndicator(k, colour, turn);
 }
 
 // ---- The monitor cycle ----
@@ -228,6 +270,8 @@ void LocationStates::showAllWaiting()
 
 void LocationStates::monitoringStopped()
 {
+    if (std::exchange(m_acknowledged, false))
+        Q_EMIT acknowledgedChanged(false);
     m_run.LastCycleHadOffline = 0;
     m_alerts.ClearAttention();
     for (LocationRecord &r : m_cfg.table.records)
@@ -271,7 +315,9 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
         if (!offline)
             setFlash(k, false);
         const Indicator colour = OutcomeIndicator(offline, ignoredRows);
-        setIndicator(k, colour, TurnOf(r.center, colour));
+        const Turn turn = TurnOf(r.center, colour);
+        noteTurn(turn);
+        setIndicator(k, colour, turn);
     }
     attentionFromFlags();
 }
@@ -279,7 +325,7 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
 void LocationStates::attentionFromFlags()
 {
     if (anyFlagged())
-        m_alerts.ShowAttention();
+        showAttention();
     else
         m_alerts.ClearAttention();
 }
@@ -287,6 +333,8 @@ void LocationStates::attentionFromFlags()
 void LocationStates::setEnabled(int k, bool enabled)
 {
     setIndicator(k, enabled ? Indicator::White : Indicator::Black);
+    if (enabled)
+        Q_EMIT locationEnabled(k);
 }
 
 void LocationStates::ignoresChanged(int k, bool partialIgnore)

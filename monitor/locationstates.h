@@ -21,6 +21,9 @@
 //  - m_flagged counts the locations flagged offline once anyFlagged() has counted them, for the
 //    table of m_flaggedGeneration with m_flaggedRows locations: setFlash() keeps it, and a table
 //    loaded anew or grown is counted again on the next question.
+//  - "Acknowledge" silences the alert sound and lowers the attention picture until some location
+//    turns (offline, or back online) or monitoring stops; meanwhile nothing raises the picture or
+//    plays the alert sound. It is not stored.
 //  - An address's latest outcome is whatever probed it last (the cycle, Ping IP, Ping All); it is
 //    forgotten when the table is loaded anew or the address is removed. Without one, an address
 //    counts as failing exactly when `holdbad` holds it.
@@ -67,6 +70,14 @@ public:
 
     // True when some location 1..LocationCount is flagged offline.
     bool anyFlagged() const;
+    // True when some location's indicator shows an offline colour.
+    bool anyShownOffline() const;
+    // The names of those locations, in table order.
+    QStringList shownOffline() const;
+
+    // "Acknowledge" (see the invariants).
+    void acknowledge();
+    bool acknowledged() const { return m_acknowledged; }
     AddressHealth health(int k, const QString &address) const;
     // The status word of the address's latest probe; empty when none is known.
     QString latestStatus(int k, const QString &address) const;
@@ -112,6 +123,9 @@ public:
 
 Q_SIGNALS:
     void changed(const qos::StateChange &change);
+    void acknowledgedChanged(bool acknowledged);
+    // Location k was switched on (it is waiting now).
+    void locationEnabled(int k);
     // Every probe outcome, whoever probed (the cycle, Ping IP, Ping All).
     void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
@@ -121,6 +135,8 @@ private:
     void attentionFromFlags();
     void setFlash(int k, bool flagged);
     bool flaggedCountValid() const;
+    void showAttention();
+    void noteTurn(Turn turn); // a location turned: an acknowledgement ends
     LocationRecord &rec(int k) { return m_cfg.table[k]; }
     struct Known {
         bool answered = false;
@@ -139,6 +155,10 @@ private:
     mutable int m_flagged = -1; // -1: not counted
     mutable quint64 m_flaggedGeneration = 0;
     mutable int m_flaggedRows = 0;
+    bool m_acknowledged = false;
 };
+
+// True for the indicator colours of an offline location.
+bool OfflineColour(Indicator colour);
 
 } // namespace qos

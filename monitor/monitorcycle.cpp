@@ -1,6 +1,11 @@
 #include "monitor/monitorcycle.h"
 
+#include "monitor/statusline.h"
+
 #include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace qos {
 namespace {
@@ -76,6 +81,7 @@ void MonitorCycle::StartMonitor()
 void MonitorCycle::StopMonitor()
 {
     StopRequested = true;
+    dropSpotChecks();
     if (m_active)
         endRun(); // what is in flight is cancelled; its late answers are dropped
     goIdle();
@@ -142,6 +148,7 @@ void MonitorCycle::restartIntervalClock()
 void MonitorCycle::goIdle()
 {
     RunState &run = m_services.run;
+    dropSpotChecks();
     m_services.states.monitoringStopped();
     setMonitoring(false);
     setStatus(QStringLiteral("IDLE"));
@@ -154,6 +161,9 @@ void MonitorCycle::goIdle()
 
 void MonitorCycle::beginRun()
 {
+    if (m_services.run.ResumeIndex == 0)
+        m_cycleRunMs = 0; // a cycle of its own, not the rest of a paused one
+    m_runClock.start();
     m_active = true;
     ++m_epoch;
     m_generation = m_services.cfg.generation;
@@ -168,8 +178,12 @@ void MonitorCycle::endRun()
 {
     m_token.cancel();
     m_sweep->cancel();
+    if (m_active)
+        m_cycleRunMs += m_runClock.elapsed();
     m_active = false;
     ++m_epoch;
+    if (!m_spotQueue.isEmpty())
+        QTimer::singleShot(0, this, &MonitorCycle::startSpotChecks);
     Q_EMIT runEnded();
 }
 
@@ -332,11 +346,78 @@ void MonitorCycle::finishCycle()
 {
     RunState &run = m_services.run;
     m_services.states.cycleFinished();
-    setStatus(QStringLiteral("Monitoring..."));
+    m_lastCycleMs = m_cycleRunMs + m_runClock.elapsed();
+    const LocationTable &table = m_services.cfg.table;
+    bool anyEnabled = false;
+    for (int k = 1; k <= table.LocationCount() && !anyEnabled; ++k)
+        anyEnabled = !IsDisabled(table[k]);
+    setStatus(anyEnabled ? QStringLiteral("Monitoring...") : QLatin1String(kNothingToMonitor));
     restartIntervalClock();
     run.FirstCycle = 2;
     endRun();
     Q_EMIT cycleFinished();
+}
+
+// ---- Probing one location at once ----
+
+void MonitorCycle::ProbeSoon(int k)
+{
+    if (!m_monitoring || k < 1 || k > m_services.cfg.table.LocationCount() || m_spotQueue.contains(k))
+        return;
+    m_spotQueue.append(k);
+    if (!m_active)
+        QTimer::singleShot(0, this, &MonitorCycle::startSpotChecks);
+}
+
+void MonitorCycle::startSpotChecks()
+{
+    if (m_active || !m_monitoring)
+        return; // the run's end comes back here
+    const LocationTable &table = m_services.cfg.table;
+    for (int k : std::exchange(m_spotQueue, {})) {
+        const bool busy = std::any_of(m_spots.cbegin(), m_spots.cend(),
+                                      [k](const SpotCheck *spot) { return spot->location() == k; });
+        if (busy || k > table.LocationCount() || IsDisabled(table[k]))
+            continue;
+        m_spots.append(new SpotCheck(
+            m_services.prober, m_services.notice, m_services.cfg, k,
+            [this](int at, const QList<SpotCheck::Entry> &entries, bool partial) {
+                spotDone(at, entries, partial);
+            },
+            this));
+    }
+}
+
+void MonitorCycle::spotDone(int k, const QList<SpotCheck::Entry> &entries, bool partialIgnore)
+{
+    const auto it = std::find_if(m_spots.begin(), m_spots.end(),
+                                 [k](const SpotCheck *spot) { return spot->location() == k; });
+    if (it == m_spots.end())
+        return;
+    (*it)->deleteLater(); // we are inside its callback
+    m_spots.erase(it);
+    if (m_active || !m_monitoring)
+        return; // a run began meanwhile and evaluates the location itself
+    LocationStates &states = m_services.states;
+    bool anyBad = false;
+    for (const SpotCheck::Entry &e : entries) {
+        states.probed(k, e.address, e.outcome);
+        if (e.outcome.attempts > 0 && !e.outcome.answered) {
+            states.cycleAddressFailed(k, e.address, !anyBad);
+            anyBad = true;
+        }
+    }
+    states.cycleEvaluated(k, anyBad, partialIgnore);
+    Q_EMIT spotChecked(k);
+}
+
+void MonitorCycle::dropSpotChecks()
+{
+    m_spotQueue.clear();
+    for (SpotCheck *spot : std::exchange(m_spots, {})) {
+        spot->cancel();
+        spot->deleteLater();
+    }
 }
 
 } // namespace qos

@@ -25,14 +25,17 @@
 #include "monitor/canceltoken.h"
 #include "monitor/locationstates.h"
 #include "monitor/runstate.h"
+#include "monitor/spotcheck.h"
 #include "monitor/sweep.h"
 #include "probe/prober.h"
 #include "probe/startupnotice.h"
 #include "store/model.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QTimer;
 
@@ -67,8 +70,12 @@ public:
     // Number of interval clock ticks between two automatic cycles.
     static qint64 IntervalTicks(qint16 pingIntervalMinutes) { return qint64(pingIntervalMinutes) * 60; }
 
-    // Text of the status line `Label3`: "IDLE", "Pinging " + entry, or "Monitoring...".
+    // Text of the status line `Label3`: "IDLE", "Pinging " + entry, "Monitoring...", or
+    // kNothingToMonitor when a cycle found no enabled location.
     QString statusText() const { return m_statusText; }
+    // How long the last complete cycle ran (its runs' time, without a pause between them); nothing
+    // before the first.
+    std::optional<qint64> lastCycleMs() const { return m_lastCycleMs; }
     // True while monitoring is on: "Stop Monitor" shown and enabled, "Start Monitor" hidden and disabled.
     bool monitoring() const { return m_monitoring; }
     bool startMonitorEnabled() const { return !m_monitoring; }
@@ -85,6 +92,10 @@ public Q_SLOTS:
     // One tick of `Timer1` / `Timer2`. Connected to the clocks; tests call them directly.
     void IntervalClockTick();
     void ResumeClockTick();
+    // Location k changed (added on the map, its addresses edited, enabled). While monitoring is on
+    // it is probed at once (once a run in progress has ended) and evaluated as the cycle would; the
+    // next cycle keeps its time.
+    void ProbeSoon(int k);
     // Starts both clocks; the Map View calls this once at the end of its start-up.
     void StartClocks();
     // Back to the start-up state without touching the indicators: any run ends, monitoring is off,
@@ -98,6 +109,8 @@ Q_SIGNALS:
     void cycleFinished();
     // A run ended: its cycle finished, paused, was stopped or dropped (not when the cycle goes).
     void runEnded();
+    // The probe ProbeSoon asked for has been evaluated.
+    void spotChecked(int k);
 
 private:
     using Step = void (MonitorCycle::*)();
@@ -139,6 +152,9 @@ private:
     void entryDone();
     void applyResult();
     void finishCycle();
+    void startSpotChecks();
+    void spotDone(int k, const QList<SpotCheck::Entry> &entries, bool partialIgnore);
+    void dropSpotChecks();
 
     const QString &currentEntry() const { return m_walk.entries.at(m_walk.entry); }
     // The sweep's jobs from the walk's current entry on: this location's entries as the walk split
@@ -158,6 +174,11 @@ private:
     quint64 m_generation = 0;       // cfg.generation the current run's indexes belong to
     quint64 m_pausedGeneration = 0; // cfg.generation ResumeIndex belongs to
     Walk m_walk;
+    QElapsedTimer m_runClock; // since the current run began
+    qint64 m_cycleRunMs = 0;  // the cycle's earlier runs (before a pause)
+    std::optional<qint64> m_lastCycleMs;
+    QList<int> m_spotQueue;     // locations to probe once no run is in progress
+    QList<SpotCheck *> m_spots; // children, in flight
 };
 
 } // namespace qos

@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <algorithm>
+
 namespace qos {
 
 namespace {
@@ -19,8 +21,9 @@ QDBusMessage ServiceCall(const char *method)
                                           QLatin1String(NotificationsInterface), QLatin1String(method));
 }
 
-// The action a click on the notice's body invokes.
+// The action a click on the notice's body invokes, and the one that acknowledges.
 constexpr char DefaultAction[] = "default";
+constexpr char AcknowledgeAction[] = "acknowledge";
 
 } // namespace
 
@@ -50,40 +53,96 @@ void DBusNotifier::askCapabilities()
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusPendingReply<QStringList> reply = *w;
-        if (!reply.isError())
+        if (!reply.isError()) {
             m_markup = reply.value().contains(QStringLiteral("body-markup"));
+            m_actions = reply.value().contains(QStringLiteral("actions"));
+        }
     });
 }
 
-void DBusNotifier::notify(const Notice &notice)
+NoticeId DBusNotifier::notify(const Notice &notice, NoticeId replaces)
 {
+    const NoticeId ours = ++m_last;
     if (!m_bus.isConnected()) {
         showInTray(notice);
-        return;
+        return ours;
     }
+    const uint replacesId = serviceId(replaces);
+    if (replaces != 0 && replacesId == 0)
+        withdraw(replaces); // its id is still on its way
+    forget(replaces);
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(notice.urgent ? 2 : 1)));
     if (!m_identity.desktopEntry.isEmpty())
         hints.insert(QStringLiteral("desktop-entry"), m_identity.desktopEntry);
     const QString icon =
         notice.iconPath.isEmpty() ? QString() : QUrl::fromLocalFile(notice.iconPath).toString();
+    QStringList actions{QLatin1String(DefaultAction), QStringLiteral("Open Map View")};
+    if (notice.acknowledge && m_actions)
+        actions << QLatin1String(AcknowledgeAction) << QStringLiteral("Acknowledge");
     QDBusMessage call = ServiceCall("Notify");
-    call << m_identity.appName << uint(0) << icon << notice.summary
-         << (m_markup ? notice.body.toHtmlEscaped() : notice.body)
-         << QStringList{QLatin1String(DefaultAction), QStringLiteral("Open Map View")} << hints << int(-1);
+    call << m_identity.appName << replacesId << icon << notice.summary
+         << (m_markup ? notice.body.toHtmlEscaped() : notice.body) << actions << hints << int(-1);
 
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, notice](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        const QDBusPendingReply<uint> reply = *w;
-        if (reply.isError()) {
-            showInTray(notice);
-            return;
-        }
-        m_ids.append(reply.value());
-        if (m_ids.size() > MaxRememberedIds)
-            m_ids.removeFirst();
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, notice, ours](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                const QDBusPendingReply<uint> reply = *w;
+                if (reply.isError()) {
+                    showInTray(notice);
+                    return;
+                }
+                shown(ours, reply.value());
+            });
+    return ours;
+}
+
+void DBusNotifier::shown(NoticeId notice, uint id)
+{
+    if (m_withdrawing.removeOne(notice)) {
+        close(id);
+        return;
+    }
+    m_shown.append({notice, id});
+    if (m_shown.size() > MaxRememberedIds)
+        m_shown.removeFirst();
+}
+
+uint DBusNotifier::serviceId(NoticeId notice) const
+{
+    for (const Shown &s : m_shown)
+        if (s.notice == notice)
+            return s.id;
+    return 0;
+}
+
+void DBusNotifier::forget(NoticeId notice)
+{
+    m_shown.removeIf([notice](const Shown &s) { return s.notice == notice; });
+}
+
+void DBusNotifier::withdraw(NoticeId notice)
+{
+    if (notice == 0 || notice > m_last || !m_bus.isConnected())
+        return;
+    if (const uint id = serviceId(notice)) {
+        forget(notice);
+        close(id);
+        return;
+    }
+    m_withdrawing.append(notice);
+    if (m_withdrawing.size() > MaxRememberedIds)
+        m_withdrawing.removeFirst();
+}
+
+void DBusNotifier::close(uint id)
+{
+    QDBusMessage call = ServiceCall("CloseNotification");
+    call << id;
+    // Nothing to do with the answer: a notice already gone is gone.
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, CallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
 }
 
 void DBusNotifier::showInTray(const Notice &notice)
@@ -94,13 +153,19 @@ void DBusNotifier::showInTray(const Notice &notice)
 
 void DBusNotifier::actionInvoked(uint id, const QString &actionKey)
 {
-    if (actionKey == QLatin1String(DefaultAction) && m_ids.contains(id))
+    const bool ours =
+        std::any_of(m_shown.cbegin(), m_shown.cend(), [id](const Shown &s) { return s.id == id; });
+    if (!ours)
+        return;
+    if (actionKey == QLatin1String(DefaultAction))
         Q_EMIT clicked();
+    else if (actionKey == QLatin1String(AcknowledgeAction))
+        Q_EMIT acknowledged();
 }
 
 void DBusNotifier::notificationClosed(uint id, uint)
 {
-    m_ids.removeOne(id);
+    m_shown.removeIf([id](const Shown &s) { return s.id == id; });
 }
 
 } // namespace qos

@@ -45,4 +45,10 @@ void QtSound::beep()
     QApplication::beep();
 }
 
+void QtSound::stop()
+{
+    if (m_effect)
+        m_effect->stop();
+}
+
 } // namespace qos

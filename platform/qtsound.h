@@ -19,6 +19,7 @@ public:
 
     bool play(const QString &path) override;
     void beep() override;
+    void stop() override;
 
     static bool looksLikeWav(const QString &path);
 

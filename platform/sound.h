@@ -10,6 +10,8 @@ public:
     // Plays a WAV file; returns false when it cannot be played (missing or unreadable file).
     virtual bool play(const QString &path) = 0;
     virtual void beep() = 0; // the desktop's simple beep
+    // Ends a sound still playing; beeps already sounded are over.
+    virtual void stop() {}
 };
 
 // The default sound, used when no file is set or the set file cannot be played: the simple beep

@@ -318,30 +318,56 @@ void TestAlerts::oneNoticePerRun()
     r.alerts.LocationTurned(war, true);
     r.alerts.LocationTurned(abc, false);
     QVERIFY(r.notifier.notices.isEmpty()); // nothing before the run ends
-    r.alerts.SendNotices();
+    const QStringList warDown{QStringLiteral("WAR")};
+    r.alerts.SendNotices(warDown);
     QCOMPARE(r.notifier.notices.size(), 1);
+    QVERIFY(r.notifier.notices[0].acknowledge);
     QCOMPARE(r.notifier.notices[0].body,
              QStringLiteral("WAR offline: 10.1.2.3, router-war\nABC back online"));
     QCOMPARE(r.notifier.notices[0].iconPath, r.dir.filePath(QLatin1String(AttentionIconFile)));
-    r.alerts.SendNotices(); // a run without changes: no notice
+    r.alerts.SendNotices(warDown); // a run without changes: no notice
     QCOMPARE(r.notifier.notices.size(), 1);
 
     r.alerts.LocationTurned(abc, false);
-    r.alerts.SendNotices();
+    r.alerts.SendNotices(warDown);
     QCOMPARE(r.notifier.notices.size(), 2);
+    QCOMPARE(r.notifier.replaced[1], NoticeId(0)); // the first still tells the truth
     QCOMPARE(r.notifier.notices[1].iconPath, r.dir.filePath(QLatin1String(NormalIconFile)));
 
     // Turned off: the run's changes are dropped, not kept for later.
     r.settings.NOTIFICATIONS = 0;
     r.alerts.LocationTurned(war, true);
-    r.alerts.SendNotices();
+    r.alerts.SendNotices(warDown);
     r.settings.NOTIFICATIONS = 1;
-    r.alerts.SendNotices();
+    r.alerts.SendNotices(warDown);
     QCOMPARE(r.notifier.notices.size(), 2);
+
+    // Back online: its notice is replaced by the one that says so; one that named two offline
+    // locations is replaced by a notice naming the one still offline, and withdrawn when that
+    // one is gone too (deleted, or monitoring stopped).
+    r.alerts.LocationTurned(war, false);
+    r.alerts.SendNotices({});
+    QCOMPARE(r.notifier.notices.size(), 3);
+    QCOMPARE(r.notifier.replaced[2], NoticeId(1));
+    LocationRecord ber;
+    ber.site = QStringLiteral("BER");
+    r.alerts.LocationTurned(war, true);
+    r.alerts.LocationTurned(ber, true);
+    r.alerts.SendNotices({QStringLiteral("WAR"), QStringLiteral("BER")});
+    r.alerts.LocationTurned(war, false);
+    r.alerts.SendNotices({QStringLiteral("BER")});
+    QCOMPARE(r.notifier.notices.size(), 5);
+    QCOMPARE(r.notifier.replaced[4], NoticeId(4));
+    QCOMPARE(r.notifier.notices[4].body, QStringLiteral("WAR back online\nStill offline: BER"));
+    QVERIFY(r.notifier.notices[4].urgent);
+    r.alerts.FollowState({QStringLiteral("BER")});
+    QVERIFY(r.notifier.withdrawn.isEmpty());
+    r.alerts.FollowState({});
+    QCOMPARE(r.notifier.withdrawn, QList<NoticeId>{5});
 
     Rig bare(false); // no pictures in the folder: no icon named
     bare.alerts.LocationTurned(war, true);
-    bare.alerts.SendNotices();
+    bare.alerts.SendNotices(warDown);
     QCOMPARE(bare.notifier.notices.size(), 1);
     QVERIFY(bare.notifier.notices[0].iconPath.isEmpty());
 }

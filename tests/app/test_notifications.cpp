@@ -33,6 +33,7 @@ public:
     bool fails = false; // Notify answers with an error
     uint lastId = 40;
     int capabilityQueries = 0;
+    QList<uint> closed; // CloseNotification calls
 
 public Q_SLOTS:
     uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary,
@@ -50,7 +51,11 @@ public Q_SLOTS:
         ++capabilityQueries;
         return capabilities;
     }
-    void CloseNotification(uint id) { Q_EMIT NotificationClosed(id, 3); }
+    void CloseNotification(uint id)
+    {
+        closed << id;
+        Q_EMIT NotificationClosed(id, 3);
+    }
 
 Q_SIGNALS:
     void ActionInvoked(uint id, const QString &action_key);
@@ -164,7 +169,7 @@ private Q_SLOTS:
         Q_EMIT service.fake.ActionInvoked(first, QStringLiteral("other"));
         Q_EMIT service.fake.ActionInvoked(first, QStringLiteral("default"));
         QTRY_COMPARE(clicked.size(), 1);
-        service.fake.CloseNotification(second);
+        Q_EMIT service.fake.NotificationClosed(second, 2);
         Q_EMIT service.fake.ActionInvoked(second, QStringLiteral("default"));
         Q_EMIT service.fake.ActionInvoked(first, QStringLiteral("default"));
         QTRY_COMPARE(clicked.size(), 2);
@@ -249,10 +254,30 @@ private Q_SLOTS:
         QTRY_COMPARE(service.fake.calls.size(), 2);
         QCOMPARE(service.fake.calls[1].summary, QStringLiteral("3 locations back online"));
         QCOMPARE(service.fake.calls[1].hints.value(QStringLiteral("urgency")).toInt(), 1);
+        QCOMPARE(service.fake.calls[1].replaces, 41u); // in the place of the "offline" one
+        QVERIFY(!service.fake.calls[1].actions.contains(QStringLiteral("acknowledge")));
+
+        // Offline again: a notice of its own, with "Acknowledge", which lowers the attention picture.
+        p.fake.script[QStringLiteral("10.213.9.5")] = {StatusTimedOut, StatusTimedOut, StatusReply};
+        p.monitor().StartMonitor();
+        QVERIFY(p.cycleEnds());
+        QTRY_COMPARE(service.fake.calls.size(), 3);
+        QCOMPARE(service.fake.calls[2].replaces, 0u);
+        QVERIFY(service.fake.calls[2].actions.contains(QStringLiteral("acknowledge")));
+        QCOMPARE(p.run.AttentionShown, qint16(1));
+        LetAnswersArrive();
+        Q_EMIT service.fake.ActionInvoked(service.fake.lastId, QStringLiteral("acknowledge"));
+        QTRY_COMPARE(p.run.AttentionShown, qint16(0));
+        QVERIFY(p.program->states().acknowledged());
+        // Stop: the location is no longer shown offline, and its notice is withdrawn.
+        p.c().stopMonitor->click();
+        QTRY_COMPARE(service.fake.closed, QList<uint>{service.fake.lastId});
+        QCOMPARE(service.fake.calls.size(), 3);
 
         ListView &l = p.open(2);
         QVERIFY(l.isVisible() && !p.view->isVisible());
-        Q_EMIT service.fake.ActionInvoked(service.fake.lastId, QStringLiteral("default"));
+        Q_EMIT service.fake.ActionInvoked(service.fake.lastId - 1,
+                                          QStringLiteral("default")); // "back online"
         QTRY_VERIFY(p.view->isVisible());
         QTRY_VERIFY(!p.list());
         QCOMPARE(p.run.MonitorPaused, qint16(0));

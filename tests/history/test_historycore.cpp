@@ -3,6 +3,7 @@
 #include "history/events.h"
 #include "history/figures.h"
 #include "history/samples.h"
+#include "history/since.h"
 #include "tests/history/rig.h"
 
 #include <QTest>
@@ -356,6 +357,120 @@ private Q_SLOTS:
     {
         QFETCH(qint64, ms);
         QTEST(DurationText(ms), "text");
+    }
+
+    // Since when, over the log: the oldest change into the present side that the other side does not
+    // follow; waiting between them (a restart) does not break it, disabled does.
+    void sinceMs_data()
+    {
+        QTest::addColumn<QStringList>("changes"); // "minute:to-state", oldest first; address "a" after "/"
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("now");    // State
+        QTest::addColumn<int>("minute"); // -1: unknown
+        const int on = int(State::Online), off = int(State::Offline);
+        QTest::newRow("offline once") << QStringList{QStringLiteral("2:offline")} << QString() << off << 2;
+        QTest::newRow("over a restart")
+            << QStringList{QStringLiteral("2:offline"), QStringLiteral("5:waiting"),
+                           QStringLiteral("9:offline")}
+            << QString() << off << 2;
+        QTest::newRow("partial form is the same side")
+            << QStringList{QStringLiteral("1:offline"), QStringLiteral("3:offline(partial ignore)")}
+            << QString() << int(State::OfflinePartial) << 1;
+        QTest::newRow("back online ends it")
+            << QStringList{QStringLiteral("1:offline"), QStringLiteral("4:online"),
+                           QStringLiteral("6:offline")}
+            << QString() << off << 6;
+        QTest::newRow("disabled in between starts afresh")
+            << QStringList{QStringLiteral("1:online"), QStringLiteral("3:disabled"),
+                           QStringLiteral("7:online")}
+            << QString() << on << 7;
+        QTest::newRow("no change of it") << QStringList{} << QString() << on << -1;
+        QTest::newRow("an address") << QStringList{QStringLiteral("1/answering"), QStringLiteral("2:offline"),
+                                                   QStringLiteral("8/not answering")}
+                                    << QStringLiteral("a") << int(State::NotAnswering) << 8;
+    }
+    void sinceMs()
+    {
+        QFETCH(QStringList, changes);
+        QFETCH(QString, address);
+        QFETCH(int, now);
+        QFETCH(int, minute);
+        EventLog log;
+        for (const QString &c : changes) {
+            const bool forAddress = c.contains(QLatin1Char('/'));
+            const QStringList parts = c.split(forAddress ? QLatin1Char('/') : QLatin1Char(':'));
+            ChangeRecord r;
+            r.timeMs = parts[0].toLongLong() * 60000;
+            r.location = QStringLiteral("WAR");
+            r.address = forAddress ? QStringLiteral("a") : QString();
+            r.to = *StateFromName(parts[1].toLatin1());
+            log.add(r);
+        }
+        const std::optional<qint64> since = SinceMs(log, QStringLiteral("WAR"), address, State(now));
+        QCOMPARE(since.has_value(), minute >= 0);
+        if (since)
+            QCOMPARE(*since, qint64(minute) * 60000);
+    }
+
+    // The line a marker's tooltip and the List View show, and the tray's (SinceText).
+    void locationLine_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<qint64>("since");      // ms, UTC; -1 unknown
+        QTest::addColumn<QList<int>>("counts"); // answering, monitored, ignored
+        QTest::addColumn<QStringList>("failing");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("tip");
+        const qint64 day = 86400000LL; // on 1970-01-02, UTC
+        const qint64 at0902 = day + (9 * 60 + 12) * 60000LL, at1402 = day + (14 * 60 + 2) * 60000LL;
+        QTest::newRow("online") << int(State::Online) << at0902 << QList<int>{2, 2, 0} << QStringList{}
+                                << QStringLiteral("VIE online since 09:12, 2 of 2 answering")
+                                << QStringLiteral("VIE online since 09:12");
+        QTest::newRow("offline") << int(State::Offline) << at1402 << QList<int>{1, 2, 0}
+                                 << QStringList{QStringLiteral("10.1.2.3")}
+                                 << QStringLiteral("VIE offline since 14:02 (17 min): 10.1.2.3")
+                                 << QStringLiteral("VIE offline since 14:02 (17 min)");
+        QTest::newRow("online(partial ignore)")
+            << int(State::OnlinePartial) << at0902 << QList<int>{1, 1, 1} << QStringList{}
+            << QStringLiteral("VIE online since 09:12, 1 of 1 answering, 1 ignored")
+            << QStringLiteral("VIE online since 09:12");
+        QTest::newRow("since unknown")
+            << int(State::Offline) << qint64(-1) << QList<int>{0, 1, 0} << QStringList{QStringLiteral("a")}
+            << QStringLiteral("VIE offline: a") << QStringLiteral("VIE offline");
+        QTest::newRow("yesterday") << int(State::Offline) << at1402 - day << QList<int>{0, 1, 0}
+                                   << QStringList{}
+                                   << QStringLiteral("VIE offline since 1970-01-01 14:02 (1 d)")
+                                   << QStringLiteral("VIE offline since 1970-01-01 14:02 (1 d)");
+        QStringList many;
+        for (int i = 1; i <= 12; ++i)
+            many << QString::number(i);
+        QTest::newRow("many failing")
+            << int(State::Offline) << at1402 << QList<int>{0, 12, 0} << many
+            << QStringLiteral("VIE offline since 14:02 (17 min): 1, 2, 3, 4, 5, 6, 7, 8, 9, "
+                              "10 and 2 more")
+            << QStringLiteral("VIE offline since 14:02 (17 min)");
+        QTest::newRow("waiting") << int(State::Waiting) << qint64(-1) << QList<int>{0, 2, 0} << QStringList{}
+                                 << QStringLiteral("VIE waiting") << QStringLiteral("VIE waiting");
+        QTest::newRow("disabled") << int(State::Disabled) << at0902 << QList<int>{0, 2, 0} << QStringList{}
+                                  << QStringLiteral("VIE disabled since 09:12")
+                                  << QStringLiteral("VIE disabled since 09:12");
+    }
+    void locationLine()
+    {
+        QFETCH(int, state);
+        QFETCH(qint64, since);
+        QFETCH(QList<int>, counts);
+        QFETCH(QStringList, failing);
+        LocationFacts f{QStringLiteral("VIE"),
+                        State(state),
+                        since < 0 ? std::nullopt : std::optional<qint64>(since),
+                        counts[0],
+                        counts[1],
+                        counts[2],
+                        failing};
+        const qint64 now = 86400000LL + (14 * 60 + 19) * 60000LL;
+        QTEST(LocationLine(f, now, QTimeZone::utc()), "line");
+        QTEST(SinceText(f, now, QTimeZone::utc()), "tip");
     }
 };
 

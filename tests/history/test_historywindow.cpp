@@ -83,20 +83,34 @@ private Q_SLOTS:
             QStringLiteral("Last round trip: 0.10 ms\nLoss: 0 of 1 echoes (0%) over the last 1 probes");
         const QString down = QStringLiteral(
             "Last round trip: no reply (OFFLINE)\nLoss: 2 of 2 echoes (100%) over the last 1 probes");
-        for (int n : {1, 2, 3})
-            QCOMPARE(RowTip(l.list(n), 0), up);
-        for (int n : {4, 5, 6})
-            QCOMPARE(RowTip(l.list(n), 0), down);
-        // The line lies in free space: it covers none of the window's own controls.
-        for (QWidget *w : l.centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            if (w != latency && w->isVisible())
-                QVERIFY2(!w->geometry().intersects(latency->geometry()), qPrintable(w->objectName()));
+        // Below the latency: since when the address answers or not.
+        const auto tip = [&l](int n, int line) {
+            return RowTip(l.list(n), 0).section(QLatin1Char('\n'), line, line);
+        };
+        for (int n : {1, 2, 3}) {
+            QCOMPARE(RowTip(l.list(n), 0).section(QLatin1Char('\n'), 0, 1), up);
+            QVERIFY2(tip(n, 2).startsWith(QLatin1String("answering since ")), qPrintable(tip(n, 2)));
+        }
+        for (int n : {4, 5, 6}) {
+            QCOMPARE(RowTip(l.list(n), 0).section(QLatin1Char('\n'), 0, 1), down);
+            QVERIFY2(tip(n, 2).startsWith(QLatin1String("not answering since ")), qPrintable(tip(n, 2)));
+        }
+        // The lines lie in free space: they cover none of the window's own controls.
+        const auto *since = l.findChild<QLabel *>(QStringLiteral("sinceLine"));
+        QVERIFY(since);
+        QVERIFY2(since->text().contains(QStringLiteral(" since ")), qPrintable(since->text()));
+        for (const QLabel *line : {latency, since})
+            for (QWidget *w : l.centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                if (w != latency && w != since && w->isVisible())
+                    QVERIFY2(!w->geometry().intersects(line->geometry()), qPrintable(w->objectName()));
 
         SelectRow(l.list(1), 0);
         QCOMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/1)"));
         QTest::mouseClick(l.controls().pingIp, Qt::LeftButton); // "Ping IP" keeps a second probe
         QTRY_COMPARE(latency->text(), QStringLiteral("RTT 0.10 ms, loss 0% (0/2)"));
-        QVERIFY(RowTip(l.list(1), 0).endsWith(QLatin1String("over the last 2 probes")));
+        QVERIFY(RowTip(l.list(1), 0)
+                    .section(QLatin1Char('\n'), 1, 1)
+                    .endsWith(QLatin1String("over the last 2 probes")));
         SelectRow(l.list(4), 0);
         QCOMPARE(latency->text(), QStringLiteral("RTT no reply (OFFLINE), loss 100% (2/2)"));
 

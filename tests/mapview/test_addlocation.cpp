@@ -132,10 +132,6 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("abc")} << QStringLiteral("ABC") << false;
         QTest::newRow("same upper-case text")
             << QStringList{QStringLiteral("ABC")} << QStringLiteral("ABC") << false;
-        QTest::newRow("three spaces, no blank marker")
-            << QStringList{QStringLiteral("a")} << QStringLiteral("   ") << true;
-        QTest::newRow("three spaces, blank marker")
-            << QStringList{QString()} << QStringLiteral("   ") << false;
     }
     void submitNameCheck()
     {
@@ -156,6 +152,42 @@ private Q_SLOTS:
         QCOMPARE(out.message(), QStringLiteral("Site name already in use.\r\n\r\nPlease enter unique name."));
         QCOMPARE(out.name, QString());      // the name box is emptied
         QCOMPARE(out.addresses, addresses); // the address box is left as typed
+        QCOMPARE(cfg.table.LocationCount(), sites.size());
+        QVERIFY(rec.calls.isEmpty());
+    }
+
+    // A blank name or an empty address list is refused, the boxes kept as typed.
+    void submitRefusesBlank_data()
+    {
+        QTest::addColumn<QStringList>("sites");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("addresses");
+        QTest::addColumn<int>("kind");
+        const int blank = int(SubmitOutcome::Kind::BlankName), none = int(SubmitOutcome::Kind::NoAddresses);
+        QTest::newRow("three spaces, no blank marker")
+            << QStringList{QStringLiteral("a")} << QStringLiteral("   ") << QStringLiteral("a") << blank;
+        QTest::newRow("three spaces, blank marker")
+            << QStringList{QString()} << QStringLiteral("   ") << QStringLiteral("a") << blank;
+        QTest::newRow("control characters only")
+            << QStringList{} << QStringLiteral("\t\n") << QStringLiteral("a") << blank;
+        QTest::newRow("no addresses") << QStringList{} << QStringLiteral("war") << QString() << none;
+        QTest::newRow("commas and spaces only")
+            << QStringList{} << QStringLiteral("war") << QStringLiteral(" ,, ,\r\n") << none;
+    }
+    void submitRefusesBlank()
+    {
+        QFETCH(QStringList, sites);
+        QFETCH(QString, typed);
+        QFETCH(QString, addresses);
+        QFETCH(int, kind);
+        Configuration cfg = ConfigWithSites(sites);
+        RunState run;
+        RecordingSeams rec;
+        const SubmitOutcome out = SubmitLocation(cfg, run, typed, addresses, rec.seams());
+        QCOMPARE(int(out.kind), kind);
+        QVERIFY(!out.message().isEmpty());
+        QCOMPARE(out.name, typed);
+        QCOMPARE(out.addresses, addresses);
         QCOMPARE(cfg.table.LocationCount(), sites.size());
         QVERIFY(rec.calls.isEmpty());
     }

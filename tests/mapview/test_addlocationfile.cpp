@@ -121,7 +121,7 @@ private Q_SLOTS:
         Fixture f{QByteArray()};
         f.run.PlacementX = 88;
         f.run.PlacementY = 90;
-        f.submit(QStringLiteral(",,,"), QStringLiteral("   "));
+        f.submit(QStringLiteral(",,h1,"), QStringLiteral(" x "));
         QVERIFY(f.boxes.shown.isEmpty());
         QCOMPARE(f.bytes(), QByteArray("------------MAIN SETTINGS-----------\r\n"
                                        "PINGTIMEOUT=2000\r\n"
@@ -130,7 +130,7 @@ private Q_SLOTS:
                                        "ALERTWAV=\r\n"
                                        "ONLINEWAV=\r\n"
                                        "------------MAIN SETTINGS-----------\r\n") +
-                                Block("", "", "288", "90"));
+                                Block("x", "h1", "288", "90"));
     }
 
     void fileUnchanged_data()

@@ -2,6 +2,7 @@
 // window's interval clock, over a scripted prober.
 #include "tests/support/programrig.h"
 
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void startAndStop();
     void intervalClockStartsNextCycle();
     void stopWhilePlacingKeepsButtonsHidden();
+    void enabledLocationProbedAtOnce();
 };
 
 void TestMapViewMonitor::startAndStop()
@@ -66,10 +68,10 @@ void TestMapViewMonitor::startAndStop()
     QVERIFY(p.cycleEnds());
 
     QCOMPARE(p.colour(2), Red);
-    QCOMPARE(p.c().statusLabel->text(), QStringLiteral("Monitoring..."));
+    QVERIFY(p.c().statusLabel->text().startsWith(QLatin1String("Monitoring... next cycle in ")));
     QVERIFY(p.showsOnly(p.c().stopMonitor));
     QVERIFY(p.program->clocks().interval->isActive());
-    QCOMPARE(p.tray.tooltip, QStringLiteral("QOR Online Status - ATTENTION"));
+    QCOMPARE(p.tray.firstTipLine(), QStringLiteral("QOR Online Status - ATTENTION"));
     QVERIFY(p.tray.present);
     QCOMPARE(v.windowIcon().cacheKey(), p.tray.icon.cacheKey());
     QVERIFY(v.windowIcon().cacheKey() != normalIcon);
@@ -130,6 +132,31 @@ void TestMapViewMonitor::stopWhilePlacingKeepsButtonsHidden()
     p.monitor().StopMonitor();
     QVERIFY(p.c().startMonitor->isHidden() && p.c().stopMonitor->isHidden());
     QVERIFY(p.c().startMonitor->isEnabled() && !p.c().stopMonitor->isEnabled());
+}
+
+// A location switched on while monitoring waits is probed at once, each address once, and shown
+// as the cycle would; the next cycle keeps its time.
+void TestMapViewMonitor::enabledLocationProbedAtOnce()
+{
+    ProgramRig p;
+    QVERIFY(WriteGraph(p.folder(), {location("up", Up), Site("war", "10.213.9.1,10.213.9.2", {}, "1")},
+                       "PINGPACKETS=1\r\n"));
+    p.start();
+    p.fake.script[QStringLiteral("10.213.9.2")] = {StatusTimedOut};
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
+    QVERIFY(p.cycleEnds());
+    const QStringList before = p.fake.echoes;
+    const qint32 counter = p.run.SecondsCounter;
+    ListView &l = p.open(2);
+    QTest::mouseClick(l.controls().enabledYes, Qt::LeftButton); // LOCATION ENABLED yes
+    QTRY_COMPARE(p.colour(2), Red);
+    QCOMPARE(p.fake.echoes.mid(before.size()),
+             (QStringList{QStringLiteral("10.213.9.1"), QStringLiteral("10.213.9.2")}));
+    QCOMPARE(p.cfg.table[2].holdbad, QStringList{QStringLiteral("10.213.9.2")});
+    QCOMPARE(p.notifier.notices.size(), 1);
+    QCOMPARE(p.notifier.notices[0].summary, QStringLiteral("war offline"));
+    QCOMPARE(p.run.SecondsCounter, counter);
+    QVERIFY(!p.monitor().running());
 }
 
 QTEST_MAIN(TestMapViewMonitor)

@@ -8,7 +8,9 @@
 #include "tests/support/graphtext.h"
 #include "tests/support/xsession.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +24,23 @@ namespace {
 bool xdotool(const QStringList &args)
 {
     return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+// A right click on the icon at (x, y), then a left click on the entry named name of the menu it opens.
+bool chooseFromMenu(QtTray &tray, const QString &x, const QString &y, const char *name)
+{
+    if (!xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("3")}))
+        return false;
+    QMenu *menu = tray.menu();
+    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000))
+        return false;
+    QAction *entry = menu->findChild<QAction *>(QLatin1String(name));
+    if (!entry || !entry->isVisible() || !entry->isEnabled())
+        return false;
+    const QPoint at = menu->mapToGlobal(menu->actionGeometry(entry).center());
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                    QStringLiteral("click"), QStringLiteral("1")}) &&
+           QTest::qWaitFor([menu] { return !menu->isVisible(); }, 5000);
 }
 
 } // namespace
@@ -48,12 +67,16 @@ void TestRealTray::iconTooltipAndClickRestore()
 
     QTemporaryDir dir;
     QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
+    QVERIFY(WriteGraph(dir.path(), {Site("war", "10.213.9.1")}, "PINGPACKETS=1\r\n"));
     QtTray tray;
     FakeSound sound;
     FakeMessageBoxes boxes;
     StartupNotice notice{boxes};
     FakeProber prober;
+    prober.script[QStringLiteral("10.213.9.1")] = {StatusTimedOut, StatusTimedOut, StatusReply};
     Program program(dir.path(), DesktopServices{tray, sound, boxes, nullptr, prober, notice});
+    int quits = 0;
+    connect(&program, &Program::quitRequested, this, [&quits] { ++quits; });
     program.startUp();
     MapView &view = program.mapView();
 
@@ -75,23 +98,43 @@ void TestRealTray::iconTooltipAndClickRestore()
     QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
     QCOMPARE(QToolTip::text(), QStringLiteral("QOR Online Status"));
 
-    // In the background: a right click does nothing, a left click brings the window back.
+    // In the background: a left click brings the window back, and so does the menu's "Map View".
     view.RunInBackground();
-    QVERIFY(!view.isVisible());
-    QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("3")}));
-    QTest::qWait(700);
     QVERIFY(!view.isVisible());
     QVERIFY(xdotool({QStringLiteral("mousemove"), x, y, QStringLiteral("click"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(view.isVisible(), 5000);
     QCOMPARE(program.run().MonitorPaused, 0);
+    view.RunInBackground();
+    QVERIFY(chooseFromMenu(tray, x, y, "trayMapView"));
+    QTRY_VERIFY_WITH_TIMEOUT(view.isVisible(), 5000);
 
-    // The attention picture replaces the icon; the new one carries the attention tooltip.
-    program.alerts().ShowAttention();
+    // "Start Monitor" in the menu starts monitoring as the button does; the menu then offers "Stop
+    // Monitor". The location found offline: the attention picture replaces the icon, and its tooltip
+    // names the location below its first line.
+    QVERIFY(chooseFromMenu(tray, x, y, "trayStartMonitor"));
+    QTRY_VERIFY(program.monitor().monitoring());
+    QTRY_COMPARE(program.config().table[1].center, Indicator::Red);
     QVERIFY(tray.icon());
-    QCOMPARE(tray.icon()->toolTip(), QStringLiteral("QOR Online Status - ATTENTION"));
+    const QStringList tip = tray.icon()->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(tip.size(), 2);
+    QCOMPARE(tip[0], QStringLiteral("QOR Online Status - ATTENTION"));
+    QVERIFY2(tip[1].startsWith(QLatin1String("war offline since ")), qPrintable(tip[1]));
     QTRY_VERIFY_WITH_TIMEOUT(tray.icon()->geometry().x() > 0, 10000);
+    QTest::qWait(200);
 
-    view.Exit();
+    // "Acknowledge" lowers the attention picture; the line stays while the location is offline.
+    QVERIFY(chooseFromMenu(tray, x, y, "trayAcknowledge"));
+    QTRY_COMPARE(program.run().AttentionShown, qint16(0));
+    QTRY_VERIFY(tray.icon() &&
+                tray.icon()->toolTip().startsWith(QLatin1String("QOR Online Status\nwar offline")));
+    QVERIFY(!tray.menu()->findChild<QAction *>(QStringLiteral("trayAcknowledge"))->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(tray.icon()->geometry().x() > 0, 10000);
+    QTest::qWait(200);
+
+    QVERIFY(chooseFromMenu(tray, x, y, "trayStopMonitor"));
+    QTRY_VERIFY(!program.monitor().monitoring());
+    QVERIFY(chooseFromMenu(tray, x, y, "trayExit")); // as EXIT
+    QTRY_COMPARE(quits, 1);
     QVERIFY(!tray.icon());
 }
 

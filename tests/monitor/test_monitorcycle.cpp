@@ -1,3 +1,4 @@
+#include "monitor/statusline.h"
 #include "rig.h"
 
 #include "monitor/statuspacer.h"
@@ -30,6 +31,8 @@ private Q_SLOTS:
     void oneLocation_data();
     void oneLocation();
     void statusLineAndButtons();
+    void waitingStatusLine_data();
+    void waitingStatusLine();
     void soundsAcrossCycles_data();
     void soundsAcrossCycles();
     void stopResetsFirstCycle();
@@ -143,7 +146,8 @@ void TestMonitorCycle::oneLocation()
         QCOMPARE(rig.at(k).flash, offline ? QStringLiteral("1") : QStringLiteral("0"));
         for (int timeout : std::as_const(rig.prober.timeouts))
             QCOMPARE(timeout, 750);
-        QCOMPARE(rig.cycle->statusText(), QStringLiteral("Monitoring..."));
+        QCOMPARE(rig.cycle->statusText(), disabled == QLatin1String("1") ? QLatin1String(kNothingToMonitor)
+                                                                         : QLatin1String("Monitoring..."));
     }
 }
 
@@ -543,4 +547,47 @@ void TestMonitorCycle::statusPaced()
 }
 
 QTEST_GUILESS_MAIN(TestMonitorCycle)
+// The status line while monitoring waits: the next cycle's start and the last one's time.
+void TestMonitorCycle::waitingStatusLine_data()
+{
+    QTest::addColumn<QString>("cycleText");
+    QTest::addColumn<bool>("waiting");
+    QTest::addColumn<qint32>("counter");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<qint64>("lastMs"); // -1: no cycle yet
+    QTest::addColumn<QString>("line");
+    const QString m = QStringLiteral("Monitoring...");
+    QTest::newRow("waiting") << m << true << 19 << 3 << qint64(1234)
+                             << QStringLiteral("Monitoring... next cycle in 2:41, last took 1.2 s");
+    QTest::newRow("last second") << m << true << 179 << 3 << qint64(40)
+                                 << QStringLiteral("Monitoring... next cycle in 0:01, last took 0.0 s");
+    QTest::newRow("hours, a long cycle")
+        << m << true << 0 << 125 << qint64(125400)
+        << QStringLiteral("Monitoring... next cycle in 2:05:00, last took 2:05");
+    QTest::newRow("negative interval: every tick")
+        << m << true << 5 << -1 << qint64(900)
+        << QStringLiteral("Monitoring... next cycle in 0:01, last took 0.9 s");
+    QTest::newRow("no cycle finished yet")
+        << m << true << 0 << 1 << qint64(-1) << QStringLiteral("Monitoring... next cycle in 1:00");
+    QTest::newRow("a cycle runs") << m << false << 0 << 3 << qint64(1000) << m;
+    QTest::newRow("pinging") << QStringLiteral("Pinging 10.0.0.1") << false << 0 << 3 << qint64(1000)
+                             << QStringLiteral("Pinging 10.0.0.1");
+    QTest::newRow("nothing enabled") << QString::fromLatin1(kNothingToMonitor) << true << 0 << 3 << qint64(1)
+                                     << QString::fromLatin1(kNothingToMonitor);
+    QTest::newRow("idle") << QStringLiteral("IDLE") << false << 0 << 3 << qint64(-1)
+                          << QStringLiteral("IDLE");
+}
+
+void TestMonitorCycle::waitingStatusLine()
+{
+    QFETCH(QString, cycleText);
+    QFETCH(bool, waiting);
+    QFETCH(qint32, counter);
+    QFETCH(int, interval);
+    QFETCH(qint64, lastMs);
+    QFETCH(QString, line);
+    const std::optional<qint64> last = lastMs < 0 ? std::nullopt : std::optional<qint64>(lastMs);
+    QCOMPARE(StatusLine(cycleText, waiting, SecondsToNextCycle(counter, qint16(interval)), last), line);
+}
+
 #include "test_monitorcycle.moc"

@@ -44,7 +44,7 @@ struct Rig : ProgramRig {
             seen << (played.endsWith(QLatin1String("a.wav")) ? QStringLiteral("alert")
                                                              : QStringLiteral("online"));
         sounds = sound.played.size();
-        if (tray.tooltip.endsWith(QLatin1String(" - ATTENTION")))
+        if (tray.firstTipLine().endsWith(QLatin1String(" - ATTENTION")))
             seen << QStringLiteral("attention");
         for (const Notice &n : notifier.notices.mid(notices))
             seen << QLatin1Char('"') + n.summary + QLatin1Char('"');
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QCOMPARE(p.column(4), QStringList{Address});              // failing, from the pending cycle
         QTest::mouseClick(l.controls().pingAll, Qt::LeftButton);  // "Ping All"
         QTRY_COMPARE(p.colour(1), Red);
-        QVERIFY(p.tray.tooltip.endsWith(QLatin1String(" - ATTENTION")));
+        QVERIFY(p.tray.firstTipLine().endsWith(QLatin1String(" - ATTENTION")));
         QTest::mouseClick(l.controls().mapView, Qt::LeftButton); // back to the Map View
         // Flagged offline now: the next failing cycle keeps it so, with no second alarm.
         QCOMPARE(p.cycle(), QStringLiteral("red attention"));

@@ -102,7 +102,10 @@ private Q_SLOTS:
             QStringLiteral("usr/lib/systemd/system/qor-online-status-headless.service"),
             QStringLiteral("usr/share/doc/qor-online-status/examples/prometheus/prometheus.yml"),
             QStringLiteral("usr/share/doc/qor-online-status/examples/prometheus/"
-                           "qor-online-status-alerts.yml")};
+                           "qor-online-status-alerts.yml"),
+            QStringLiteral("usr/share/doc/qor-online-status/copyright"),
+            QStringLiteral("usr/share/doc/qor-online-status/changelog.Debian.gz"),
+            QStringLiteral("usr/share/man/man1/qor-online-status.1.gz")};
         for (const QString &n : kIconSizes)
             expected << QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/qor-online-status.png").arg(n);
         const Run list = Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), m_deb});

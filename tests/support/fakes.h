@@ -68,6 +68,12 @@ public:
         present = false;
         ++removes;
     }
+    void setToolTip(const QString &tip) override { tooltip = tip; }
+    TrayMenu menu;
+    void setMenu(const TrayMenu &m) override { menu = m; }
+    void choose(TrayCommand command) { Q_EMIT commandChosen(command); }
+    // The tooltip's first line, the one the attention switch changes.
+    QString firstTipLine() const { return tooltip.section(QLatin1Char('\n'), 0, 0); }
     struct Message {
         QString title, text;
         bool urgent;
@@ -85,8 +91,16 @@ public:
 
 class FakeNotifier : public Notifier {
 public:
-    QList<Notice> notices; // in order
-    void notify(const Notice &notice) override { notices << notice; }
+    QList<Notice> notices;     // in order
+    QList<NoticeId> replaced;  // per notice: the one it replaced
+    QList<NoticeId> withdrawn; // in order
+    NoticeId notify(const Notice &notice, NoticeId replaces) override
+    {
+        notices << notice;
+        replaced << replaces;
+        return NoticeId(notices.size());
+    }
+    void withdraw(NoticeId id) override { withdrawn << id; }
     void click() { Q_EMIT clicked(); }
 };
 
@@ -96,12 +110,15 @@ public:
     QStringList missing; // files that "cannot be played"
     int beeps = 0;
 
+    int stops = 0;
+
     bool play(const QString &path) override
     {
         played << path;
         return !missing.contains(path);
     }
     void beep() override { ++beeps; }
+    void stop() override { ++stops; }
 };
 
 class FakePleaseWait : public PleaseWait {

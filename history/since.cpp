@@ -1,0 +1,116 @@
+#include "history/since.h"
+
+#include "history/figures.h"
+#include "store/text.h"
+
+namespace qos {
+namespace {
+
+enum class Side { Neutral, Up, Down, Breaks };
+
+Side SideOf(State state)
+{
+    if (IsUp(state))
+        return Side::Up;
+    if (IsDown(state))
+        return Side::Down;
+    return state == State::Disabled ? Side::Breaks : Side::Neutral;
+}
+
+QString StateWord(State state)
+{
+    if (IsUp(state))
+        return IsAddressState(state) ? StateName(state) : StateName(State::Online);
+    if (IsDown(state))
+        return IsAddressState(state) ? StateName(state) : StateName(State::Offline);
+    return StateName(state);
+}
+
+QString Since(State state, std::optional<qint64> sinceMs, qint64 nowMs, const QTimeZone &zone)
+{
+    if (!sinceMs)
+        return StateWord(state);
+    QString text = StateWord(state) + QStringLiteral(" since ") + ClockText(*sinceMs, nowMs, zone);
+    if (IsDown(state))
+        text += QStringLiteral(" (%1)").arg(DurationText(nowMs - *sinceMs));
+    return text;
+}
+
+} // namespace
+
+std::optional<qint64> SinceMs(const EventLog &log, const QString &site, const QString &address, State now)
+{
+    const Side side = SideOf(now);
+    const std::optional<quint32> siteId = log.idOf(site);
+    const std::optional<quint32> addressId =
+        address.isEmpty() ? std::optional<quint32>(0) : log.idOf(address);
+    if (!siteId || !addressId)
+        return std::nullopt;
+    std::optional<qint64> since;
+    const QList<HistoryEvent> &events = log.events();
+    for (qsizetype i = events.size() - 1; i >= 0; --i) {
+        const HistoryEvent &e = events.at(i);
+        if (e.location != *siteId || e.address != *addressId)
+            continue;
+        const Side to = SideOf(e.to);
+        if (side == Side::Neutral || side == Side::Breaks)
+            return e.to == now ? std::optional<qint64>(e.timeMs) : std::nullopt;
+        if (to == side)
+            since = e.timeMs;
+        else if (to != Side::Neutral)
+            break;
+    }
+    return since;
+}
+
+LocationFacts FactsOf(const Configuration &cfg, const LocationStates &states, const EventLog &log, int k)
+{
+    LocationFacts f;
+    if (k < 1 || k > cfg.table.LocationCount())
+        return f;
+    const LocationRecord &rec = cfg.table[k];
+    f.site = rec.site;
+    f.state = StateOf(rec.center);
+    f.sinceMs = SinceMs(log, rec.site, {}, f.state);
+    f.failing = rec.holdbad;
+    const QStringList ignores = SplitAddressList(rec.ignore);
+    for (const QString &entry : SplitAddressList(rec.siteip)) {
+        if (TrimSpaces(entry).isEmpty())
+            continue;
+        if (ignores.contains(entry)) {
+            ++f.ignored;
+            continue;
+        }
+        ++f.monitored;
+        if (states.health(k, entry) == AddressHealth::Answering)
+            ++f.answering;
+    }
+    return f;
+}
+
+QString SinceText(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone)
+{
+    return f.site + QLatin1Char(' ') + Since(f.state, f.sinceMs, nowMs, zone);
+}
+
+QString LocationLine(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone)
+{
+    QString line = SinceText(f, nowMs, zone);
+    if (IsUp(f.state)) {
+        line += QStringLiteral(", %1 of %2 answering").arg(f.answering).arg(f.monitored);
+        if (f.ignored > 0)
+            line += QStringLiteral(", %1 ignored").arg(f.ignored);
+    } else if (IsDown(f.state) && !f.failing.isEmpty()) {
+        line += QStringLiteral(": ") + f.failing.mid(0, kMaxLineAddresses).join(QStringLiteral(", "));
+        if (f.failing.size() > kMaxLineAddresses)
+            line += QStringLiteral(" and %1 more").arg(f.failing.size() - kMaxLineAddresses);
+    }
+    return line;
+}
+
+QString AddressSinceText(State state, std::optional<qint64> sinceMs, qint64 nowMs, const QTimeZone &zone)
+{
+    return IsAddressState(state) ? Since(state, sinceMs, nowMs, zone) : QString();
+}
+
+} // namespace qos
