@@ -11,10 +11,13 @@ StatusPacer::StatusPacer(QObject *parent)
 
 void StatusPacer::offer(const QString &text)
 {
+    if (text == m_lastShown && !m_hasWaiting)
+        return; // the same line again changes nothing and costs nothing
     if (!text.startsWith(QLatin1String("Pinging "))) {
         m_hasWaiting = false;
         m_shown = 0;
         m_clock.stop();
+        m_lastShown = text;
         Q_EMIT show(text);
         return;
     }
@@ -22,6 +25,7 @@ void StatusPacer::offer(const QString &text)
         ++m_shown;
         if (!m_clock.isActive())
             m_clock.start();
+        m_lastShown = text;
         Q_EMIT show(text);
         return;
     }
@@ -38,6 +42,7 @@ void StatusPacer::tick()
     }
     m_hasWaiting = false;
     m_shown = 1;
+    m_lastShown = m_waiting;
     Q_EMIT show(m_waiting);
 }
 

@@ -36,6 +36,7 @@ private:
     QTimer m_clock;
     int m_shown = 0; // "Pinging" texts shown since the last tick or other text
     QString m_waiting;
+    QString m_lastShown;
     bool m_hasWaiting = false;
 };
 
