@@ -234,7 +234,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         const EchoAddress to = echoAddressOf(address);
         if (to.v6 && !m_labs[kind == Kind::Raw]->hasIpv6())
-            QSKIP("no IPv6 on this kernel");
+            QSKIP("the test network has no IPv6 here (kernel without IPv6, or its half could not be built)");
         const auto engine = openIn(client(kind), kind);
         QVERIFY(engine);
         QCOMPARE(engine->hasIpv6(), to.v6 || engine->hasIpv6());
