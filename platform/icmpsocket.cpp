@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,31 +31,20 @@ void enlargeReceiveBuffer(int fd)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
-// Sets a datagram ICMP socket up; its identifier, or -1 (errno tells why).
-int prepareDatagram(int fd)
+// Sets a datagram ICMP or ICMPv6 socket up; its identifier, or -1 (errno tells why).
+int prepareDatagram(int fd, bool v6)
 {
-    // ICMP errors about our echoes arrive on the error queue only with IP_RECVERR. Binding to port
-    // 0 makes the kernel choose the identifier now, so that getsockname can tell it.
+    // ICMP errors about our echoes arrive on the error queue only with IP(V6)_RECVERR. Binding to
+    // port 0 makes the kernel choose the identifier now, so that getsockname can tell it.
+    static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port));
     const int on = 1;
-    sockaddr_in self{};
-    self.sin_family = AF_INET;
-    socklen_t length = sizeof self;
-    if (::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0)
-        return -1;
-    return ntohs(self.sin_port);
-}
-
-// Sets an ICMPv6 datagram socket up as prepareDatagram does.
-int prepareDatagram6(int fd)
-{
-    const int on = 1;
-    sockaddr_in6 self{};
-    self.sin6_family = AF_INET6;
-    socklen_t length = sizeof self;
-    if (::setsockopt(fd, SOL_IPV6, IPV6_RECVERR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self) != 0 ||
+    sockaddr_in6 self{}; // room for either family; the port sits at the same place in both
+    self.sin6_family = v6 ? AF_INET6 : AF_INET;
+    socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    const int level = v6 ? SOL_IPV6 : SOL_IP;
+    const int option = v6 ? IPV6_RECVERR : IP_RECVERR;
+    if (::setsockopt(fd, level, option, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr *>(&self), length) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0)
         return -1;
     return ntohs(self.sin6_port);
@@ -138,9 +128,9 @@ bool IcmpSocket::tryOpen(IcmpSocketKind kind)
     int &error = datagram ? m_datagramError : m_rawError;
     const int type = (datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC;
     const int fd = m_v6 ? ::socket(AF_INET6, type, IPPROTO_ICMPV6) : ::socket(AF_INET, type, IPPROTO_ICMP);
-    const int identifier = fd < 0      ? -1
-                           : m_v6      ? (datagram ? prepareDatagram6(fd) : prepareRaw6(fd))
-                           : datagram ? prepareDatagram(fd)
+    const int identifier = fd < 0     ? -1
+                           : datagram ? prepareDatagram(fd, m_v6)
+                           : m_v6     ? prepareRaw6(fd)
                                       : prepareRaw(fd);
     if (identifier < 0) {
         error = errno;
