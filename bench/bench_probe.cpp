@@ -5,7 +5,9 @@
 //      on the same addresses and settings (no payload, no retries, no pause between targets); the
 //      engine paces its sends (32 a millisecond), so its 1000 echoes take 31 ms at the least;
 //  (c) event-loop latency: the longest delay of a 10 ms repeating timer while 100 echoes to a
-//      silent host in a namespace test network wait for their timeout (needs root).
+//      silent host in a namespace test network wait for their timeout (needs root);
+//  (d) both families in one run: 1000 IPv6 addresses fd77::N on a namespace's loopback against 1000
+//      IPv4 ones 10.77.x.y there, and fping -6 on the IPv6 ones as a reference (needs root).
 #include "platform/icmpengine.h"
 #include "platform/icmpstatus.h"
 #include "probe/echoprober.h"
@@ -109,12 +111,17 @@ double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answ
     QObject context;
     int left = int(addresses.size());
     *answered = 0;
-    std::vector<quint32> targets;
-    for (const QString &a : addresses)
-        targets.push_back(ntohl(::inet_addr(a.toLatin1().constData())));
+    std::vector<EchoAddress> targets;
+    for (const QString &a : addresses) {
+        const QByteArray text = a.toLatin1();
+        quint8 bytes[16];
+        targets.push_back(::inet_pton(AF_INET6, text.constData(), bytes) == 1
+                              ? EchoAddress::ipv6(bytes)
+                              : EchoAddress::ipv4(ntohl(::inet_addr(text.constData()))));
+    }
     QElapsedTimer clock;
     clock.start();
-    for (quint32 target : targets) {
+    for (const EchoAddress &target : targets) {
         engine.send(target, kSweepTimeoutMs, &context, [&](const EchoResult &o) {
             *answered += o.status == 0;
             --left;
@@ -125,16 +132,24 @@ double sweepOnEngine(EchoEngine &engine, const QStringList &addresses, int *answ
 }
 
 // fping's own elapsed time and the wall time of its process, in milliseconds; -1 when it failed.
-std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered)
+// In the namespace ns when one is given, with the extra options first.
+std::pair<double, double> sweepWithFping(const QStringList &addresses, int *answered, const QString &ns = {},
+                                         const QStringList &options = {})
 {
     QProcess fping;
     QElapsedTimer clock;
     clock.start();
-    fping.start(QStringLiteral("fping"),
-                QStringList{QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("-r0"),
-                            QStringLiteral("-b0"), QStringLiteral("-i0"),
-                            QStringLiteral("-t%1").arg(kSweepTimeoutMs)} +
-                    addresses);
+    const QStringList arguments =
+        options + QStringList{QStringLiteral("-q"),  QStringLiteral("-s"),
+                              QStringLiteral("-r0"), QStringLiteral("-b0"),
+                              QStringLiteral("-i0"), QStringLiteral("-t%1").arg(kSweepTimeoutMs)} +
+        addresses;
+    if (ns.isEmpty())
+        fping.start(QStringLiteral("fping"), arguments);
+    else
+        fping.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns,
+                                                      QStringLiteral("fping")} +
+                                              arguments);
     if (!fping.waitForFinished(60000))
         return {-1, -1};
     const double wall = double(clock.nsecsElapsed()) / 1e6;
@@ -205,6 +220,63 @@ void benchLatency()
             .arg(idle, 0, 'f', 3));
 }
 
+void benchFamilies()
+{
+    const QString reason = test::NetLab::unavailableReason();
+    test::NetLab lab;
+    if (!reason.isEmpty() || !lab.start() || !lab.hasIpv6()) {
+        say(QStringLiteral("(d) skipped: ") +
+            (!reason.isEmpty()        ? reason
+             : !lab.error().isEmpty() ? lab.error()
+                                      : QStringLiteral("the kernel has no IPv6 for the test network")));
+        return;
+    }
+    QStringList v4, v6;
+    QByteArray batch;
+    for (int n = 1; n <= 1000; ++n) {
+        v4 << QStringLiteral("10.77.%1.%2").arg(n / 250).arg(n % 250 + 1);
+        v6 << QStringLiteral("fd77::%1").arg(n, 0, 16);
+        batch += "addr add " + v4.last().toLatin1() + "/32 dev lo\n";
+        batch += "-6 addr add " + v6.last().toLatin1() + "/128 dev lo nodad\n";
+    }
+    IcmpSocketEngine engine;
+    {
+        test::NetnsScope in(lab.client());
+        if (!lab.inNamespace(lab.client(),
+                             {QStringLiteral("ip"), QStringLiteral("-batch"), QStringLiteral("-")}, batch) ||
+            !in.entered() || !engine.open() || !engine.hasIpv6()) {
+            say(QStringLiteral(
+                "(d) skipped: no addresses or no ICMP sockets of both families in the namespace"));
+            return;
+        }
+    }
+    std::vector<double> ours4, ours6, theirs6;
+    int answered4 = 0, answered6 = 0, theirsAnswered = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        ours4.push_back(sweepOnEngine(engine, v4, &answered4));
+        ours6.push_back(sweepOnEngine(engine, v6, &answered6));
+        if (const double t = sweepWithFping(v6, &theirsAnswered, lab.client(), {QStringLiteral("-6")}).first;
+            t >= 0)
+            theirs6.push_back(t);
+    }
+    const double m4 = median(ours4), m6 = median(ours6);
+    say(QStringLiteral(
+            "(d) sweeps of 1000 addresses on a namespace's loopback (median of %1): IPv4 %2 ms (%3 "
+            "replies), IPv6 %4 ms (%5 replies); ratio IPv6/IPv4 %6 (target <= 1.2)")
+            .arg(kRounds)
+            .arg(m4, 0, 'f', 2)
+            .arg(answered4)
+            .arg(m6, 0, 'f', 2)
+            .arg(answered6)
+            .arg(m6 / m4, 0, 'f', 3));
+    if (theirs6.empty())
+        say(QStringLiteral("    fping -6: not run"));
+    else
+        say(QStringLiteral("    fping -6 -i0 on the IPv6 ones: %1 ms by its own clock (%2 replies)")
+                .arg(median(theirs6), 0, 'f', 2)
+                .arg(theirsAnswered));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -266,5 +338,6 @@ int main(int argc, char **argv)
         }
     }
     benchLatency();
+    benchFamilies();
     return 0;
 }

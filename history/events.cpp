@@ -1,5 +1,7 @@
 #include "history/events.h"
 
+#include "store/model.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <algorithm>
@@ -252,18 +254,19 @@ EventLog::EventLog(qsizetype capacity)
 
 quint32 EventLog::intern(const QString &text)
 {
-    const auto it = m_ids.constFind(text);
+    const QString key = AddressKey(text);
+    const auto it = m_ids.constFind(key);
     if (it != m_ids.constEnd())
         return *it;
     const quint32 id = quint32(m_names.size());
     m_names << text;
-    m_ids.insert(text, id);
+    m_ids.insert(key, id);
     return id;
 }
 
 std::optional<quint32> EventLog::idOf(const QString &text) const
 {
-    const auto it = m_ids.constFind(text);
+    const auto it = m_ids.constFind(AddressKey(text));
     if (it == m_ids.constEnd())
         return std::nullopt;
     return *it;
@@ -331,9 +334,10 @@ void EventLog::rebuildNames()
     QHash<QString, quint32> ids{{QString(), 0}};
     auto reintern = [&](quint32 &id) {
         const QString &t = m_names.at(id);
-        auto it = ids.constFind(t);
+        const QString key = AddressKey(t);
+        auto it = ids.constFind(key);
         if (it == ids.constEnd()) {
-            it = ids.insert(t, quint32(names.size()));
+            it = ids.insert(key, quint32(names.size()));
             names << t;
         }
         id = *it;

@@ -99,7 +99,8 @@ private:
     qsizetype m_capacity;
     QList<HistoryEvent> m_events;
     QStringList m_names{QString()};
-    QHash<QString, quint32> m_ids{{QString(), 0}};
+    QHash<QString, quint32> m_ids{
+        {QString(), 0}};       // by AddressKey: an IPv6 address has one id in all spellings
     qsizetype m_liveNames = 1; // texts in use at the last rebuild
     quint64 m_namesGeneration = 0;
 };

@@ -1,5 +1,6 @@
 #include "history/history.h"
 
+#include "store/model.h"
 #include "store/text.h"
 
 #include <QDateTime>
@@ -100,7 +101,7 @@ const SampleRing *History::ring(const QString &site, const QString &address) con
     const auto s = m_tracks.constFind(site);
     if (s == m_tracks.constEnd())
         return nullptr;
-    const auto a = s->constFind(address);
+    const auto a = s->constFind(AddressKey(address));
     return a == s->constEnd() ? nullptr : &a->ring;
 }
 
@@ -120,7 +121,7 @@ void History::recordProbe(int k, const QString &entry, const AddressOutcome &out
     if (address.isEmpty())
         return;
     const QString &site = m_cfg.table[k].site;
-    Track &track = m_tracks[site][address];
+    Track &track = m_tracks[site][AddressKey(address)];
     Sample s;
     s.timeMs = now();
     s.answered = outcome.answered;
@@ -165,7 +166,7 @@ void History::retain()
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
         QSet<QString> &addresses = wanted[m_cfg.table[k].site];
         for (const QString &entry : SplitAddressList(m_cfg.table[k].siteip))
-            addresses.insert(TrimSpaces(entry));
+            addresses.insert(AddressKey(TrimSpaces(entry)));
     }
     for (auto site = m_tracks.begin(); site != m_tracks.end();) {
         const auto w = wanted.constFind(site.key());

@@ -96,7 +96,7 @@ private:
     QString m_folder;
     const Configuration &m_cfg;
     Options m_options;
-    QHash<QString, QHash<QString, Track>> m_tracks; // site -> address -> its probes and state
+    QHash<QString, QHash<QString, Track>> m_tracks; // site -> AddressKey -> its probes and state
     std::map<QString, State> m_locations;           // site -> indicator state; absent: waiting
     EventLog m_log;
     bool m_loaded = false;

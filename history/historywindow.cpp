@@ -278,7 +278,7 @@ void HistoryWindow::refresh()
         row.timeline->setData(periods, samples, from, now);
         const LinkSummary s = m_history.summary(m_site, row.address);
         const QString name =
-            ignored.contains(row.address) ? row.address + QStringLiteral(" (ignored)") : row.address;
+            ContainsAddress(ignored, row.address) ? row.address + QStringLiteral(" (ignored)") : row.address;
         row.caption->setText(QStringLiteral("%1: %2; %3")
                                  .arg(name, ShareText(ShareUp(periods, from, now), true), LatencyLine(s)));
         for (const Period &p : periods)

@@ -77,7 +77,7 @@ LocationFacts FactsOf(const Configuration &cfg, const LocationStates &states, co
     for (const QString &entry : SplitAddressList(rec.siteip)) {
         if (TrimSpaces(entry).isEmpty())
             continue;
-        if (ignores.contains(entry)) {
+        if (ContainsAddress(ignores, entry)) {
             ++f.ignored;
             continue;
         }

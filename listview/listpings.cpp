@@ -223,7 +223,7 @@ void ListPings::selectedPinged(const AddressOutcome &outcome)
 {
     const QString address = m_probe.address();
     const QString text = outcome.statusText();
-    const bool ignored = m_run.SelectedIgnoreList.contains(address);
+    const bool ignored = ContainsAddress(m_run.SelectedIgnoreList, address);
     AddressRows &first = m_view.rows(ListView::First);
     AddressRows &second = m_view.rows(ListView::Second);
     const auto setSecondStatuses = [&](const QString &status) {

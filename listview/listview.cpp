@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <tuple>
 
 namespace qos {
@@ -28,6 +29,33 @@ constexpr double ClientHeight = 6420;
 const std::array<QRectF, 6> ListRects{QRectF(4680, 600, 2895, 2370),  QRectF(7320, 600, 1695, 2370),
                                       QRectF(8640, 600, 1455, 2370),  QRectF(4680, 3000, 2895, 2175),
                                       QRectF(7320, 3000, 1695, 2175), QRectF(8640, 3000, 1455, 2175)};
+
+// Address columns and labels are as wide as their window's layout gives until an address needs more
+// (long IPv6 literals): the space is then inserted at these x positions, inside List1/List4 and
+// inside the location frame's address label.
+constexpr double ListsSpaceX = 7000;
+constexpr double FrameSpaceX = 4300;
+constexpr double FrameLabelSpaceX = 3100;
+constexpr double ListOverlap = 255; // List2 covers the right edge of List1
+
+// Makes dx more room at x in parent: children right of x move, children across x grow, the parent
+// grows. A negative dx gives room back.
+void insertSpace(QWidget *parent, int x, int dx)
+{
+    if (dx == 0)
+        return;
+    for (QWidget *w : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = w->geometry();
+        if (g.left() >= x)
+            w->move(g.x() + dx, g.y());
+        else if (g.left() + g.width() > x)
+            w->resize(g.width() + dx, g.height());
+    }
+    if (parent->minimumWidth() == parent->maximumWidth())
+        parent->setFixedWidth(parent->width() + dx);
+    else
+        parent->resize(parent->width() + dx, parent->height());
+}
 
 const QColor Green(0, 255, 0);
 const QColor Red(255, 0, 0);
@@ -259,10 +287,40 @@ void ListView::FillLists()
     for (const AddressRow &r : groups.second)
         m_rows[Second]->append(r);
     showCounts();
+    fitAddressColumns();
     setAddress(QString());
     setIPAddress(QString());
     setResult(QStringLiteral("Ready"));
     showPingAll(true);
+}
+
+void ListView::fitAddressColumns()
+{
+    int widest = 0;
+    const QFontMetrics lists = m_c.lists[0]->fontMetrics();
+    for (const QString &entry : m_pings->addresses())
+        widest = qMax(widest, lists.horizontalAdvance(TrimSpaces(entry)));
+    // The frame on both sides, the item's text margins, and a pixel or two of rounding.
+    const int margins =
+        2 * m_c.lists[0]->frameWidth() + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
+    const int listExtra = qMax(0, widest + margins - m_scale.toPixelsX(ListRects[0].width() - ListOverlap));
+    const QFontMetrics label = m_c.addressLabel->fontMetrics();
+    int labelWidest = 0;
+    for (const QString &entry : m_pings->addresses())
+        labelWidest = qMax(labelWidest, label.horizontalAdvance(TrimSpaces(entry)));
+    const int frameExtra = qMax(0, labelWidest + 2 - m_scale.toPixelsX(1695));
+    QWidget *client = centralWidget();
+    // Growing, the lists make way before the frame widens; narrowing, the frame goes first, so that it
+    // never reaches across the space inserted beside it.
+    const int frameDelta = frameExtra - m_frameExtra;
+    if (frameDelta > 0)
+        insertSpace(client, m_scale.toPixelsX(FrameSpaceX), frameDelta);
+    insertSpace(m_c.locationFrame, m_scale.toPixelsX(FrameLabelSpaceX), frameDelta);
+    if (frameDelta < 0)
+        insertSpace(client, m_scale.toPixelsX(FrameSpaceX), frameDelta);
+    m_frameExtra = frameExtra;
+    insertSpace(client, m_scale.toPixelsX(ListsSpaceX) + m_frameExtra, listExtra - m_listExtra);
+    m_listExtra = listExtra;
 }
 
 void ListView::showCounts()
@@ -438,6 +496,10 @@ QString ListView::result() const
 void ListView::setIPAddress(const QString &text)
 {
     m_c.resolvedLabel->setText(text);
+    // A resolved IPv6 address may reach on to the frame's right edge; nothing lies beside the label.
+    QLabel *l = m_c.resolvedLabel;
+    const int wanted = qMax(m_scale.toPixelsX(1455), l->fontMetrics().horizontalAdvance(text) + 2);
+    l->resize(qMin(wanted, m_c.locationFrame->width() - l->x()), l->height());
 }
 
 void ListView::showPingAll(bool shown)

@@ -155,6 +155,7 @@ private:
     void syncTopRow(int list);
     void showIgnorePair(Group g, bool shown);
     void addressChanged();
+    void fitAddressColumns();
     void chooseLocation(int k);
     void ignoreOptionToggled(Group g, bool ignore);
 
@@ -169,6 +170,8 @@ private:
     std::unique_ptr<ListPings> m_pings;
     std::unique_ptr<ListEdits> m_edits;
     bool m_closed = false;
+    int m_frameExtra = 0; // pixels added for the widest address, in the location frame and in the lists
+    int m_listExtra = 0;
 };
 
 } // namespace qos

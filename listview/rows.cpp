@@ -1,12 +1,18 @@
 #include "listview/rows.h"
 
+#include "store/model.h"
 #include "store/text.h"
+
+#include <algorithm>
 
 namespace qos {
 
 int IgnoreMatches(const QString &entry, const QStringList &ignores)
 {
-    return entry.isEmpty() ? 0 : int(ignores.count(entry));
+    if (entry.isEmpty())
+        return 0;
+    return int(std::count_if(ignores.begin(), ignores.end(),
+                             [&entry](const QString &e) { return SameAddress(e, entry); }));
 }
 
 AddressCounts CountAddresses(const QStringList &addresses, const QStringList &ignores)
@@ -46,7 +52,7 @@ FilledGroups FillGroups(const QStringList &addresses, const QStringList &ignores
 
 bool HasElement(const QString &list, const QString &element)
 {
-    return list.split(QLatin1Char(',')).contains(element);
+    return ContainsAddress(list.split(QLatin1Char(',')), element);
 }
 
 QString WithElement(const QString &list, const QString &element)
@@ -64,7 +70,7 @@ QString WithElement(const QString &list, const QString &element)
 QString WithoutElement(const QString &list, const QString &element)
 {
     QStringList kept = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    kept.removeAll(element);
+    kept.removeIf([&element](const QString &e) { return SameAddress(e, element); });
     return kept.join(QLatin1Char(','));
 }
 

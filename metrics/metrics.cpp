@@ -2,6 +2,7 @@
 
 #include "metrics/exposition.h"
 
+#include "store/model.h"
 #include "store/text.h"
 
 #include <prometheus/counter.h>
@@ -187,7 +188,7 @@ std::function<std::string()> Metrics::textSource() const
 
 Metrics::Address &Metrics::address(const QString &site, const QString &host)
 {
-    return m_addresses[site][host];
+    return m_addresses[site][AddressKey(host)];
 }
 
 void Metrics::label(Address &a, const QString &site, const QString &host, const QString &ip)
@@ -303,7 +304,7 @@ void Metrics::recordChange(const ChangeRecord &change)
         return;
     // Only addresses of the table get series; a change told while the table is being replaced has none.
     const auto site = m_addresses.constFind(change.location);
-    const bool known = site != m_addresses.constEnd() && site->contains(change.address);
+    const bool known = site != m_addresses.constEnd() && site->contains(AddressKey(change.address));
     if (!known && FindLocationByName(m_cfg.table, change.location) == 0)
         return;
     Address &a = address(change.location, change.address);
@@ -329,7 +330,7 @@ void Metrics::retain()
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
         QSet<QString> &hosts = wanted[m_cfg.table[k].site];
         for (const QString &entry : SplitAddressList(m_cfg.table[k].siteip))
-            hosts.insert(TrimSpaces(entry));
+            hosts.insert(AddressKey(TrimSpaces(entry)));
     }
     for (auto site = m_addresses.begin(); site != m_addresses.end();) {
         const auto w = wanted.constFind(site.key());

@@ -93,7 +93,7 @@ private:
     prometheus::Family<prometheus::Gauge> &m_locationState;
     prometheus::Family<prometheus::Gauge> &m_locationUp;
     prometheus::Gauge &m_loadSuccess;
-    QHash<QString, QHash<QString, Address>> m_addresses;   // site -> host -> series
+    QHash<QString, QHash<QString, Address>> m_addresses;   // site -> AddressKey(host) -> series
     QHash<QString, std::shared_ptr<Location>> m_locations; // site -> series
 };
 

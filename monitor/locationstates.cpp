@@ -1,5 +1,6 @@
 #include "monitor/locationstates.h"
 
+#include "store/model.h"
 #include "store/text.h"
 
 #include <limits>
@@ -149,7 +150,7 @@ const LocationStates::Known *LocationStates::knownOf(int k, const QString &addre
 {
     if (m_generation != m_cfg.generation || k < 0 || size_t(k) >= m_known.size())
         return nullptr;
-    const auto it = m_known[size_t(k)].constFind(TrimSpaces(address));
+    const auto it = m_known[size_t(k)].constFind(AddressKey(TrimSpaces(address)));
     return it == m_known[size_t(k)].cend() ? nullptr : &*it;
 }
 
@@ -171,7 +172,7 @@ QString LocationStates::latestStatus(int k, const QString &address) const
 void LocationStates::probed(int k, const QString &address, const AddressOutcome &outcome)
 {
     if (k >= 1 && k <= m_cfg.table.LocationCount())
-        known(k).insert(TrimSpaces(address), Known{outcome.answered, outcome.statusText()});
+        known(k).insert(AddressKey(TrimSpaces(address)), Known{outcome.answered, outcome.statusText()});
     Q_EMIT addressProbed(k, address, outcome);
 }
 
@@ -350,7 +351,7 @@ void LocationStates::ignoresChanged(int k, bool partialIgnore)
 
 void LocationStates::addressRemoved(int k, const QString &address)
 {
-    known(k).remove(TrimSpaces(address));
+    known(k).remove(AddressKey(TrimSpaces(address)));
     ForgetOffline(rec(k).holdbad, TrimSpaces(address));
 }
 

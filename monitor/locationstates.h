@@ -150,7 +150,7 @@ private:
     Configuration &m_cfg;
     RunState &m_run;
     AlertSink &m_alerts;
-    std::vector<QHash<QString, Known>> m_known; // per location index
+    std::vector<QHash<QString, Known>> m_known; // per location index, by AddressKey
     quint64 m_generation = 0;
     mutable int m_flagged = -1; // -1: not counted
     mutable quint64 m_flaggedGeneration = 0;

@@ -14,7 +14,7 @@ SpotCheck::SpotCheck(Prober &prober, StartupNotice &notice, const Configuration 
     const LocationRecord &rec = cfg.table[k];
     const QStringList ignores = SplitAddressList(rec.ignore);
     for (const QString &entry : SplitAddressList(rec.siteip)) {
-        if (!entry.isEmpty() && ignores.contains(entry))
+        if (ContainsAddress(ignores, entry))
             m_partialIgnore = true;
         else
             m_entries.append({entry, {}});

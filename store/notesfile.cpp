@@ -4,6 +4,7 @@
 #include "store/fileops.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
+#include "store/model.h"
 #include "store/text.h"
 
 #include <QDir>
@@ -26,9 +27,18 @@ bool EndsSection(QByteArrayView line)
     return line == LocationEndLine || line == LocationBeginLine || line.startsWith(kSiteIdKey);
 }
 
-bool IsNoteLineOf(QByteArrayView line, QByteArrayView address)
+// The length of the line's key when it is the note line of address, else -1. An IPv6 address matches
+// its other spellings ("2001:DB8:0::1" and "2001:db8::1").
+qsizetype NoteKeyOf(QByteArrayView line, QByteArrayView address)
 {
-    return line.size() > address.size() && line.startsWith(address) && line[address.size()] == '=';
+    if (line.size() > address.size() && line.startsWith(address) && line[address.size()] == '=')
+        return address.size();
+    if (!address.contains(':'))
+        return -1;
+    const qsizetype eq = line.indexOf('=');
+    if (eq <= 0 || !line.first(eq).contains(':'))
+        return -1;
+    return SameAddress(QString::fromLatin1(line.first(eq)), QString::fromLatin1(address)) ? eq : -1;
 }
 
 // Refuses a text info.txt cannot hold as it is.
@@ -116,7 +126,7 @@ public:
     {
         if (m_state == State::Before && line == m_texts.siteLine) {
             m_state = State::InSection;
-        } else if (m_state == State::InSection && IsNoteLineOf(line, m_texts.address)) {
+        } else if (m_state == State::InSection && NoteKeyOf(line, m_texts.address) >= 0) {
             // Loading reads the first line; a dropped one takes any copies later in the section along,
             // so none of them comes to light instead.
             m_changed = true;
@@ -195,8 +205,8 @@ Status ReadNote(const QString &path, const NoteTexts &texts, QString &note, File
         const QByteArray &line = reader.line();
         if (!inSection) {
             inSection = line == texts.siteLine;
-        } else if (IsNoteLineOf(line, texts.address)) {
-            note = QString::fromLatin1(line.sliced(texts.address.size() + 1));
+        } else if (const qsizetype key = NoteKeyOf(line, texts.address); key >= 0) {
+            note = QString::fromLatin1(line.sliced(key + 1));
             return Status::success();
         } else if (EndsSection(line)) {
             return Status::success();

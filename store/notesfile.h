@@ -6,7 +6,8 @@
 //    ends at the next END or BEGIN line or the next line that begins with "SITEID=". Loading, saving and
 //    dropping all use that one section, so what is saved loads back, whatever the note holds.
 //  - A note line is the address, "=", the note. Its key (the text before the first "=") is compared
-//    with the address exactly, so 10.0.0.1 never touches 110.0.0.1.
+//    with the address exactly, so 10.0.0.1 never touches 110.0.0.1; an IPv6 key matches any spelling of
+//    the same address.
 //  - Texts holding control characters (line breaks above all), characters outside Latin-1, an address
 //    holding "=" or the address "SITEID" are refused: nothing is written that would read back as
 //    other lines or another section.

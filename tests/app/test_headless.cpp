@@ -182,8 +182,10 @@ private Q_SLOTS:
         NetnsScope scope(lab.client()); // the program, its loopback and our client all live there
         QVERIFY(scope.entered());
         HeadlessRun run;
-        run.startServing(HeadlessGraph({Site("Answers", "10.213.1.2"), Site("Silent, \"dark\"", "10.213.2.3"),
-                                        Site("Off", "10.213.1.2", {}, "1")}));
+        const bool v6 = lab.hasIpv6(); // an IPv6 address beside the IPv4 one: shown whole everywhere
+        run.startServing(
+            HeadlessGraph({Site("Answers", v6 ? "10.213.1.2,fd00:213:1::2" : "10.213.1.2"),
+                           Site("Silent, \"dark\"", "10.213.2.3"), Site("Off", "10.213.1.2", {}, "1")}));
 
         // A few cycles: the silent address times out each time, the answering one replies.
         QByteArray text;
@@ -206,6 +208,12 @@ private Q_SLOTS:
         QVERIFY2(out.contains(",Answers,10.213.1.2,,answering,ONLINE,"), out.constData());
         QVERIFY2(out.contains(",\"Silent, \"\"dark\"\"\",,waiting,offline,10.213.2.3,\n"), out.constData());
         QVERIFY(!out.contains('\r'));
+        if (v6) {
+            const QString up6 =
+                QStringLiteral("{host=\"fd00:213:1::2\",ip=\"fd00:213:1::2\",location=\"Answers\"}");
+            QCOMPARE(Sample(text, QStringLiteral("qos_address_up") + up6), 1.0);
+            QVERIFY2(out.contains(",Answers,fd00:213:1::2,,answering,ONLINE,"), out.constData());
+        }
 
         // SIGHUP with a location gone: its series go; with graph.txt unreadable: the table stays.
         QVERIFY(WriteFile(run.dir.filePath(QStringLiteral("graph.txt")),

@@ -142,6 +142,10 @@ private Q_SLOTS:
             << Texts({"\"Leeds, West\",10.0.0.1,,answering,ONLINE,0.500",
                       "\"Leeds, West\",10.0.0.1,answering,not answering,OFFLINE,",
                       "\"Leeds, West\",10.0.0.1,not answering,answering,ONLINE,0.500"});
+        QTest::newRow("an IPv6 address in two spellings is one")
+            << Texts({"1:2001:db8::1 ok", "1:2001:DB8:0::1 ok", "1:2001:db8::1 lost"})
+            << Texts({"\"Leeds, West\",2001:db8::1,,answering,ONLINE,0.500",
+                      "\"Leeds, West\",2001:db8::1,answering,not answering,OFFLINE,"});
         QTest::newRow("addresses are news again after a stop")
             << Texts({"1=green", "1:10.0.0.1 ok", "stop", "1=green", "1:10.0.0.1 ok", "1:10.0.0.1 ok"})
             << Texts({"\"Leeds, West\",,waiting,online,,", "\"Leeds, West\",10.0.0.1,,answering,ONLINE,0.500",

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 using namespace qos;
@@ -57,6 +58,7 @@ class TestListView : public QObject {
 private Q_SLOTS:
     void openFromMarkerAndMenu();
     void rowSelectionAndScroll();
+    void longAddressesFit();
     void closeResumesPausedCycle();
     void pingAll_data();
     void pingAll();
@@ -124,6 +126,55 @@ void TestListView::openFromMarkerAndMenu()
         item->trigger();
     QCOMPARE(p.run.SelectedLocation, 2);
     QCOMPARE(p.list(), &l);
+}
+
+// A long IPv6 literal widens its column and the address label; a location of short ones has the
+// window's own layout back.
+void TestListView::longAddressesFit()
+{
+    const QString wide = QStringLiteral("2001:db8:1234:5678:9abc:def0:1234:5678%eth0");
+    Rig p({Site("abc", "10.0.0.1"), Site("v6", "2001:db8::1," + wide.toLatin1())});
+    ListView &l = p.open(1);
+    const ListView::Controls &c = l.controls();
+    const auto places = [&] { // of what the window lays out itself
+        QList<QRect> out;
+        for (QWidget *parent : {l.centralWidget(), static_cast<QWidget *>(c.locationFrame)})
+            for (QWidget *w : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                out << w->geometry();
+        return out;
+    };
+    const QList<QRect> before = places();
+    const QSize size = l.size();
+    p.cfg.table[2].holdbad = QStringList{wide};
+    for (QAction *item : LocationItems(c.siteMenu))
+        if (ListSiteCaption(item).trimmed() == QLatin1String("v6"))
+            item->trigger();
+    QCOMPARE(p.column(4), QStringList{wide});
+    for (int n : {1, 4}) {
+        QListView *list = l.list(n);
+        const int margin =
+            list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1; // the item's text margin
+        const int right = list->x() + list->viewport()->x() +
+                          list->visualRect(list->model()->index(0, 0)).left() + margin +
+                          list->fontMetrics().horizontalAdvance(wide);
+        QVERIFY2(right < l.list(n + 1)->x(),
+                 qPrintable(QStringLiteral("List%1 row cut at %2").arg(n).arg(right)));
+        QCOMPARE(l.list(n + 1)->x() - (list->x() + list->width()),
+                 l.list(2)->x() - (l.list(1)->x() + l.list(1)->width()));
+    }
+    SelectRow(l.list(4), 0);
+    QCOMPARE(l.address(), wide);
+    QVERIFY(c.addressLabel->width() >= c.addressLabel->fontMetrics().horizontalAdvance(wide));
+    QVERIFY(c.addressLabel->x() + c.addressLabel->width() <= c.locationFrame->width());
+    QVERIFY(c.locationFrame->x() + c.locationFrame->width() < l.list(1)->x());
+    QVERIFY(c.ignoredCount->x() > c.ignoredCaption->x() &&
+            c.saveNote->x() > c.noteBox->x() + c.noteBox->width());
+
+    for (QAction *item : LocationItems(c.siteMenu))
+        if (ListSiteCaption(item).trimmed() == QLatin1String("abc"))
+            item->trigger();
+    QCOMPARE(places(), before);
+    QTRY_COMPARE(l.size(), size);
 }
 
 void TestListView::rowSelectionAndScroll()
@@ -211,6 +262,11 @@ void TestListView::pingAll_data()
     QTest::newRow("all ignored: nothing probed")
         << QByteArray("10.0.0.1,10.0.0.2") << QByteArray("10.0.0.2,10.0.0.1") << 4 << QStringList{}
         << QStringList{up, down} << QStringList{} << Cyan << 0;
+    // The ignore line names it in another spelling: the same address.
+    QTest::newRow("IPv6 ignored as written elsewhere")
+        << QByteArray("2001:db8::1,2001:DB8:0::9") << QByteArray("2001:db8::9") << 1
+        << QStringList{QStringLiteral("2001:db8::1")} << QStringList{QStringLiteral("2001:DB8:0::9")}
+        << QStringList{} << Cyan << 1;
     QTest::newRow("blank element counted, not probed")
         << QByteArray("10.0.0.1, ,") << QByteArray() << 4 << QStringList{up} << QStringList{} << QStringList{}
         << Green << 1;

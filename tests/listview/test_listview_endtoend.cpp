@@ -1,7 +1,10 @@
 // The List View with this machine's echo engine against test hosts in network namespaces of the
 // test's own: a running cycle pauses for it and resumes after it, and "Ping All" sorts an answering
-// and a silent address into their groups. Needs root; skips without.
+// and a silent address into their groups, of both families where the kernel has IPv6. Needs root;
+// skips without.
 #include "listview/listpings.h"
+#include "platform/icmpstatus.h"
+#include "probe/prober.h"
 #include "tests/support/netns.h"
 #include "tests/support/programrig.h"
 
@@ -24,9 +27,15 @@ private Q_SLOTS:
 
         const QByteArray answering = "10.213.3.1";
         const QByteArray silent = "10.213.2.3";
+        // Where the kernel has IPv6, the location holds one of each kind of the other family too:
+        // answering, silent, and rejected with an ICMPv6 error (address unreachable).
+        const bool v6 = lab.hasIpv6();
+        const QByteArray answering6 = "FD00:213:3:0::5", silent6 = "fd00:213:2::3",
+                         rejected6 = "fd00:213:2::8";
         ProgramRig p(ProgramRig::Engine::Real);
         GraphLocation both{"two"}, quiet{"sil"}, up{"up"};
-        both.siteip = answering + "," + silent;
+        both.siteip =
+            answering + "," + silent + (v6 ? "," + answering6 + "," + silent6 + "," + rejected6 : "");
         quiet.siteip = silent;
         up.siteip = answering;
         QVERIFY(WriteGraph(p.folder(), {quiet, up, both}));
@@ -48,12 +57,26 @@ private Q_SLOTS:
 
         QTest::mouseClick(l->controls().pingAll, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !l->pings().pingAllRunning(); }, 5000));
-        QCOMPARE(RowText(l->list(1), 0), QString::fromLatin1(answering));
-        QCOMPARE(RowText(l->list(2), 0), QStringLiteral("ONLINE"));
-        QCOMPARE(RowText(l->list(4), 0), QString::fromLatin1(silent));
-        QCOMPARE(RowText(l->list(5), 0), QStringLiteral("OFFLINE"));
+        auto texts = [](std::initializer_list<QByteArray> list) {
+            QStringList out;
+            for (const QByteArray &t : list)
+                out << QString::fromLatin1(t);
+            return out;
+        };
+        const QString offline = QStringLiteral("OFFLINE"), online = QStringLiteral("ONLINE");
+        const QString unreachable = ProbeStatusText(IpDestHostUnreachable);
+        QCOMPARE(p.column(1), v6 ? texts({answering, answering6}) : texts({answering}));
+        QCOMPARE(p.column(2), (v6 ? QStringList{online, online} : QStringList{online}));
+        QCOMPARE(p.column(4), v6 ? texts({silent, silent6, rejected6}) : texts({silent}));
+        QCOMPARE(p.column(5), (v6 ? QStringList{offline, offline, unreachable} : QStringList{offline}));
         QCOMPARE(p.colour(3), Red);
-        QCOMPARE(p.cfg.table[3].holdbad, QStringList{QString::fromLatin1(silent)});
+        QCOMPARE(p.cfg.table[3].holdbad, v6 ? texts({silent, silent6, rejected6}) : texts({silent}));
+        if (v6) { // Ping IP of the rejected one: its own word, in red
+            SelectRow(l->list(4), 2);
+            QTest::mouseClick(l->controls().pingIp, Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([&] { return !l->pings().pingSelectedRunning(); }, 5000));
+            QCOMPARE(l->result(), unreachable);
+        }
         QCOMPARE(p.tray.firstTipLine(), QStringLiteral("QOR Online Status - ATTENTION"));
 
         QTest::mouseClick(l->controls().mapView, Qt::LeftButton); // "Map View"

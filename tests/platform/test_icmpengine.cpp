@@ -74,19 +74,23 @@ void addKinds(const char *name, const std::function<void(QTestData &)> &fill)
 }
 
 // Raw ICMP sockets in the target namespace that see the echo requests arriving there and send
-// forged replies to the client from chosen addresses of the target.
+// forged replies to the client from chosen addresses of the target: "…3.5" is probed, "…3.6" not.
 class Forger {
 public:
-    explicit Forger(const QString &ns)
+    enum Packet { Reply, Request, Damaged };
+
+    Forger(const QString &ns, bool v6)
+        : m_v6(v6)
+        , m_family(v6 ? AF_INET6 : AF_INET)
+        , m_protocol(v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP))
     {
         NetnsScope scope(ns);
-        m_listen = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-        for (const char *from : {"10.213.3.5", "10.213.3.6"}) {
-            const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-            sockaddr_in self{};
-            self.sin_family = AF_INET;
-            self.sin_addr.s_addr = ::inet_addr(from);
-            ::bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof self);
+        m_listen = ::socket(m_family, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, m_protocol);
+        if (v6) // sees what reaches the probed address only: no IP header tells the destination
+            bindTo(m_listen, probed());
+        for (const char *from : {probed(), notProbed()}) {
+            const int fd = ::socket(m_family, SOCK_RAW | SOCK_CLOEXEC, m_protocol);
+            bindTo(fd, from);
             m_senders.emplace_back(from, fd);
         }
     }
@@ -97,9 +101,12 @@ public:
             ::close(sender.second);
     }
     bool ok() const { return m_listen >= 0; }
+    const char *probed() const { return m_v6 ? "fd00:213:3::5" : "10.213.3.5"; }
+    const char *notProbed() const { return m_v6 ? "fd00:213:3::6" : "10.213.3.6"; }
 
-    // Waits (running the event loop) for an echo request to `to`; gives its identifier and sequence.
-    bool waitForRequest(const char *to, quint16 *identifier, quint16 *sequence)
+    // Waits (running the event loop) for an echo request to the probed address; gives its identifier
+    // and sequence.
+    bool waitForRequest(quint16 *identifier, quint16 *sequence)
     {
         QElapsedTimer clock;
         clock.start();
@@ -110,10 +117,10 @@ public:
                 continue;
             quint8 packet[1500];
             const ssize_t size = ::recv(m_listen, packet, sizeof packet, 0);
-            const int ihl = size > 0 ? (packet[0] & 0x0f) * 4 : 0;
-            const in_addr_t wanted = ::inet_addr(to);
-            if (ihl >= 20 && size >= ihl + 8 && packet[ihl] == 8 &&
-                std::memcmp(packet + 16, &wanted, 4) == 0) {
+            const int ihl = m_v6 ? 0 : size > 0 ? (packet[0] & 0x0f) * 4 : 0;
+            const in_addr_t wanted = ::inet_addr(probed());
+            const bool toProbed = m_v6 || (ihl >= 20 && std::memcmp(packet + 16, &wanted, 4) == 0);
+            if (size >= ihl + 8 && packet[ihl] == (m_v6 ? 128 : 8) && toProbed) {
                 *identifier = quint16(packet[ihl + 4] << 8 | packet[ihl + 5]);
                 *sequence = quint16(packet[ihl + 6] << 8 | packet[ihl + 7]);
                 return true;
@@ -122,26 +129,49 @@ public:
         return false;
     }
 
-    void send(const char *from, quint16 identifier, quint16 sequence, quint8 type = 0,
-              bool badChecksum = false)
+    void send(const char *from, quint16 identifier, quint16 sequence, Packet kind = Reply)
     {
         quint8 packet[icmp::kEchoSize];
         icmp::writeEchoRequest(packet, identifier, sequence);
-        packet[0] = type;
+        packet[0] = quint8(m_v6 ? (kind == Request ? 128 : 129) : (kind == Request ? 8 : 0));
         packet[2] = packet[3] = 0;
-        const quint16 sum = icmp::checksum(packet, sizeof packet) ^ (badChecksum ? 0x1234 : 0);
+        // The kernel sums ICMPv6 itself: a damaged one is cut short instead.
+        const quint16 sum = icmp::checksum(packet, sizeof packet) ^ (kind == Damaged ? 0x1234 : 0);
         packet[2] = quint8(sum >> 8);
         packet[3] = quint8(sum);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = ::inet_addr("10.213.1.1");
+        const size_t size = m_v6 && kind == Damaged ? 6 : sizeof packet;
+        sockaddr_storage to{};
+        const socklen_t length = fill(to, m_v6 ? "fd00:213:1::1" : "10.213.1.1");
         for (const auto &[address, fd] : m_senders) {
             if (std::strcmp(address, from) == 0)
-                ::sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+                ::sendto(fd, packet, size, 0, reinterpret_cast<sockaddr *>(&to), length);
         }
     }
 
 private:
+    socklen_t fill(sockaddr_storage &out, const char *address) const
+    {
+        if (m_v6) {
+            auto *a = reinterpret_cast<sockaddr_in6 *>(&out);
+            a->sin6_family = AF_INET6;
+            ::inet_pton(AF_INET6, address, &a->sin6_addr);
+            return sizeof *a;
+        }
+        auto *a = reinterpret_cast<sockaddr_in *>(&out);
+        a->sin_family = AF_INET;
+        a->sin_addr.s_addr = ::inet_addr(address);
+        return sizeof *a;
+    }
+    void bindTo(int fd, const char *address) const
+    {
+        sockaddr_storage self{};
+        const socklen_t length = fill(self, address);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&self), length);
+    }
+
+    bool m_v6;
+    int m_family;
+    int m_protocol;
     int m_listen = -1;
     std::vector<std::pair<const char *, int>> m_senders;
 };
@@ -368,45 +398,58 @@ private Q_SLOTS:
     void strayRepliesIgnored_data()
     {
         QTest::addColumn<Kind>("kind");
-        addKinds("stray", [](QTestData &) {});
+        QTest::addColumn<bool>("v6");
+        addKinds("IPv4", [](QTestData &row) { row << false; });
+        addKinds("IPv6", [](QTestData &row) { row << true; });
     }
     void strayRepliesIgnored()
     {
         QFETCH(Kind, kind);
+        QFETCH(bool, v6);
         NetLab lab; // its target answers no echo itself: the test answers instead
         QVERIFY2(lab.start(), qPrintable(lab.error()));
-        QVERIFY2(lab.sysctl(lab.target(), {"net.ipv4.icmp_echo_ignore_all=1"}), qPrintable(lab.error()));
+        if (v6 && !lab.hasIpv6())
+            QSKIP("the kernel has no IPv6 for the test hosts");
+        QVERIFY2(
+            lab.sysctl(lab.target(), {"net.ipv4.icmp_echo_ignore_all=1", "net.ipv6.icmp.echo_ignore_all=1"}),
+            qPrintable(lab.error()));
+        QVERIFY(lab.inNamespace(lab.target(),
+                                {QStringLiteral("ip"), QStringLiteral("-6"), QStringLiteral("addr"),
+                                 QStringLiteral("add"), QStringLiteral("fd00:213:3::6/128"),
+                                 QStringLiteral("dev"), QStringLiteral("lo"), QStringLiteral("nodad")}));
         const auto engine = openIn(lab.client(), kind);
         QVERIFY(engine);
-        Forger forger(lab.target());
+        Forger forger(lab.target(), v6);
         QVERIFY(forger.ok());
+        const char *probed = forger.probed();
 
         Record answered;
         QObject context;
-        engine->send(ipv4("10.213.3.5"), 5000, &context, recordInto(answered));
+        engine->send(echoAddressOf(QString::fromLatin1(probed)), 5000, &context, recordInto(answered));
         quint16 id = 0, seq = 0;
-        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
-        QCOMPARE(id, engine->identifier());
-        forger.send("10.213.3.5", id ^ 0x5a5a, seq);     // another program's identifier
-        forger.send("10.213.3.5", id, quint16(seq + 1)); // a sequence number not waiting
-        forger.send("10.213.3.6", id, seq);              // from an address not probed
-        forger.send("10.213.3.5", id, seq, 8);           // an echo request, not a reply
-        forger.send("10.213.3.5", id, seq, 0, true);     // a damaged reply
+        QVERIFY(forger.waitForRequest(&id, &seq));
+        if (!v6) // the ICMPv6 datagram socket has an identifier of its own
+            QCOMPARE(id, engine->identifier());
+        forger.send(probed, id ^ 0x5a5a, seq);         // another program's identifier
+        forger.send(probed, id, quint16(seq + 1));     // a sequence number not waiting
+        forger.send(forger.notProbed(), id, seq);      // from an address not probed
+        forger.send(probed, id, seq, Forger::Request); // an echo request, not a reply
+        forger.send(probed, id, seq, Forger::Damaged); // a damaged reply
         runEventsFor(200);
         QCOMPARE(answered.calls, 0);
-        forger.send("10.213.3.5", id, seq); // the real answer
+        forger.send(probed, id, seq); // the real answer
         QTRY_COMPARE(answered.calls, 1);
         QCOMPARE(answered.outcome.status, IpSuccess);
-        forger.send("10.213.3.5", id, seq); // a duplicate
+        forger.send(probed, id, seq); // a duplicate
         runEventsFor(150);
         QCOMPARE(answered.calls, 1);
 
         Record late;
-        engine->send(ipv4("10.213.3.5"), 200, &context, recordInto(late));
-        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
+        engine->send(echoAddressOf(QString::fromLatin1(probed)), 200, &context, recordInto(late));
+        QVERIFY(forger.waitForRequest(&id, &seq));
         QTRY_COMPARE(late.calls, 1);
         QCOMPARE(late.outcome.status, IpRequestTimedOut);
-        forger.send("10.213.3.5", id, seq); // after its timeout
+        forger.send(probed, id, seq); // after its timeout
         runEventsFor(150);
         QCOMPARE(late.calls, 1);
     }
@@ -484,14 +527,14 @@ private Q_SLOTS:
         QVERIFY(engine && engine->isOpen());
         QCOMPARE(engine->socketKind(), kind);
         const quint16 identifier = engine->identifier();
-        Forger forger(lab.target());
+        Forger forger(lab.target(), false);
         QVERIFY(forger.ok());
 
         Record ended;
         QObject context;
         engine->send(ipv4("10.213.3.5"), 5000, &context, recordInto(ended));
         quint16 id = 0, seq = 0;
-        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
+        QVERIFY(forger.waitForRequest(&id, &seq));
         QVERIFY(engine->close());
         QVERIFY(!engine->isOpen());
         QCOMPARE(engine->socketKind(), Kind::None);
@@ -513,14 +556,14 @@ private Q_SLOTS:
         Record reused;
         engine->send(ipv4("10.213.3.5"), 300, &context, recordInto(reused));
         quint16 reusedId = 0, reusedSeq = 0;
-        QVERIFY(forger.waitForRequest("10.213.3.5", &reusedId, &reusedSeq));
+        QVERIFY(forger.waitForRequest(&reusedId, &reusedSeq));
         QCOMPARE(reusedSeq, seq);
         QTRY_COMPARE(reused.calls, 1);
         QCOMPARE(reused.outcome.status, IpRequestTimedOut);
 
         Record answered;
         engine->send(ipv4("10.213.3.5"), 3000, &context, recordInto(answered));
-        QVERIFY(forger.waitForRequest("10.213.3.5", &id, &seq));
+        QVERIFY(forger.waitForRequest(&id, &seq));
         forger.send("10.213.3.5", id, seq);
         QTRY_COMPARE(answered.calls, 1);
         QCOMPARE(answered.outcome.status, IpSuccess);

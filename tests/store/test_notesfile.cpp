@@ -137,6 +137,9 @@ private Q_SLOTS:
             << one << Save << abc << ip1 << QStringLiteral("a\tb") << one << refused;
         QTest::newRow("not Latin-1") << one << Save << abc << ip1 << QStringLiteral("\u20ac") << one
                                      << refused;
+        QTest::newRow("IPv6 note replaces its other spelling's line")
+            << Notes("abc", "2001:DB8:0::1=old\r\n") << Save << abc << QStringLiteral("2001:db8::1")
+            << QStringLiteral("new") << Notes("abc", "2001:db8::1=new\r\n") << ok;
         QTest::newRow("= in an address")
             << one << Save << abc << QStringLiteral("a=b") << QStringLiteral("n") << one << refused;
         QTest::newRow("address SITEID")
@@ -200,6 +203,11 @@ private Q_SLOTS:
             << QString();
         QTest::newRow("not past the block's END") << Notes("abc", "") + "h=stray\r\n"
                                                   << abc << QStringLiteral("h") << QString();
+        const QByteArray v6 = Notes("abc", "2001:DB8:0::1=six\r\n2001:db8::10=ten\r\n");
+        QTest::newRow("IPv6 in another spelling")
+            << v6 << abc << QStringLiteral("2001:db8::1") << QStringLiteral("six");
+        QTest::newRow("IPv6 that only starts alike")
+            << v6 << abc << QStringLiteral("2001:db8::") << QString();
         QTest::newRow("Latin-1 bytes")
             << Notes("K\xf6ln", "h=Stra\xdf"
                                 "e\r\n")

@@ -31,6 +31,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("normalised");
         QTest::newRow("spaces, empty entries, CR LF") << QStringLiteral(" 10.0.0.1 ,, host1,\r\n,10.0.0.2, ")
                                                       << QStringLiteral("10.0.0.1,host1,10.0.0.2");
+        QTest::newRow("IPv6 literals, one with its zone, as written")
+            << QStringLiteral("2001:DB8::1,\nfe80::1%eth0, ::ffff:10.0.0.1")
+            << QStringLiteral("2001:DB8::1,fe80::1%eth0,::ffff:10.0.0.1");
         QTest::newRow("only commas") << QStringLiteral(",,,") << QString();
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("case kept") << QStringLiteral("Host1,HOST2") << QStringLiteral("Host1,HOST2");

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QPointer>
 #include <QRegularExpression>
@@ -23,7 +24,7 @@ public:
     // Statuses per dotted address, one per echo; the last one repeats. Others answer `fallback`.
     QHash<QString, QList<ProbeStatus>> script;
     ProbeStatus fallback = StatusReply;
-    QHash<QString, QString> names;  // host name -> dotted address; any other name does not resolve
+    QHash<QString, QString> names;  // host name -> address; any other name does not resolve
     int startupsThatWork = INT_MAX; // SocketsStartup succeeds this many times, then fails
     bool manual = false;            // echoes wait for answerNext() / answer()
     QHash<QString, int> delays;     // ms an echo to this dotted address waits for its answer
@@ -58,7 +59,7 @@ public:
     void ResolveHostAddress(const QString &name, QObject *context,
                             std::function<void(const QString &)> done) override
     {
-        const QString dotted = isDotted(name) ? name : names.value(name);
+        const QString dotted = isLiteral(name) ? name : names.value(name);
         QTimer::singleShot(0, context, [done = std::move(done), dotted] { done(dotted); });
     }
 
@@ -69,7 +70,7 @@ public:
         timeouts << timeoutMs;
         maxInFlight = qMax(maxInFlight, ++inFlight);
         EchoResult result;
-        result.status = isDotted(address) ? nextStatus(address) : StatusInvalidHost;
+        result.status = isLiteral(address) ? nextStatus(address) : StatusInvalidHost;
         result.roundTripUs = result.status == StatusReply ? 100 : -1;
         if (manual) {
             pending << Pending{context, std::move(done), result, address};
@@ -99,10 +100,13 @@ public:
         return false;
     }
 
-    static bool isDotted(const QString &text)
+    // A dotted IPv4 address or an IPv6 literal: what needs no name lookup.
+    static bool isLiteral(const QString &text)
     {
         static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-        return dotted.match(text).hasMatch();
+        return dotted.match(text).hasMatch() ||
+               (text.contains(QLatin1Char(':')) &&
+                QHostAddress(text).protocol() == QAbstractSocket::IPv6Protocol);
     }
 
 private:
