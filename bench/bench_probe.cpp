@@ -7,7 +7,8 @@
 //  (c) event-loop latency: the longest delay of a 10 ms repeating timer while 100 echoes to a
 //      silent host in a namespace test network wait for their timeout (needs root);
 //  (d) both families in one run: 1000 IPv6 addresses fd77::N on a namespace's loopback against 1000
-//      IPv4 ones 10.77.x.y there, and fping -6 on the IPv6 ones as a reference (needs root).
+//      IPv4 ones 10.77.x.y there (local routes), and fping -6 on the IPv6 ones as a reference (needs
+//      root).
 #include "platform/icmpengine.h"
 #include "platform/icmpstatus.h"
 #include "probe/echoprober.h"
@@ -231,14 +232,15 @@ void benchFamilies()
                                       : QStringLiteral("the kernel has no IPv6 for the test network")));
         return;
     }
+    // One local route of each family answers for all its addresses. With 1000 addresses of their own
+    // on lo the kernel picks each IPv6 reply's source by walking them all (fping -6 then takes 0.19 s
+    // instead of 0.016 s): a figure of the kernel, not of the engine.
     QStringList v4, v6;
-    QByteArray batch;
     for (int n = 1; n <= 1000; ++n) {
         v4 << QStringLiteral("10.77.%1.%2").arg(n / 250).arg(n % 250 + 1);
         v6 << QStringLiteral("fd77::%1").arg(n, 0, 16);
-        batch += "addr add " + v4.last().toLatin1() + "/32 dev lo\n";
-        batch += "-6 addr add " + v6.last().toLatin1() + "/128 dev lo nodad\n";
     }
+    const QByteArray batch = "route add local 10.77.0.0/16 dev lo\nroute add local fd77::/64 dev lo\n";
     IcmpSocketEngine engine;
     {
         test::NetnsScope in(lab.client());

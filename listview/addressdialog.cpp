@@ -43,6 +43,9 @@ AddressDialog::AddressDialog(int location, const QString &site, const QString &s
     m_c.hintLine4 = label("Label7", QStringLiteral("multiple addresses"), {240, 1680, 1575, 255}, true);
     m_c.hintLine5 = label("Label8", QStringLiteral("with commas."), {240, 1920, 1455, 255}, true);
     m_c.exampleLine = label("Label6", QStringLiteral("(10.0.0.1,10.0.0.2)"), {120, 2160, 1935, 255}, false);
+    m_c.addressCaption->setBuddy(m_c.addressText);
+    m_c.addressText->setAccessibleDescription(QStringLiteral(
+        "You can delete/add addresses to the current list. Separate multiple addresses with commas."));
     m_c.submitButton = new QPushButton(QStringLiteral("Submit"), this);
     m_c.cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_c.submitButton->setObjectName(QStringLiteral("Command1"));

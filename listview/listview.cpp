@@ -33,7 +33,7 @@ const std::array<QRectF, 6> ListRects{QRectF(4680, 600, 2895, 2370),  QRectF(732
 // Address columns and labels are as wide as their window's layout gives until an address needs more
 // (long IPv6 literals): the space is then inserted at these x positions, inside List1/List4 and
 // inside the location frame's address label.
-constexpr double ListsSpaceX = 7000;
+constexpr double ListsSpaceX = 6800; // left of "Ignored:", so that it keeps beside its count
 constexpr double FrameSpaceX = 4300;
 constexpr double FrameLabelSpaceX = 3100;
 constexpr double ListOverlap = 255; // List2 covers the right edge of List1
@@ -55,6 +55,14 @@ void insertSpace(QWidget *parent, int x, int dx)
         parent->setFixedWidth(parent->width() + dx);
     else
         parent->resize(parent->width() + dx, parent->height());
+}
+
+// A label whose text is wider than its place keeps its left edge and takes the room it needs, up to
+// right (in its parent's coordinates); it never becomes narrower than least.
+void fitText(QLabel *l, int least, int right)
+{
+    const int needs = l->fontMetrics().horizontalAdvance(l->text()) + 2 * l->margin() + 2;
+    l->resize(qMax(least, qMin(needs, right - l->x())), l->height());
 }
 
 const QColor Green(0, 255, 0);
@@ -104,6 +112,7 @@ QLabel *ListView::label(QWidget *parent, const char *name, const QString &text, 
     auto *l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(m_scale.toPixels(twips));
+    fitText(l, l->width(), parent->width()); // a heading of the layout, such as "Monitored", shows whole
     return l;
 }
 
@@ -148,6 +157,7 @@ void ListView::buildControls()
     for (QWidget *hidden : std::initializer_list<QWidget *>{m_c.noteCaption, m_c.noteBox, m_c.saveNote})
         hidden->hide();
     buildFrame();
+    nameForReaders();
     // "Ping All" and "Ping IP" lie over the frame's lower part; they stay on top of it.
     m_c.pingAll->raise();
     m_c.pingIp->raise();
@@ -235,6 +245,31 @@ void ListView::buildFrame()
         m_run.MonitorPaused = 0;
         close(); // the close handling shows the Map View
     });
+}
+
+// A value shown beside its caption is read as one: "Total Addresses: 4", "Status: ONLINE". A change
+// of the name is announced.
+void ListView::nameByCaption(const QLabel *caption, QLabel *value)
+{
+    QString name = caption->text().trimmed();
+    if (!name.endsWith(QLatin1Char(':')))
+        name += QLatin1Char(':');
+    value->setAccessibleName(name + QLatin1Char(' ') + value->text());
+}
+
+// What a screen reader says of the controls whose meaning is in a caption beside them.
+void ListView::nameForReaders()
+{
+    const std::array<const char *, 3> columns{"Address", "Result", "Monitored"};
+    for (int n = 1; n <= 6; ++n)
+        m_c.lists[size_t(n - 1)]->setAccessibleName(
+            QLatin1String(columns[size_t((n - 1) % 3)]) +
+            QLatin1String(n <= 3 ? ", addresses answering or not probed" : ", addresses ignored or failing"));
+    m_c.noteCaption->setBuddy(m_c.noteBox);
+    for (QRadioButton *r : {m_c.ignoreYes, m_c.ignoreYes2})
+        r->setAccessibleName(QStringLiteral("Ignore IP: yes"));
+    for (QRadioButton *r : {m_c.ignoreNo, m_c.ignoreNo2})
+        r->setAccessibleName(QStringLiteral("Ignore IP: no"));
 }
 
 void ListView::buildMenus()
@@ -326,9 +361,15 @@ void ListView::fitAddressColumns()
 void ListView::showCounts()
 {
     const AddressCounts counts = CountAddresses(m_pings->addresses(), m_run.SelectedIgnoreList);
-    m_c.monitoredCount->setText(QString::number(counts.monitored));
-    m_c.ignoredCount->setText(QString::number(counts.ignored));
-    m_c.totalCount->setText(QString::number(counts.monitored + counts.ignored));
+    const std::array<std::pair<QLabel *, int>, 3> shown{
+        {{m_c.monitoredCount, counts.monitored},
+         {m_c.ignoredCount, counts.ignored},
+         {m_c.totalCount, counts.monitored + counts.ignored}}};
+    for (const auto &[label, count] : shown)
+        label->setText(QString::number(count));
+    nameByCaption(m_c.monitoredCaption, m_c.monitoredCount);
+    nameByCaption(m_c.ignoredCaption, m_c.ignoredCount);
+    nameByCaption(m_c.totalCaption, m_c.totalCount);
 }
 
 void ListView::chooseLocation(int k)
@@ -451,6 +492,7 @@ void ListView::setAddress(const QString &text)
 {
     const bool changed = text != m_c.addressLabel->text();
     m_c.addressLabel->setText(text);
+    nameByCaption(m_c.addressCaption, m_c.addressLabel);
     if (changed) {
         addressChanged();
         Q_EMIT addressShown(text);
@@ -483,6 +525,8 @@ void ListView::setResult(const QString &text, const QColor &colour)
 {
     const bool blank = TrimSpaces(text).isEmpty();
     m_c.resultLabel->setText(blank ? QStringLiteral("Ready") : text);
+    fitText(m_c.resultLabel, m_scale.toPixelsX(1335), m_c.locationFrame->width()); // the longest status words
+    nameByCaption(m_c.statusCaption, m_c.resultLabel);
     QPalette pal = m_c.resultLabel->palette();
     pal.setColor(QPalette::WindowText, blank ? QColor(Qt::black) : colour);
     m_c.resultLabel->setPalette(pal);
@@ -497,9 +541,7 @@ void ListView::setIPAddress(const QString &text)
 {
     m_c.resolvedLabel->setText(text);
     // A resolved IPv6 address may reach on to the frame's right edge; nothing lies beside the label.
-    QLabel *l = m_c.resolvedLabel;
-    const int wanted = qMax(m_scale.toPixelsX(1455), l->fontMetrics().horizontalAdvance(text) + 2);
-    l->resize(qMin(wanted, m_c.locationFrame->width() - l->x()), l->height());
+    fitText(m_c.resolvedLabel, m_scale.toPixelsX(1455), m_c.locationFrame->width());
 }
 
 void ListView::showPingAll(bool shown)

@@ -145,6 +145,8 @@ private:
     void buildLists();
     void buildFrame();
     void buildMenus();
+    void nameForReaders();
+    static void nameByCaption(const QLabel *caption, QLabel *value);
     QLabel *label(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QRadioButton *option(QWidget *parent, const char *name, const QString &text, const QRectF &twips);

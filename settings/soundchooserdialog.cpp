@@ -104,10 +104,16 @@ void SoundChooserDialog::buildControls()
     auto *grid = new QGridLayout(this);
     grid->addWidget(NamedLabel(nullptr, QStringLiteral("Current Wav: "), this), 0, 0);
     grid->addWidget(m_current, 0, 1, 1, 2);
-    grid->addWidget(NamedLabel(nullptr, QStringLiteral("Drive:"), this), 1, 0);
+    // Each caption names its list for a screen reader too.
+    const auto caption = [this](const QString &text, QWidget *buddy) {
+        QLabel *l = NamedLabel(nullptr, text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    grid->addWidget(caption(QStringLiteral("Drive:"), m_driveList), 1, 0);
     grid->addWidget(m_driveList, 1, 1);
-    grid->addWidget(NamedLabel(nullptr, QStringLiteral("*.wav Files"), this), 1, 2);
-    grid->addWidget(NamedLabel(nullptr, QStringLiteral("Folder:"), this), 2, 0, Qt::AlignTop);
+    grid->addWidget(caption(QStringLiteral("*.wav Files"), m_wavList), 1, 2);
+    grid->addWidget(caption(QStringLiteral("Folder:"), m_folderList), 2, 0, Qt::AlignTop);
     grid->addWidget(m_folderList, 2, 1);
     grid->addWidget(m_wavList, 2, 2);
     grid->addWidget(NamedLabel(nullptr, QStringLiteral("Wav Sound:"), this), 3, 0);

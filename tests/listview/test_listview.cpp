@@ -2,8 +2,12 @@
 // IP" / "Ping All" over the scripted prober.
 #include "listview/listpings.h"
 #include "listview/rows.h"
+#include "mapview/mapwidgets.h"
 #include "tests/support/programrig.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 using namespace qos;
@@ -51,6 +56,47 @@ struct Rig : ProgramRig {
     }
 };
 
+// The width a button's style leaves for its text.
+int ContentsWidth(const QAbstractButton *b)
+{
+    QStyleOptionButton o;
+    o.initFrom(b);
+    o.text = b->text();
+    const bool push = qobject_cast<const QPushButton *>(b);
+    const QStyle::SubElement e = push                                    ? QStyle::SE_PushButtonContents
+                                 : qobject_cast<const QRadioButton *>(b) ? QStyle::SE_RadioButtonContents
+                                                                         : QStyle::SE_CheckBoxContents;
+    return b->style()->subElementRect(e, &o, b).width();
+}
+
+// The texts cut by their own control in the window's visible labels, buttons and frames: one line
+// each, "objectName: text (needs n, has m pixels)".
+QStringList ClippedTexts(const QWidget *window)
+{
+    QStringList out;
+    const auto note = [&](const QWidget *w, const QString &text, int needs, int has) {
+        if (needs > has)
+            out << QStringLiteral("%1 %2: %3 (needs %4, has %5)")
+                       .arg(window->objectName(), w->objectName(), text)
+                       .arg(needs)
+                       .arg(has);
+    };
+    for (const QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        const QFontMetrics fm = w->fontMetrics();
+        if (const auto *f = qobject_cast<const FitLabel *>(w)) // draws its text smaller where it must
+            note(w, f->text(), QFontMetrics(f->fittedFont()).horizontalAdvance(f->text()),
+                 f->contentsRect().width());
+        else if (const auto *l = qobject_cast<const QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull())
+            note(w, l->text(), fm.horizontalAdvance(l->text()), l->contentsRect().width() - 2 * l->margin());
+        else if (const auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty())
+            note(w, b->text(), fm.horizontalAdvance(b->text()), ContentsWidth(b));
+        else if (const auto *g = qobject_cast<const QGroupBox *>(w); g && !g->title().isEmpty())
+            note(w, g->title(), fm.horizontalAdvance(g->title()) + 16, g->width());
+    }
+    return out;
+}
 } // namespace
 
 class TestListView : public QObject {
@@ -59,6 +105,9 @@ private Q_SLOTS:
     void openFromMarkerAndMenu();
     void rowSelectionAndScroll();
     void longAddressesFit();
+    void textsFitTheirControls();
+    void namesForScreenReaders_data();
+    void namesForScreenReaders();
     void closeResumesPausedCycle();
     void pingAll_data();
     void pingAll();
@@ -175,6 +224,72 @@ void TestListView::longAddressesFit()
             item->trigger();
     QCOMPARE(places(), before);
     QTRY_COMPARE(l.size(), size);
+}
+
+// No window or dialog cuts its own texts, at any scale the test runs under (QT_SCALE_FACTOR).
+void TestListView::textsFitTheirControls()
+{
+    Rig p({Site("abc", "10.0.0.1,10.0.0.2", "10.0.0.2"), Site("def", "10.0.0.3")});
+    QStringList clipped = ClippedTexts(p.view);
+    ListView &l = p.open(1);
+    SelectRow(l.list(1), 0);
+    clipped += ClippedTexts(&l);
+    const SettingsMenu &m = l.controls().settings;
+    for (QAction *a :
+         {m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets, m.offlineCycles, m.notifications}) {
+        a->trigger();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<QDialog *>(top); d && d->isVisible()) {
+                clipped += ClippedTexts(d);
+                d->reject();
+            }
+        }
+    }
+    l.setResult(ProbeStatusText(11003), Red); // the longest status word
+    clipped += ClippedTexts(&l);
+    QTest::mouseClick(l.controls().addIps, Qt::LeftButton);
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *d = qobject_cast<QDialog *>(top); d && d->isVisible())
+            clipped += ClippedTexts(d);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+}
+
+// What a screen reader is told of the controls whose meaning is in a caption beside them.
+void TestListView::namesForScreenReaders_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("address list") << "List1"
+                                  << "Address, addresses answering or not probed";
+    QTest::newRow("role list of the second group") << "List6"
+                                                   << "Monitored, addresses ignored or failing";
+    QTest::newRow("a count") << "total"
+                             << "Total Addresses: 2";
+    QTest::newRow("another") << "ilabel"
+                             << "Ignored: 1";
+    QTest::newRow("the selected address") << "Address"
+                                          << "Hostname/IP: 10.0.0.1";
+    QTest::newRow("its status") << "Result"
+                                << "Status: MONITORED";
+    QTest::newRow("an option of the pair") << "ignoreyes"
+                                           << "Ignore IP: yes";
+    QTest::newRow("the note box, by its caption") << "addinfo"
+                                                  << "Additional IP Info:";
+    QTest::newRow("a button, by its text") << "Run_Ping"
+                                           << "Ping IP";
+}
+
+void TestListView::namesForScreenReaders()
+{
+    QFETCH(QString, control);
+    Rig p({Site("abc", "10.0.0.1,10.0.0.2", "10.0.0.2")});
+    ListView &l = p.open(1);
+    SelectRow(l.list(1), 0);
+    auto *w = l.findChild<QWidget *>(control);
+    QVERIFY(w);
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(a);
+    QTEST(a->text(QAccessible::Name), "name");
 }
 
 void TestListView::rowSelectionAndScroll()
