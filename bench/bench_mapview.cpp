@@ -1,11 +1,19 @@
 // Map View start-up with 9999 locations: time from creating the window to its first paint
-// (target: under 1 s), on the offscreen platform unless another is set.
+// (target: under 1 s, and no slower than 0.37 s), on the offscreen platform unless another is set.
+// Then, where the echo engine opens (root): one cycle of the desktop program over 10,000 answering
+// loopback addresses, 10 to a location, PINGPACKETS 1, PINGTIMEOUT 500, started with "Start
+// Monitor" on the shown Map View, against the headless program's first cycle over the same table
+// in the same run (goal: within 1.5 x), and the longest delay of a 10 ms timer in the window's thread
+// meanwhile (goal <= 16 ms, one frame).
 //
 //   build/<kind>/bin/bench_mapview [runs]
+#include "app/headless.h"
+#include "bench/cycles.h"
 #include "tests/support/programrig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -89,6 +97,78 @@ Figures measure(const QString &folder)
     return {startUp / 1e6, watch.firstPaint / 1e6, watch.firstPaintCpu - cpuStart};
 }
 
+QStringList LoopbackAddresses(int count)
+{
+    QStringList addresses;
+    for (int i = 0; i < count; ++i)
+        addresses << QStringLiteral("127.%1.%2.%3").arg(1 + i / 62500).arg(i / 250 % 250).arg(i % 250 + 1);
+    return addresses;
+}
+
+// The first cycle of the headless program over a folder of its own holding graph.
+double headlessCycleMs(const QByteArray &graph, Prober &prober, StartupNotice &notice)
+{
+    QTemporaryDir dir;
+    WriteFile(QDir(dir.path()).filePath(QStringLiteral("graph.txt")), graph);
+    std::FILE *events = std::fopen("/dev/null", "w");
+    LogMessageBoxes boxes(events);
+    HeadlessProgram headless(dir.path(), HeadlessServices{prober, notice, boxes, events});
+    QElapsedTimer clock;
+    double cycleMs = -1;
+    QObject::connect(&headless.monitor(), &MonitorCycle::cycleFinished, &headless, [&] {
+        cycleMs = double(clock.nsecsElapsed()) / 1e6;
+        QCoreApplication::exit(0);
+    });
+    clock.start();
+    if (headless.startUp(QString()).ok())
+        QCoreApplication::exec();
+    headless.history().shutdown();
+    std::fclose(events);
+    return cycleMs;
+}
+
+void desktopCycle()
+{
+    constexpr int kAddresses = 10000, kPerLocation = 10, kTimeoutMs = 500;
+    const QStringList addresses = LoopbackAddresses(kAddresses);
+    QList<GraphLocation> locations = generate(kAddresses / kPerLocation, true);
+    for (int k = 0; k < locations.size(); ++k) {
+        locations[k].siteip = addresses.mid(k * kPerLocation, kPerLocation).join(QLatin1Char(',')).toLatin1();
+        locations[k].disabled = "0";
+    }
+    QTemporaryDir dir;
+    CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path());
+    QByteArray graph = GraphText(locations);
+    graph.replace("PINGTIMEOUT=2000", "PINGTIMEOUT=" + QByteArray::number(kTimeoutMs));
+    graph.replace("PINGPACKETS=4", "PINGPACKETS=1");
+    WriteFile(QDir(dir.path()).filePath(QStringLiteral("graph.txt")), graph);
+    ProgramRig rig(ProgramRig::Engine::Real, false, dir.path());
+    if (!rig.prober().SocketsStartup()) {
+        std::printf("desktop cycle: not run (%s)\n", qPrintable(rig.prober().SocketsStartupFailureText()));
+        return;
+    }
+    rig.start();
+    bench::FrameClock frame(rig.view);
+    QElapsedTimer clock;
+    double desktopMs = 0;
+    QObject::connect(&rig.monitor(), &MonitorCycle::cycleFinished, rig.view, [&] {
+        desktopMs = double(clock.nsecsElapsed()) / 1e6;
+        QCoreApplication::exit(0);
+    });
+    QTimer::singleShot(200, rig.view, [&] { // once the window has been painted
+        frame.start();
+        clock.start();
+        rig.c().startMonitor->click();
+    });
+    QCoreApplication::exec();
+    const double stallMs = frame.longestMs();
+    const double headlessMs = headlessCycleMs(graph, rig.prober(), rig.notice);
+    std::printf(
+        "desktop cycle, %d answering addresses in %d locations: %.0f ms, headless %.0f ms, ratio %.2f "
+        "(goal <= 1.5); the window's longest stall %.1f ms (goal <= 16 ms)\n",
+        kAddresses, kAddresses / kPerLocation, desktopMs, headlessMs, desktopMs / headlessMs, stallMs);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -116,5 +196,6 @@ int main(int argc, char **argv)
                     MaxLocations, sortedNames ? "already sorted" : "random", paints[runs / 2], cpu[runs / 2],
                     startUps[runs / 2], runs, paints.first(), paints.last());
     }
+    desktopCycle();
     return 0;
 }

@@ -22,6 +22,7 @@
 //     location, PINGPACKETS 1, PINGTIMEOUT 1000, PINGINFLIGHT absent: the cycle against its floor of
 //     the timeout plus N / 32 ms of pacing (goal <= 1.2), and the CPU per 1000 echoes against
 //     fping's over the same addresses at the same pace (-i 0.03125, in the same namespace).
+#include "bench/cycles.h"
 #include "monitor/monitorcycle.h"
 #include "platform/echoengine.h"
 #include "probe/echoprober.h"
@@ -36,6 +37,7 @@
 #include <sys/resource.h>
 
 using namespace qos;
+using namespace qos::bench;
 
 namespace {
 
@@ -60,14 +62,6 @@ public:
     }
 };
 
-class QuietAlerts : public AlertSink {
-public:
-    void ShowAttention() override {}
-    void ClearAttention() override {}
-    void PlayAlertSound() override {}
-    void PlayOnlineSound() override {}
-};
-
 class NoBoxes : public MessageBoxes {
 public:
     void show(const QString &, Icon, std::function<void()> done) override
@@ -89,31 +83,6 @@ QString ms(double value)
     return QString::number(value, 'f', value < 100 ? 2 : 0) + QStringLiteral(" ms");
 }
 
-// A 10 ms repeating timer that keeps its longest delay.
-class FrameClock {
-public:
-    explicit FrameClock(QObject *context)
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, context, [this] {
-            m_longestUs = qMax(m_longestUs, m_sinceTick.nsecsElapsed() / 1000 - 10000);
-            m_sinceTick.restart();
-        });
-    }
-    void start()
-    {
-        m_timer.start();
-        m_sinceTick.start();
-    }
-    double longestMs() const { return double(m_longestUs) / 1000.0; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_sinceTick;
-    qint64 m_longestUs = 0;
-};
-
 double idleTimerDelayMs(int forMs)
 {
     QObject owner;
@@ -122,59 +91,6 @@ double idleTimerDelayMs(int forMs)
     frame.start();
     QCoreApplication::exec();
     return frame.longestMs();
-}
-
-struct Figures {
-    double cycleMs = 0;
-    double longestTimerDelayMs = 0;
-    int offline = 0;  // addresses counted offline
-    int notGreen = 0; // locations not shown online
-};
-
-// perLocation addresses to a location, in the order given.
-Configuration Table(const QStringList &addresses, int perLocation, int packets, int timeoutMs, int window)
-{
-    Configuration cfg;
-    cfg.settings.PINGPACKETS = qint16(packets);
-    cfg.settings.PINGTIMEOUT = qint16(timeoutMs);
-    cfg.settings.PINGINTERVAL = 3;
-    cfg.settings.PINGINFLIGHT = qint16(window);
-    for (qsizetype i = 0; i < addresses.size(); i += perLocation) {
-        LocationRecord rec;
-        rec.site = QStringLiteral("L%1").arg(cfg.table.LocationCount() + 1);
-        rec.siteip = addresses.mid(i, perLocation).join(QLatin1Char(','));
-        cfg.table.records << rec;
-    }
-    return cfg;
-}
-
-Figures runCycle(Prober &prober, StartupNotice &notice, Configuration cfg)
-{
-    RunState run;
-    QuietAlerts alerts;
-    QObject owner;
-    LocationStates states(cfg, run, alerts);
-    MonitorCycle cycle(MonitorServices{cfg, run, prober, states, notice}, MonitorClocks::Create(&owner));
-    Figures figures;
-    FrameClock frame(&owner);
-    QObject::connect(
-        &states, &LocationStates::addressProbed, &owner,
-        [&](int, const QString &, const AddressOutcome &outcome) { figures.offline += !outcome.answered; });
-    QElapsedTimer clock;
-    QObject::connect(&cycle, &MonitorCycle::cycleFinished, &owner, [&] {
-        figures.cycleMs = double(clock.nsecsElapsed()) / 1e6;
-        QCoreApplication::quit();
-    });
-    QTimer::singleShot(0, &owner, [&] {
-        frame.start();
-        clock.start();
-        cycle.StartMonitor();
-    });
-    QCoreApplication::exec();
-    figures.longestTimerDelayMs = frame.longestMs();
-    for (int k = 1; k <= cfg.table.LocationCount(); ++k)
-        figures.notGreen += cfg.table[k].center != Indicator::Green;
-    return figures;
 }
 
 QString windowName(int window)
@@ -200,7 +116,7 @@ void silentCycles(Prober &prober, StartupNotice &notice, const QString &what, in
     say(QStringLiteral("    idle baseline: longest delay of a 10 ms timer over 2 s: ") +
         ms(idleTimerDelayMs(2000)));
     for (int window : {int(kDefaultPingInFlight), 1}) {
-        const Figures f = runCycle(prober, notice, Table(addresses, 2, kPackets, kTimeoutMs, window));
+        const Figures f = RunCycle(prober, notice, Table(addresses, 2, kPackets, kTimeoutMs, window));
         say(QStringLiteral("    %1: cycle %2, ratio to the floor %3 (goal <= 1.3 all at once); "
                            "longest timer delay %4 (goal < 16 ms); %5 offline")
                 .arg(windowName(window), ms(f.cycleMs))
@@ -255,7 +171,7 @@ void loopbackCycles(Prober &prober, StartupNotice &notice)
                 .arg(ms(f.wallMs), ms(f.ownMs))
                 .arg(f.alive));
     for (int window : {int(kDefaultPingInFlight), 1}) {
-        const Figures c = runCycle(prober, notice, Table(addresses, 10, 2, 500, window));
+        const Figures c = RunCycle(prober, notice, Table(addresses, 10, 2, 500, window));
         QString line =
             QStringLiteral("    %1: cycle %2, %3 locations not green, %4 addresses offline, longest "
                            "timer delay %5")
@@ -281,7 +197,7 @@ void stepCost(StartupNotice &notice)
         addresses << QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250 + 1);
     say(QStringLiteral("(3) model prober answering at once: %1 addresses, 1 packet").arg(kAddresses));
     for (int window : {int(kDefaultPingInFlight), 1}) {
-        const Figures f = runCycle(atOnce, notice, Table(addresses, 1, 1, 500, window));
+        const Figures f = RunCycle(atOnce, notice, Table(addresses, 1, 1, 500, window));
         say(QStringLiteral("    %1: cycle %2 (%3 us per address), longest timer delay %4")
                 .arg(windowName(window), ms(f.cycleMs))
                 .arg(1000.0 * f.cycleMs / kAddresses, 0, 'f', 1)
@@ -328,7 +244,7 @@ void scaleCycles(Prober &prober, StartupNotice &notice, const QString &ns)
         const QStringList addresses = SilentShare(count);
         const double floorMs = kTimeoutMs + count / 32.0;
         const double cpu0 = CpuSeconds(RUSAGE_SELF);
-        const Figures f = runCycle(prober, notice, Table(addresses, 10, 1, kTimeoutMs, kDefaultPingInFlight));
+        const Figures f = RunCycle(prober, notice, Table(addresses, 10, 1, kTimeoutMs, kDefaultPingInFlight));
         const double cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
         say(QStringLiteral("    %1 addresses: cycle %2, floor %3, ratio %4 (goal <= 1.2); %5 offline "
                            "(%6 silent); CPU %7 s, %8 s per 1000 echoes; longest timer delay %9")

@@ -96,18 +96,17 @@ void History::stopWorker()
     m_anchor = nullptr;
 }
 
-const SampleRing *History::ring(const QString &site, const QString &address) const
+std::optional<SampleRing> History::ring(const QString &site, const QString &address) const
 {
-    const auto s = m_tracks.constFind(site);
-    if (s == m_tracks.constEnd())
-        return nullptr;
-    const auto a = s->constFind(AddressKey(address));
-    return a == s->constEnd() ? nullptr : &a->ring;
+    const auto t = m_tracks.constFind(Key(site, AddressKey(address)));
+    if (t == m_tracks.constEnd())
+        return std::nullopt;
+    return m_rings.ring(t->ring);
 }
 
 LinkSummary History::summary(const QString &site, const QString &address) const
 {
-    const SampleRing *r = ring(site, address);
+    const std::optional<SampleRing> r = ring(site, address);
     return r ? Summarise(*r) : LinkSummary{};
 }
 
@@ -121,14 +120,24 @@ void History::recordProbe(int k, const QString &entry, const AddressOutcome &out
     if (address.isEmpty())
         return;
     const QString &site = m_cfg.table[k].site;
-    Track &track = m_tracks[site][AddressKey(address)];
+    // Sized once for the table: a table grown one address at a time would leave the memory of
+    // every smaller size behind.
+    if (std::exchange(m_sizedFor, m_cfg.generation) != m_cfg.generation)
+        m_tracks.reserve(qMax(m_tracks.size(), AddressCount(m_cfg.table)));
+    Track &track = m_tracks[Key(site, AddressKey(address))];
+    if (track.ring < 0)
+        track.ring = m_rings.add();
+    if (const quint32 watch = m_watches.value(site); track.watch != watch) {
+        track.watch = watch;
+        track.state = State::Unknown;
+    }
     Sample s;
     s.timeMs = now();
     s.answered = outcome.answered;
     s.roundTripUs = outcome.answered ? qint32(qBound(qint64(-1), outcome.roundTripUs, qint64(INT_MAX))) : -1;
     s.status = outcome.status;
     s.echoes = quint16(qBound(0, outcome.echoes, 0xFFFF));
-    track.ring.push(s);
+    m_rings.push(track.ring, s);
     const State to = outcome.answered ? State::Answering : State::NotAnswering;
     if (to != track.state) {
         const State from = std::exchange(track.state, to);
@@ -153,33 +162,25 @@ void History::recordIndicator(int k)
         m_locations.insert_or_assign(rec.site, to);
     if (to == State::Waiting || to == State::Disabled) {
         // Not watched any more: what its addresses do next is news again.
-        if (const auto site = m_tracks.find(rec.site); site != m_tracks.end())
-            for (Track &track : *site)
-                track.state = State::Unknown;
+        ++m_watches[rec.site];
     }
     change(rec.site, {}, from, to, LocationStatus(rec, to), -1, now());
 }
 
 void History::retain()
 {
-    QHash<QString, QSet<QString>> wanted;
-    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
-        QSet<QString> &addresses = wanted[m_cfg.table[k].site];
-        for (const QString &entry : SplitAddressList(m_cfg.table[k].siteip))
-            addresses.insert(AddressKey(TrimSpaces(entry)));
-    }
-    for (auto site = m_tracks.begin(); site != m_tracks.end();) {
-        const auto w = wanted.constFind(site.key());
-        if (w == wanted.constEnd()) {
-            site = m_tracks.erase(site);
-            continue;
-        }
-        site->removeIf([&w](QHash<QString, Track>::iterator track) { return !w->contains(track.key()); });
-        ++site;
-    }
+    const TableAddresses wanted(m_cfg.table);
+    m_tracks.removeIf([this, &wanted](QHash<Key, Track>::iterator track) {
+        if (wanted.holds(track.key().first, track.key().second))
+            return false;
+        m_rings.remove(track->ring);
+        return true;
+    });
+    m_watches.removeIf(
+        [&wanted](QHash<QString, quint32>::iterator watch) { return !wanted.holds(watch.key()); });
     const qint64 t = now();
     for (auto it = m_locations.begin(); it != m_locations.end();) {
-        if (wanted.contains(it->first)) {
+        if (wanted.holds(it->first)) {
             ++it;
             continue;
         }
@@ -241,8 +242,12 @@ void History::onLoaded(const std::shared_ptr<LoadedHistory> &loaded)
 {
     EventLog &earlier = *loaded->log;
     closeLoadedLocations(*loaded);
-    earlier.append(m_log); // this run's few events behind the file's many
-    m_log = std::move(earlier);
+    if (earlier.size() > 0) {
+        earlier.append(m_log); // this run's few events behind the file's many
+        m_log = std::move(earlier);
+    } else {
+        m_log.settle(); // this run's events are all there are: they stay where they are, ids and all
+    }
     m_loaded = true;
     if (!loaded->warning.isEmpty())
         Q_EMIT problem(loaded->warning);

@@ -13,7 +13,11 @@
 //  - The file is read once, on the worker thread, before its first line is written; until then the
 //    log holds only this run's events, then the earlier ones go in front of them.
 //  - Rings exist only for addresses of the table's locations (retain() drops the others), so memory
-//    is bounded by the table: one SampleRing per address, the log by its capacity.
+//    is bounded by the table: one ring per address in one store, found through one flat table by
+//    (location, address), the log by its capacity.
+//  - An address's state counts only while its location's watch (m_watches) is the one it was set
+//    in: a location that turns waiting or disabled starts a new watch, which forgets every state
+//    of its addresses at once.
 #include "history/events.h"
 #include "history/historyfile.h"
 #include "history/samples.h"
@@ -27,6 +31,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace qos {
 
@@ -59,8 +65,8 @@ public:
     // of the table as they are (after the table was loaded anew).
     void retain();
 
-    // The kept probes of an address; null when it has none.
-    const SampleRing *ring(const QString &site, const QString &address) const;
+    // The kept probes of an address; none when it has none.
+    std::optional<SampleRing> ring(const QString &site, const QString &address) const;
     LinkSummary summary(const QString &site, const QString &address) const;
     const EventLog &log() const { return m_log; }
     bool loaded() const { return m_loaded; }
@@ -80,9 +86,11 @@ Q_SIGNALS:
     void problem(const QString &text);
 
 private:
+    using Key = std::pair<QString, QString>; // location, AddressKey of the address
     struct Track {
-        SampleRing ring;
-        State state = State::Unknown;
+        int ring = -1; // in m_rings
+        quint32 watch = 0;
+        State state = State::Unknown; // as of that watch of its location
     };
 
     void change(const QString &site, const QString &address, State from, State to, const QString &status,
@@ -96,7 +104,10 @@ private:
     QString m_folder;
     const Configuration &m_cfg;
     Options m_options;
-    QHash<QString, QHash<QString, Track>> m_tracks; // site -> AddressKey -> its probes and state
+    SampleRings m_rings;
+    QHash<Key, Track> m_tracks;                     // its probes and state
+    QHash<QString, quint32> m_watches;              // site -> its watch; absent: 0
+    quint64 m_sizedFor = ~quint64(0);               // the table generation m_tracks was reserved for
     std::map<QString, State> m_locations;           // site -> indicator state; absent: waiting
     EventLog m_log;
     bool m_loaded = false;

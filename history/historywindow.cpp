@@ -273,7 +273,7 @@ void HistoryWindow::refresh()
     for (const Row &row : std::as_const(m_rows)) {
         const QList<Period> periods = SubjectPeriods(log, m_site, row.address, from, now);
         QList<Sample> samples;
-        if (const SampleRing *ring = m_history.ring(m_site, row.address))
+        if (const std::optional<SampleRing> ring = m_history.ring(m_site, row.address))
             samples = ring->samples();
         row.timeline->setData(periods, samples, from, now);
         const LinkSummary s = m_history.summary(m_site, row.address);

@@ -4,9 +4,10 @@
 //
 // Invariants:
 //  - A ring's storage is allocated once, in full, when the ring is made; it never grows, so memory
-//    does not depend on how long the program runs. A probe takes 6 bytes: one 32-bit word (the round
-//    trip in microseconds, or no reply, and the echoes sent, at most kMaxEchoes) and a 16-bit gap to
-//    the probe before it (ms below 16.4 s, then s, min or h, to the nearest unit).
+//    does not depend on how long the program runs. All rings live in one store (SampleRings), in
+//    blocks of rings, so a ring has no allocation of its own. A probe takes 5 bytes: the round trip in
+//    microseconds (or no reply), the echoes sent (at most kMaxEchoes) and an 11-bit gap to the probe before
+//    it (ms below 0.5 s, then s below 8.5 min, min below 8.5 h, else h up to 21 days, to the nearest unit).
 //  - The newest probe is also kept whole (last()), so what the List View shows of it is exact. An
 //    older one comes back with its time to within half a unit of its gap (the gaps are taken from
 //    the times as kept, so the error never adds up), its status as reply or timed out.
@@ -19,6 +20,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace qos {
 
@@ -30,42 +32,66 @@ struct Sample {
     bool answered = false;
 };
 
+class SampleRings;
+
+// One address's kept probes, as a view into the store that holds them (valid while the store is
+// unchanged).
 class SampleRing {
 public:
-    // 240 probes: 12 hours at the default interval of 3 minutes; 1.4 KiB per address.
+    // 240 probes: 12 hours at the default interval of 3 minutes; 1.2 KiB per address.
     static constexpr int RingSize = 240;
     // Echoes an older probe keeps count of; more are counted as this many.
-    static constexpr int kMaxEchoes = 127;
+    static constexpr int kMaxEchoes = 15;
 
-    SampleRing();
-    SampleRing(const SampleRing &other);
-    SampleRing &operator=(const SampleRing &other);
-    SampleRing(SampleRing &&) noexcept = default;
-    SampleRing &operator=(SampleRing &&) noexcept = default;
-    void push(const Sample &sample);
-    int size() const { return m_size; }
-    bool isEmpty() const { return m_size == 0; }
+    SampleRing(const SampleRings &rings, int ring)
+        : m_rings(&rings)
+        , m_ring(ring)
+    {}
+    int size() const;
+    bool isEmpty() const { return size() == 0; }
     // i = 0 is the oldest kept sample; costs i steps (samples() gives them all in one pass).
     Sample at(int i) const;
-    const Sample &last() const { return m_last; }
+    Sample last() const;
     QList<Sample> samples() const;
     // The echoes the kept samples sent, and how many of them got no reply.
     void tally(int &echoes, int &lost) const;
 
 private:
-    struct Block {
-        std::array<quint32, RingSize> words;
-        std::array<quint16, RingSize> gaps;
-    };
-    int slot(int i) const { return (m_next - m_size + i + RingSize) % RingSize; }
-    Sample decode(int i, qint64 timeMs) const;
+    const SampleRings *m_rings;
+    int m_ring;
+};
 
-    std::unique_ptr<Block> m_block;
-    qint64 m_oldestMs = 0; // the oldest kept sample's time, as its gaps give it
-    qint64 m_newestMs = 0; // the newest's, likewise
-    Sample m_last;
-    int m_next = 0;
-    int m_size = 0;
+// The rings of every address in one store, in blocks of kBlockRings rings allocated whole: a ring
+// costs its 1200 bytes of probes and 24 of bookkeeping, with no allocation of its own. A removed
+// ring's place is taken by the next one added.
+class SampleRings {
+public:
+    static constexpr int kBlockRings = 256;
+
+    SampleRings();
+    ~SampleRings();
+    SampleRings(SampleRings &&) noexcept;
+    SampleRings &operator=(SampleRings &&) noexcept;
+
+    // A new empty ring.
+    int add();
+    void remove(int ring);
+    void push(int ring, const Sample &sample);
+    SampleRing ring(int ring) const { return SampleRing(*this, ring); }
+    // Rings in use.
+    int count() const { return m_count; }
+
+private:
+    friend class SampleRing;
+    struct Ring;
+    struct Block;
+    Ring &at(int ring);
+    const Ring &at(int ring) const;
+
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    std::vector<int> m_free;
+    int m_count = 0;
+    int m_end = 0; // rings ever handed out, free ones included
 };
 
 struct LinkSummary {

@@ -11,9 +11,8 @@
 #include <prometheus/histogram.h>
 #include <prometheus/registry.h>
 
-#include <QSet>
-
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace qos {
@@ -64,9 +63,13 @@ int LocationStateNumber(Indicator indicator)
     return int(indicator); // the enum lists the legend in its order
 }
 
-// One address's series as a scrape writes them; a row with no labels is free.
+// One address's series as a scrape writes them; a row with no labels has no series (yet).
 struct Row {
-    std::string labels; // host="...",ip="...",location="..." escaped
+    // host="...",ip="...",location="..." escaped, in Rows::labels; and the ip's value within them.
+    quint32 labelsAt = 0;
+    quint32 labelsSize = 0;
+    quint32 ipAt = 0;
+    quint32 ipSize = 0;
     double requests = 0;
     double replies = 0;
     double lastRtt = 0;
@@ -80,10 +83,44 @@ struct Metrics::Rows {
     mutable std::mutex lock;
     std::vector<Row> rows;
     std::vector<int> free;
+    std::string labels;     // every row's label text, one after another
+    std::size_t unused = 0; // bytes of labels no row points to any more
 
+    std::string_view labelsOf(const Row &row) const { return {labels.data() + row.labelsAt, row.labelsSize}; }
+    // Gives row its label text (the lock held); labels are packed again once half of them are unused.
+    void setLabels(Row &row, const std::string &text, quint32 ipAt, quint32 ipSize);
+    void clear(int r);
     // The address families in the text format; the lock is taken here.
     void write(std::string &out) const;
 };
+
+void Metrics::Rows::setLabels(Row &row, const std::string &text, quint32 ipAt, quint32 ipSize)
+{
+    unused += row.labelsSize;
+    row.labelsAt = quint32(labels.size());
+    row.labelsSize = quint32(text.size());
+    row.ipAt = ipAt;
+    row.ipSize = ipSize;
+    labels += text;
+    if (unused < labels.size() / 2)
+        return;
+    std::string packed;
+    packed.reserve(labels.size() - unused);
+    for (Row &r : rows) {
+        const std::string_view kept = labelsOf(r);
+        r.labelsAt = quint32(packed.size());
+        packed += kept;
+    }
+    labels = std::move(packed);
+    unused = 0;
+}
+
+void Metrics::Rows::clear(int r)
+{
+    unused += rows[size_t(r)].labelsSize;
+    rows[size_t(r)] = Row{};
+    free.push_back(r);
+}
 
 namespace {
 
@@ -126,11 +163,11 @@ void Metrics::Rows::write(std::string &out) const
         AppendEscaped(out, f.help, false);
         out += "\n# TYPE " + name + ' ' + f.type + '\n';
         for (const Row &row : rows) {
-            if (row.labels.empty())
+            if (row.labelsSize == 0)
                 continue;
             out += name;
             out += '{';
-            out += row.labels;
+            out += labelsOf(row);
             out += "} ";
             AppendNumber(out, row.*(f.value));
             out += '\n';
@@ -186,57 +223,84 @@ std::function<std::string()> Metrics::textSource() const
     };
 }
 
-Metrics::Address &Metrics::address(const QString &site, const QString &host)
+int Metrics::row(const QString &site, const QString &host)
 {
-    return m_addresses[site][AddressKey(host)];
+    if (std::exchange(m_sizedFor, m_cfg.generation) != m_cfg.generation) { // as the history's tracks
+        const qsizetype count = qMax(m_addresses.size(), AddressCount(m_cfg.table));
+        m_addresses.reserve(count);
+        const std::lock_guard<std::mutex> hold(m_rows->lock);
+        m_rows->rows.reserve(size_t(count));
+    }
+    int &r = m_addresses[Key(site, AddressKey(host))];
+    if (r > 0)
+        return r - 1;
+    const std::lock_guard<std::mutex> hold(m_rows->lock);
+    std::vector<Row> &rows = m_rows->rows;
+    if (m_rows->free.empty()) {
+        rows.emplace_back();
+        r = int(rows.size());
+    } else {
+        r = m_rows->free.back() + 1;
+        m_rows->free.pop_back();
+    }
+    return r - 1;
 }
 
-void Metrics::label(Address &a, const QString &site, const QString &host, const QString &ip)
+namespace {
+
+// Whether text, escaped as a label value, is the escaped value.
+bool SameLabelValue(std::string_view escaped, const QString &text)
 {
-    if (a.labelled && a.ip == ip)
-        return;
-    drop(a);
-    Row row;
-    for (const auto &[name, value] :
-         {std::pair{"host=\"", &host}, {"\",ip=\"", &ip}, {"\",location=\"", &site}}) {
-        row.labels += name;
-        AppendEscaped(row.labels, Utf8(*value), true);
-    }
-    row.labels += '"';
-    row.changes = a.changes;
-    row.lastChange = a.lastChange;
-    {
-        const std::lock_guard<std::mutex> hold(m_rows->lock);
-        std::vector<Row> &rows = m_rows->rows;
-        if (m_rows->free.empty()) {
-            a.row = int(rows.size());
-            rows.push_back(std::move(row));
-        } else {
-            a.row = m_rows->free.back();
-            m_rows->free.pop_back();
-            rows[size_t(a.row)] = std::move(row);
+    if (qsizetype(escaped.size()) == text.size()) {
+        bool plain = true;
+        for (qsizetype i = 0; plain && i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            plain = c < 0x80 && c != u'"' && c != u'\\' && c != u'\n';
+            if (plain && escaped[size_t(i)] != char(c))
+                return false;
         }
+        if (plain)
+            return true;
     }
-    a.labelled = true;
-    a.ip = ip;
-    if (m_cfg.settings.ADDRESSHISTOGRAMS != 0)
-        a.rtt = &m_rtt.Add({{"location", Utf8(site)}, {"host", Utf8(host)}, {"ip", Utf8(ip)}},
-                           RoundTripBuckets());
+    std::string value;
+    AppendEscaped(value, Utf8(text), true);
+    return value == escaped;
 }
 
-void Metrics::drop(Address &a)
+} // namespace
+
+void Metrics::label(int r, const QString &site, const QString &host, const QString &ip)
 {
-    if (!a.labelled)
+    Row &row = m_rows->rows[size_t(r)];
+    if (row.labelsSize > 0 && SameLabelValue(m_rows->labelsOf(row).substr(row.ipAt, row.ipSize), ip))
         return;
+    std::string labels = "host=\"";
+    AppendEscaped(labels, Utf8(host), true);
+    labels += "\",ip=\"";
+    const auto ipAt = quint32(labels.size());
+    AppendEscaped(labels, Utf8(ip), true);
+    const auto ipSize = quint32(labels.size()) - ipAt;
+    labels += "\",location=\"";
+    AppendEscaped(labels, Utf8(site), true);
+    labels += '"';
     {
         const std::lock_guard<std::mutex> hold(m_rows->lock);
-        m_rows->rows[size_t(a.row)] = Row{};
-        m_rows->free.push_back(a.row);
+        m_rows->setLabels(row, labels, ipAt, ipSize);
+        row.requests = row.replies = row.lastRtt = row.sendErrors = row.up = 0;
     }
-    if (a.rtt)
-        m_rtt.Remove(std::exchange(a.rtt, nullptr));
-    a.row = -1;
-    a.labelled = false;
+    if (Histogram *old = m_addressRtt.take(r))
+        m_rtt.Remove(old);
+    if (m_cfg.settings.ADDRESSHISTOGRAMS != 0)
+        m_addressRtt.insert(r, &m_rtt.Add({{"location", Utf8(site)}, {"host", Utf8(host)}, {"ip", Utf8(ip)}},
+                                          RoundTripBuckets()));
+}
+
+void Metrics::drop(int r)
+{
+    if (Histogram *old = m_addressRtt.take(r))
+        m_rtt.Remove(old);
+    const std::lock_guard<std::mutex> hold(m_rows->lock);
+    m_rows->clear(r);
 }
 
 void Metrics::drop(Location &l)
@@ -265,12 +329,12 @@ void Metrics::recordProbe(int k, const QString &entry, const AddressOutcome &out
     if (host.isEmpty())
         return;
     const QString &site = m_cfg.table[k].site;
-    Address &a = address(site, host);
-    label(a, site, host, outcome.resolved);
+    const int r = row(site, host);
+    label(r, site, host, outcome.resolved);
+    Row &row = m_rows->rows[size_t(r)];
     const double seconds = double(qMax<qint64>(outcome.roundTripUs, 0)) / 1e6;
     {
         const std::lock_guard<std::mutex> hold(m_rows->lock);
-        Row &row = m_rows->rows[size_t(a.row)];
         row.requests += outcome.echoes;
         // An attempt whose sockets did not start sent nothing: an error too. One whose name gave no
         // address sent nothing either, and is no send error: the address is down all the same.
@@ -283,8 +347,8 @@ void Metrics::recordProbe(int k, const QString &entry, const AddressOutcome &out
     }
     if (outcome.answered) {
         location(site).rtt->Observe(seconds);
-        if (a.rtt)
-            a.rtt->Observe(seconds);
+        if (Histogram *rtt = m_addressRtt.value(r))
+            rtt->Observe(seconds);
     }
 }
 
@@ -303,19 +367,14 @@ void Metrics::recordChange(const ChangeRecord &change)
     if (change.address.isEmpty() || !IsAddressState(change.to))
         return;
     // Only addresses of the table get series; a change told while the table is being replaced has none.
-    const auto site = m_addresses.constFind(change.location);
-    const bool known = site != m_addresses.constEnd() && site->contains(AddressKey(change.address));
-    if (!known && FindLocationByName(m_cfg.table, change.location) == 0)
+    if (!m_addresses.contains(Key(change.location, AddressKey(change.address))) &&
+        FindLocationByName(m_cfg.table, change.location) == 0)
         return;
-    Address &a = address(change.location, change.address);
-    a.changes += 1;
-    a.lastChange = double(change.timeMs) / 1000.0;
-    if (a.labelled) {
-        const std::lock_guard<std::mutex> hold(m_rows->lock);
-        Row &row = m_rows->rows[size_t(a.row)];
-        row.changes = a.changes;
-        row.lastChange = a.lastChange;
-    }
+    const int r = row(change.location, change.address);
+    const std::lock_guard<std::mutex> hold(m_rows->lock);
+    Row &row = m_rows->rows[size_t(r)];
+    row.changes += 1;
+    row.lastChange = double(change.timeMs) / 1000.0;
 }
 
 void Metrics::recordLoad(bool succeeded)
@@ -326,26 +385,15 @@ void Metrics::recordLoad(bool succeeded)
 
 void Metrics::retain()
 {
-    QHash<QString, QSet<QString>> wanted;
-    for (int k = 1; k <= m_cfg.table.LocationCount(); ++k) {
-        QSet<QString> &hosts = wanted[m_cfg.table[k].site];
-        for (const QString &entry : SplitAddressList(m_cfg.table[k].siteip))
-            hosts.insert(AddressKey(TrimSpaces(entry)));
-    }
-    for (auto site = m_addresses.begin(); site != m_addresses.end();) {
-        const auto w = wanted.constFind(site.key());
-        for (auto a = site->begin(); a != site->end();) {
-            if (w != wanted.constEnd() && w->contains(a.key())) {
-                ++a;
-                continue;
-            }
-            drop(*a);
-            a = site->erase(a);
-        }
-        site = site->isEmpty() ? m_addresses.erase(site) : std::next(site);
-    }
+    const TableAddresses wanted(m_cfg.table);
+    m_addresses.removeIf([this, &wanted](QHash<Key, int>::iterator a) {
+        if (wanted.holds(a.key().first, a.key().second))
+            return false;
+        drop(*a - 1);
+        return true;
+    });
     for (auto l = m_locations.begin(); l != m_locations.end();) {
-        if (wanted.contains(l.key())) {
+        if (wanted.holds(l.key())) {
             ++l;
             continue;
         }

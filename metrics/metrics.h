@@ -11,7 +11,8 @@
 //  - Series exist only for locations and addresses of the table: retain() removes the others, and
 //    an address whose ip changes moves to a series with the new ip label (the old one goes).
 //  - An address's seven series are one row of plain numbers beside its label text, written out at
-//    each scrape (about 0.7 KB of text an address, some 150 bytes of memory); the histograms
+//    each scrape (about 0.7 KB of text an address; in memory some 130 bytes with its place in
+//    the one table of (location, host) rows, and its label text, packed with the others); the histograms
 //    (21 buckets each) are per location in the registry, and per address there too only while
 //    ADDRESSHISTOGRAMS is set when the address's series are made.
 //  - Counters only grow while their series exists. Changed on the window's thread; text() runs on
@@ -26,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace prometheus {
 class Counter;
@@ -70,19 +72,13 @@ public:
 private:
     struct Rows; // what a scrape reads of the addresses
     struct Location;
-    struct Address {
-        bool labelled = false;
-        QString ip;
-        double changes = 0; // kept here too: a change may come before the first outcome names the ip
-        double lastChange = 0;
-        int row = -1;                         // in m_rows while labelled
-        prometheus::Histogram *rtt = nullptr; // with ADDRESSHISTOGRAMS only
-    };
+    using Key = std::pair<QString, QString>; // location, AddressKey of the host
 
-    Address &address(const QString &site, const QString &host);
+    // The row of an address, made (without labels) when absent.
+    int row(const QString &site, const QString &host);
+    void label(int row, const QString &site, const QString &host, const QString &ip);
+    void drop(int row);
     Location &location(const QString &site);
-    void label(Address &a, const QString &site, const QString &host, const QString &ip);
-    void drop(Address &a);
     void drop(Location &l);
 
     const Configuration &m_cfg;
@@ -93,7 +89,9 @@ private:
     prometheus::Family<prometheus::Gauge> &m_locationState;
     prometheus::Family<prometheus::Gauge> &m_locationUp;
     prometheus::Gauge &m_loadSuccess;
-    QHash<QString, QHash<QString, Address>> m_addresses;   // site -> AddressKey(host) -> series
+    QHash<Key, int> m_addresses;                      // -> its row in m_rows, plus 1
+    QHash<int, prometheus::Histogram *> m_addressRtt; // row -> its histogram (ADDRESSHISTOGRAMS)
+    quint64 m_sizedFor = ~quint64(0);                 // the table generation m_addresses was reserved for
     QHash<QString, std::shared_ptr<Location>> m_locations; // site -> series
 };
 

@@ -135,23 +135,22 @@ void LocationStates::showAttention()
         m_alerts.ShowAttention();
 }
 
-QHash<QString, LocationStates::Known> &LocationStates::known(int k)
+QHash<LocationStates::Key, LocationStates::Known> &LocationStates::known()
 {
     if (m_generation != m_cfg.generation) {
         m_known.clear();
+        m_known.reserve(AddressCount(m_cfg.table)); // as the history's tracks
         m_generation = m_cfg.generation;
     }
-    if (m_known.size() <= size_t(k))
-        m_known.resize(size_t(k) + 1);
-    return m_known[size_t(k)];
+    return m_known;
 }
 
 const LocationStates::Known *LocationStates::knownOf(int k, const QString &address) const
 {
-    if (m_generation != m_cfg.generation || k < 0 || size_t(k) >= m_known.size())
+    if (m_generation != m_cfg.generation)
         return nullptr;
-    const auto it = m_known[size_t(k)].constFind(AddressKey(TrimSpaces(address)));
-    return it == m_known[size_t(k)].cend() ? nullptr : &*it;
+    const auto it = m_known.constFind(Key(k, AddressKey(TrimSpaces(address))));
+    return it == m_known.cend() ? nullptr : &*it;
 }
 
 AddressHealth LocationStates::health(int k, const QString &address) const
@@ -166,13 +165,15 @@ AddressHealth LocationStates::health(int k, const QString &address) const
 QString LocationStates::latestStatus(int k, const QString &address) const
 {
     const Known *known = knownOf(k, address);
-    return known ? known->status : QString();
+    if (!known)
+        return {};
+    return known->told ? ProbeStatusText(known->status) : QLatin1String(NotProbedText);
 }
 
 void LocationStates::probed(int k, const QString &address, const AddressOutcome &outcome)
 {
     if (k >= 1 && k <= m_cfg.table.LocationCount())
-        known(k).insert(AddressKey(TrimSpaces(address)), Known{outcome.answered, outcome.statusText()});
+        known().insert(Key(k, AddressKey(TrimSpaces(address))), Known{outcome.status, outcome.answered, outcome.told()});
     Q_EMIT addressProbed(k, address, outcome);
 }
 
@@ -351,7 +352,7 @@ void LocationStates::ignoresChanged(int k, bool partialIgnore)
 
 void LocationStates::addressRemoved(int k, const QString &address)
 {
-    known(k).remove(AddressKey(TrimSpaces(address)));
+    known().remove(Key(k, AddressKey(TrimSpaces(address))));
     ForgetOffline(rec(k).holdbad, TrimSpaces(address));
 }
 

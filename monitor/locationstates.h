@@ -37,6 +37,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace qos {
@@ -138,20 +139,23 @@ private:
     void showAttention();
     void noteTurn(Turn turn); // a location turned: an acknowledgement ends
     LocationRecord &rec(int k) { return m_cfg.table[k]; }
+    // What the latest outcome of an address tells: its status word is ProbeStatusText(status) when
+    // told, else NotProbedText.
     struct Known {
+        ProbeStatus status = StatusReply;
         bool answered = false;
-        QString status;
+        bool told = false;
     };
-    // The latest outcomes of location k's addresses (by trimmed text), forgotten when the table was
-    // loaded anew.
-    QHash<QString, Known> &known(int k);
+    using Key = std::pair<int, QString>; // location index, AddressKey of the trimmed address
+    // The latest outcomes, forgotten when the table was loaded anew.
+    QHash<Key, Known> &known();
     const Known *knownOf(int k, const QString &address) const;
 
     Configuration &m_cfg;
     RunState &m_run;
     AlertSink &m_alerts;
-    std::vector<QHash<QString, Known>> m_known; // per location index, by AddressKey
-    quint64 m_generation = 0;
+    QHash<Key, Known> m_known;
+    quint64 m_generation = ~quint64(0); // the table generation m_known holds outcomes of
     mutable int m_flagged = -1; // -1: not counted
     mutable quint64 m_flaggedGeneration = 0;
     mutable int m_flaggedRows = 0;

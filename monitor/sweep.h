@@ -23,6 +23,8 @@
 //    the token's owner cancels the sweep when it ends the run.
 //  - Probes are created as the window needs them and live as long as the sweep, so that none is
 //    destroyed while one of its own callbacks is on the stack.
+//  - One call starts a bounded number of probes; when more may start, the rest follow from the
+//    event loop, so starting a plan of thousands never holds the window's thread up.
 #include "monitor/addressprobe.h"
 #include "store/model.h"
 
@@ -30,6 +32,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -112,6 +115,7 @@ private:
     std::vector<AddressProbe *> m_probes; // children
     std::vector<int> m_slotJob;           // per probe: the job it runs, -1 when free
     std::vector<int> m_freeSlots;
+    QTimer m_more; // starts what one pump() left to start
 };
 
 } // namespace qos

@@ -26,8 +26,12 @@ namespace {
 constexpr int kSendBatch = 32;
 // Pacing (fping's interval, per burst): the right to send refills at kSendBatch echoes per
 // kBurstGapNs and holds at most kSendBatch, so thousands of echoes asked for at once leave in bursts
-// of 32 a millisecond apart, while echoes asked for one after another go out at once.
+// of 32 a millisecond apart, while echoes asked for one after another go out at once. While echoes
+// wait their turn it holds up to kCatchUpBursts bursts: a flush that comes late (the event loop was
+// busy with replies) sends what the pace allowed meanwhile, a burst at a time with the socket read
+// in between, so a long sweep keeps 32 a millisecond on average instead of losing every delay.
 constexpr qint64 kBurstGapNs = 1000000;
+constexpr int kCatchUpBursts = 8;
 // Packets read with one system call, and such calls per wake-up (the rest waits for the next turn
 // of the event loop, so that a flood cannot starve the window).
 constexpr int kReceiveBatch = 64;
@@ -244,6 +248,7 @@ bool IcmpSocketEngine::close()
         closeChannel(c, closed);
     m_flushTimer.stop();
     m_sendQueue.clear();
+    m_backlog = false;
     std::vector<quint16> waiting;
     waiting.reserve(m_echoes.size());
     for (const auto &[sequence, echo] : m_echoes)
@@ -297,9 +302,10 @@ void IcmpSocketEngine::send(const EchoAddress &address, int timeoutMs, QObject *
 int IcmpSocketEngine::sendAllowance(qint64 now)
 {
     constexpr qint64 perEchoNs = kBurstGapNs / kSendBatch;
-    const qint64 added = std::min(now - m_allowanceAtNs, kBurstGapNs) / perEchoNs;
-    if (m_allowance + added >= kSendBatch) {
-        m_allowance = kSendBatch;
+    const int most = m_backlog ? kCatchUpBursts * kSendBatch : kSendBatch;
+    const qint64 added = std::min(now - m_allowanceAtNs, most * perEchoNs) / perEchoNs;
+    if (m_allowance + added >= most) {
+        m_allowance = most;
         m_allowanceAtNs = now;
     } else {
         m_allowance += int(added);
@@ -325,7 +331,7 @@ void IcmpSocketEngine::flush()
         std::pair<quint16, quint64> batch[kSendBatch];
         int count = 0;
         int family = -1;
-        while (count < room && !m_sendQueue.empty()) {
+        while (count < std::min(room, kSendBatch) && !m_sendQueue.empty()) {
             const auto entry = m_sendQueue.front();
             const auto it = m_echoes.find(entry.first);
             const bool live = it != m_echoes.end() && it->second.serial == entry.second && it->second.sentNs < 0;
@@ -354,6 +360,7 @@ void IcmpSocketEngine::flush()
             if (error == EAGAIN || error == EWOULDBLOCK) {
                 m_sendQueue.insert(m_sendQueue.begin(), batch, batch + count);
                 c.writeNotifier->setEnabled(true); // go on once the socket has room again
+                m_backlog = true;
                 return;
             }
             // A datagram socket also fails the next send with the error of an ICMP message that
@@ -370,7 +377,8 @@ void IcmpSocketEngine::flush()
         m_sendQueue.insert(m_sendQueue.begin(), batch + sent, batch + count);
         drain();
     }
-    if (!m_sendQueue.empty())
+    m_backlog = !m_sendQueue.empty();
+    if (m_backlog)
         scheduleFlush();
 }
 

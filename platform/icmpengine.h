@@ -17,7 +17,9 @@
 //    one entry in m_deadlines, its timeout counted from its sending; one still queued has none (a
 //    busy machine that sends it late does not make it time out unsent). The deadline timer is never
 //    later than the earliest entry.
-//  - Echoes leave paced: at most kSendBatch at once, and on average at most kSendBatch per ms.
+//  - Echoes leave paced: at most kSendBatch at once, and on average at most kSendBatch per ms;
+//    what the pace allowed while a flush came late goes out in bursts of kSendBatch (up to
+//    kCatchUpBursts of them) with the socket read between them.
 //  - A packet ends an echo only when its identifier is ours, its sequence number is that of a
 //    waiting echo already sent, and its address (the replying host, or the destination quoted in
 //    an ICMP error) is the one that echo went to. Anything else is dropped: other programs' pings,
@@ -142,6 +144,7 @@ private:
     QTimer m_flushTimer;
     int m_allowance = 0;        // echoes that may go out now (see sendAllowance)
     qint64 m_allowanceAtNs = 0; // when m_allowance was last refilled
+    bool m_backlog = false;     // echoes were left waiting for their turn at the last flush
 };
 
 } // namespace qos

@@ -6,7 +6,7 @@ namespace qos {
 
 QString AddressOutcome::statusText() const
 {
-    return probed() || lookupsFailed > 0 ? ProbeStatusText(status) : QLatin1String(NotProbedText);
+    return told() ? ProbeStatusText(status) : QLatin1String(NotProbedText);
 }
 
 void AddressOutcome::add(const EchoResult &echo)

@@ -28,6 +28,8 @@ struct AddressOutcome : EchoResult {
     bool probed() const { return echoes > 0; }
     // The name never gave an address: nothing was sent, and the address counts as failing.
     bool unresolved() const { return echoes == 0 && lookupsFailed > 0; }
+    // Some echo or look-up was tried, so the outcome has a status word of its own.
+    bool told() const { return probed() || lookupsFailed > 0; }
     // The text the List View shows for this outcome.
     QString statusText() const;
 

@@ -9,6 +9,26 @@
 
 namespace qos {
 
+TableAddresses::TableAddresses(const LocationTable &table)
+{
+    for (int k = 1; k <= table.LocationCount(); ++k) {
+        const QString &site = table[k].site;
+        m_sites.insert(site);
+        for (const QString &entry : SplitAddressList(table[k].siteip))
+            m_addresses.insert({site, AddressKey(TrimSpaces(entry))});
+    }
+}
+
+qsizetype AddressCount(const LocationTable &table)
+{
+    qsizetype count = 0;
+    for (int k = 1; k <= table.LocationCount(); ++k) {
+        const QString &list = table[k].siteip;
+        count += list.isEmpty() ? 0 : list.count(QLatin1Char(',')) + 1;
+    }
+    return count;
+}
+
 int FindLocationByName(const LocationTable &table, const QString &name)
 {
     const QString wanted = TrimSpaces(name);

@@ -8,6 +8,7 @@
 //  - An AddressList is one text; entries are split at every "," without trimming, and an empty
 //    text has no entries.
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -77,6 +78,28 @@ inline constexpr int MaxLocations = 9999;
 
 // Lowest index 1..LocationCount whose `site` equals name, both with spaces trimmed; 0 when none.
 int FindLocationByName(const LocationTable &table, const QString &name);
+
+QString AddressKey(const QString &entry);
+
+// The locations of a table and the trimmed entries of their address lists (by AddressKey): what the services that
+// keep something per location or address (history, metrics) keep when the table changes.
+class TableAddresses {
+public:
+    explicit TableAddresses(const LocationTable &table);
+    bool holds(const QString &site) const { return m_sites.contains(site); }
+    bool holds(const QString &site, const QString &address) const
+    {
+        return m_addresses.contains({site, AddressKey(address)});
+    }
+
+private:
+    QSet<QString> m_sites;
+    QSet<std::pair<QString, QString>> m_addresses;
+};
+
+// The entries of every location's address list: how many addresses the services may come to keep
+// something for (counted without splitting the lists).
+qsizetype AddressCount(const LocationTable &table);
 
 // AddressList helpers.
 QStringList SplitAddressList(const QString &list);   // split at every ",", no trimming; "" -> {}

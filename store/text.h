@@ -34,10 +34,11 @@ template <class View> View TrimSpacesView(View text)
 }
 } // namespace detail
 
-// Leading and trailing space characters removed.
+// Leading and trailing space characters removed; a text without them is shared, not copied.
 inline QString TrimSpaces(const QString &text)
 {
-    return detail::TrimSpacesView(QStringView(text)).toString();
+    const QStringView trimmed = detail::TrimSpacesView(QStringView(text));
+    return trimmed.size() == text.size() ? text : trimmed.toString();
 }
 inline QByteArrayView TrimSpaces(QByteArrayView text)
 {

@@ -178,18 +178,21 @@ void TestSweep::sameAsOneAtATime()
 void TestSweep::windowBoundsEchoesInFlight_data()
 {
     QTest::addColumn<int>("window");
+    QTest::addColumn<int>("more"); // slow addresses of a seventh location
     QTest::addColumn<int>("inFlight");
-    QTest::newRow("one at a time") << 1 << 1;
-    QTest::newRow("2") << 2 << 2;
-    QTest::newRow("5") << 5 << 5;
-    QTest::newRow("more than the addresses") << 256 << 8;
-    QTest::newRow("0 counts as 1") << 0 << 1;
-    QTest::newRow("negative counts as 1") << -3 << 1;
+    QTest::newRow("one at a time") << 1 << 0 << 1;
+    QTest::newRow("2") << 2 << 0 << 2;
+    QTest::newRow("5") << 5 << 0 << 5;
+    QTest::newRow("more than the addresses") << 256 << 0 << 8;
+    QTest::newRow("more than start in one go") << 1000 << 600 << 608;
+    QTest::newRow("0 counts as 1") << 0 << 0 << 1;
+    QTest::newRow("negative counts as 1") << -3 << 0 << 1;
 }
 
 void TestSweep::windowBoundsEchoesInFlight()
 {
     QFETCH(int, window);
+    QFETCH(int, more);
     QFETCH(int, inFlight);
     Rig rig;
     rig.cfg.settings.PINGINFLIGHT = qint16(window);
@@ -201,10 +204,19 @@ void TestSweep::windowBoundsEchoesInFlight()
     const QStringList slow = SplitAddressList(rig.at(6).siteip) << QStringLiteral("10.0.1.1");
     for (const QString &address : slow)
         rig.prober.delays.insert(address, 5);
+    if (more > 0) { // every address slow enough that all of them run at once
+        QStringList seventh;
+        for (int i = 0; i < more; ++i)
+            seventh << QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250 + 1);
+        rig.add(seventh.join(QLatin1Char(',')));
+        for (int k = 1; k <= 7; ++k)
+            for (const QString &address : SplitAddressList(rig.at(k).siteip))
+                rig.prober.delays.insert(address, 300);
+    }
     QVERIFY(rig.cycleOnce());
     QCOMPARE(rig.prober.maxInFlight, inFlight);
-    QCOMPARE(rig.prober.echoes.size(), 16); // two attempts for each of the eight addresses
-    for (int k = 1; k <= 6; ++k)
+    QCOMPARE(rig.prober.echoes.size(), 2 * (8 + more)); // two attempts for each address
+    for (int k = 1; k <= rig.cfg.table.LocationCount(); ++k)
         QCOMPARE(rig.at(k).center, Indicator::Red);
 }
 
