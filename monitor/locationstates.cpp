@@ -173,7 +173,8 @@ QString LocationStates::latestStatus(int k, const QString &address) const
 void LocationStates::probed(int k, const QString &address, const AddressOutcome &outcome)
 {
     if (k >= 1 && k <= m_cfg.table.LocationCount())
-        known().insert(Key(k, AddressKey(TrimSpaces(address))), Known{outcome.status, outcome.answered, outcome.told()});
+        known().insert(Key(k, AddressKey(TrimSpaces(address))),
+                       Known{outcome.status, outcome.answered, outcome.told()});
     Q_EMIT addressProbed(k, address, outcome);
 }
 

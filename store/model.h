@@ -81,8 +81,8 @@ int FindLocationByName(const LocationTable &table, const QString &name);
 
 QString AddressKey(const QString &entry);
 
-// The locations of a table and the trimmed entries of their address lists (by AddressKey): what the services that
-// keep something per location or address (history, metrics) keep when the table changes.
+// The locations of a table and the trimmed entries of their address lists (by AddressKey): what the services
+// that keep something per location or address (history, metrics) keep when the table changes.
 class TableAddresses {
 public:
     explicit TableAddresses(const LocationTable &table);
