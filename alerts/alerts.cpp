@@ -152,9 +152,40 @@ void Alerts::Silence()
     m_sound.stop();
 }
 
-void Alerts::LocationTurned(const LocationRecord &rec, bool offline)
+void Alerts::LocationTurned(const LocationRecord &rec, Turn turn, const QString &figures)
 {
-    m_changes.append({rec.site, offline, offline ? rec.holdbad : QStringList()});
+    using Kind = LocationChange::Kind;
+    LocationChange change;
+    change.site = rec.site;
+    switch (turn) {
+    case Turn::None:
+        return;
+    case Turn::Offline:
+        change.kind = rec.center == Indicator::PartlyDown ? Kind::PartlyDown : Kind::Offline;
+        change.failing = rec.holdbad;
+        break;
+    case Turn::Back:
+        change.kind = Kind::Back;
+        break;
+    case Turn::Slow:
+        change.kind = Kind::Slow;
+        change.figures = figures;
+        break;
+    case Turn::NotSlow:
+        change.kind = Kind::NotSlow;
+        break;
+    }
+    m_changes.append(change);
+}
+
+void Alerts::LocationBehindUnreachable(const LocationRecord &cause)
+{
+    for (auto it = m_changes.rbegin(); it != m_changes.rend(); ++it) {
+        if (it->site == cause.site && it->alarms()) {
+            ++it->behind;
+            return;
+        }
+    }
 }
 
 QList<Alerts::Told> Alerts::takeStale(const QStringList &offlineNow)
@@ -191,7 +222,7 @@ void Alerts::SendNotices(const QStringList &offlineNow)
     }
     Told told;
     for (const LocationChange &change : changes)
-        if (change.offline)
+        if (change.alarms())
             told.offline << change.site;
     QStringList still; // told offline by a notice this one replaces, and still offline
     for (const Told &old : std::as_const(stale))

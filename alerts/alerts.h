@@ -60,7 +60,8 @@ public:
     void PlayAlertSound() override;
     void PlayOnlineSound() override;
     void Silence() override;
-    void LocationTurned(const LocationRecord &rec, bool offline) override;
+    void LocationTurned(const LocationRecord &rec, Turn turn, const QString &figures) override;
+    void LocationBehindUnreachable(const LocationRecord &cause) override;
     // The end of a monitor run: one notice for the locations turned since the last one, in the place
     // of the notices it makes stale. offlineNow: the locations whose indicators show offline.
     void SendNotices(const QStringList &offlineNow);

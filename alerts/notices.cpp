@@ -1,15 +1,45 @@
 #include "alerts/notices.h"
 
+#include <algorithm>
+
 namespace qos {
 
 namespace {
 
+QString KindWords(LocationChange::Kind kind)
+{
+    switch (kind) {
+    case LocationChange::Kind::Offline:
+        return QStringLiteral("offline");
+    case LocationChange::Kind::PartlyDown:
+        return QStringLiteral("partly down");
+    case LocationChange::Kind::Back:
+        return QStringLiteral("back online");
+    case LocationChange::Kind::Slow:
+        return QStringLiteral("slow");
+    case LocationChange::Kind::NotSlow:
+        return QStringLiteral("no longer slow");
+    }
+    return {};
+}
+
+// "WAR offline", "WAR offline (3 locations behind it unreachable)".
+QString ChangeTitle(const LocationChange &change)
+{
+    QString title = change.site + QLatin1Char(' ') + KindWords(change.kind);
+    if (change.behind > 0)
+        title += QStringLiteral(" (%1 behind it unreachable)")
+                     .arg(change.behind == 1 ? QStringLiteral("1 location")
+                                             : QStringLiteral("%1 locations").arg(change.behind));
+    return title;
+}
+
 QString ChangeLine(const LocationChange &change)
 {
-    if (!change.offline)
-        return change.site + QStringLiteral(" back online");
-    QString line = change.site + QStringLiteral(" offline");
-    if (change.failing.isEmpty())
+    QString line = ChangeTitle(change);
+    if (change.kind == LocationChange::Kind::Slow && !change.figures.isEmpty())
+        return line + QStringLiteral(": ") + change.figures;
+    if (!change.alarms() || change.failing.isEmpty())
         return line;
     line += QStringLiteral(": ") + change.failing.mid(0, MaxNoticeAddresses).join(QStringLiteral(", "));
     if (change.failing.size() > MaxNoticeAddresses)
@@ -17,11 +47,26 @@ QString ChangeLine(const LocationChange &change)
     return line;
 }
 
-QString Counted(qsizetype n, const char *what)
+QString Counted(qsizetype n, const QString &what)
 {
     return QStringLiteral("%1 %2 %3")
         .arg(n)
-        .arg(n == 1 ? QStringLiteral("location") : QStringLiteral("locations"), QLatin1String(what));
+        .arg(n == 1 ? QStringLiteral("location") : QStringLiteral("locations"), what);
+}
+
+// "3 locations offline, 1 back online": each kind that occurs, in the order of Kind.
+QString CountedSummary(const QList<LocationChange> &changes)
+{
+    QStringList parts;
+    for (int kind = 0; kind <= int(LocationChange::Kind::NotSlow); ++kind) {
+        const auto n = std::count_if(changes.cbegin(), changes.cend(),
+                                     [kind](const LocationChange &c) { return int(c.kind) == kind; });
+        if (n == 0)
+            continue;
+        const QString what = KindWords(LocationChange::Kind(kind));
+        parts << (parts.isEmpty() ? Counted(n, what) : QStringLiteral("%1 %2").arg(n).arg(what));
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -30,10 +75,10 @@ Notice ComposeNotice(const QList<LocationChange> &changes, const QStringList &st
 {
     Q_ASSERT(!changes.isEmpty());
     Notice notice;
-    qsizetype offline = 0;
+    bool alarms = false;
     QStringList lines;
     for (const LocationChange &change : changes) {
-        offline += change.offline ? 1 : 0;
+        alarms = alarms || change.alarms();
         if (lines.size() < MaxNoticeLines)
             lines << ChangeLine(change);
     }
@@ -42,18 +87,8 @@ Notice ComposeNotice(const QList<LocationChange> &changes, const QStringList &st
     if (!stillOffline.isEmpty())
         lines << QStringLiteral("Still offline: ") + stillOffline.join(QStringLiteral(", "));
     notice.body = lines.join(QLatin1Char('\n'));
-    notice.urgent = offline > 0 || !stillOffline.isEmpty();
-
-    const qsizetype online = changes.size() - offline;
-    if (changes.size() == 1)
-        notice.summary =
-            changes.first().site + (offline ? QStringLiteral(" offline") : QStringLiteral(" back online"));
-    else if (online == 0)
-        notice.summary = Counted(offline, "offline");
-    else if (offline == 0)
-        notice.summary = Counted(online, "back online");
-    else
-        notice.summary = Counted(offline, "offline") + QStringLiteral(", %1 back online").arg(online);
+    notice.urgent = alarms || !stillOffline.isEmpty();
+    notice.summary = changes.size() == 1 ? ChangeTitle(changes.first()) : CountedSummary(changes);
     return notice;
 }
 

@@ -3,10 +3,12 @@
 //
 // Invariants:
 //  - Locations are told in the order they changed, one body line each: "WAR offline: 10.1.2.3,
-//    router-war" (its failing addresses, as `holdbad` held them) or "WAR back online".
+//    router-war" (its failing addresses, as `holdbad` held them), "WAR back online", and with the
+//    later keys "WAR offline (3 locations behind it unreachable): ...", "WAR partly down: ...",
+//    "WAR slow: median 312 ms, loss 0% over the last 10 probes", "WAR no longer slow".
 //  - The body holds at most MaxNoticeLines lines and a line at most MaxNoticeAddresses addresses;
 //    what is left out is counted, so a power cut at a hundred sites still gives a short notice.
-//  - The notice is urgent when some location turned offline.
+//  - The notice is urgent when some location turned offline or partly down.
 #include "platform/notifier.h"
 
 #include <QList>
@@ -19,9 +21,16 @@ inline constexpr int MaxNoticeLines = 20;
 inline constexpr int MaxNoticeAddresses = 10;
 
 struct LocationChange {
+    // In the order the summary counts them.
+    enum class Kind { Offline, PartlyDown, Back, Slow, NotSlow };
     QString site;
-    bool offline = false;
-    QStringList failing; // the failing addresses when it turned offline
+    Kind kind = Kind::Offline;
+    QStringList failing; // the failing addresses when it turned offline or partly down
+    int behind = 0;      // locations behind it that turned unreachable in the same run
+    QString figures;     // what made it slow
+
+    // Offline or partly down: what alarms.
+    bool alarms() const { return kind == Kind::Offline || kind == Kind::PartlyDown; }
 };
 
 // The summary counts the changes ("WAR offline", "3 locations offline, 1 back online"); the body

@@ -9,6 +9,12 @@ namespace {
 
 constexpr int kMinuteMs = 60 * 1000;
 
+// The locations the tray tooltip names: every one that is not as it should be.
+bool TrayListed(Indicator colour)
+{
+    return OfflineColour(colour) || colour == Indicator::Unreachable || colour == Indicator::Slow;
+}
+
 } // namespace
 
 Desk::Desk(const Parts &parts, QObject *parent)
@@ -56,7 +62,7 @@ void Desk::locationChanged(int k)
 void Desk::minuteTick()
 {
     for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k) {
-        if (OfflineColour(m_p.cfg.table[k].center))
+        if (TrayListed(m_p.cfg.table[k].center))
             showMarker(k);
     }
     showTip();
@@ -67,7 +73,7 @@ void Desk::showTip()
     QStringList lines;
     const qint64 now = m_p.history.now();
     for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k) {
-        if (OfflineColour(m_p.cfg.table[k].center))
+        if (TrayListed(m_p.cfg.table[k].center))
             lines << SinceText(FactsOf(m_p.cfg, m_p.states, m_p.history.log(), k), now, m_zone);
     }
     m_p.alerts.setTipLines(lines);

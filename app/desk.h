@@ -5,10 +5,11 @@
 // it decides no state.
 //
 // Invariants:
-//  - The tray tooltip names every location whose indicator shows offline, in table order, with since
-//    when; the markers' tooltips and accessible descriptions give their location's line. Both follow
-//    every change the state owner tells, the history's loading, and once a minute while some
-//    location is offline (the durations), and nothing else wakes for them.
+//  - The tray tooltip names every location whose indicator shows offline (or, with the later keys,
+//    partly down, unreachable or slow), in table order, with since when; the markers' tooltips and accessible
+//    descriptions give their location's line. Both follow every change the state owner tells, the history's
+//    loading, and once a minute while some location is so shown (the durations), and nothing else wakes for
+//    them.
 //  - The status line is refreshed on the interval clock's tick (which runs anyway), only while the Map
 //    View is shown and monitoring waits for its next cycle: no clock of its own.
 //  - The tray menu offers "Stop Monitor" exactly while monitoring is on, and "Acknowledge" while some

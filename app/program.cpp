@@ -3,6 +3,7 @@
 #include "app/desk.h"
 
 #include "listview/listhistory.h"
+#include "listview/listparent.h"
 #include "listview/listpings.h"
 #include "listview/listview.h"
 #include "mapview/mapplacementview.h"
@@ -87,6 +88,7 @@ void Program::wireMonitor()
     // A location added, enabled or given other addresses is probed at once.
     connect(map, &MapView::locationAdded, cycle, &MonitorCycle::ProbeSoon);
     connect(map, &MapView::locationAdded, m_desk.get(), &Desk::refresh);
+    connect(map, &MapView::locationAdded, map, &MapView::showParentLines); // a name a PARENT= waited for
     connect(states, &LocationStates::locationEnabled, cycle, &MonitorCycle::ProbeSoon);
     connect(cycle, &MonitorCycle::spotChecked, this,
             [this, states] { m_alerts->SendNotices(states->shownOffline()); });
@@ -113,6 +115,8 @@ void Program::wireSettingsMenu(const SettingsMenu &c, QObject *window)
     opens(c.interval, ProbeSetting::Interval);
     opens(c.packets, ProbeSetting::Packets);
     opens(c.offlineCycles, ProbeSetting::OfflineCycles);
+    opens(c.slowRoundTrip, ProbeSetting::SlowRoundTrip);
+    opens(c.slowLoss, ProbeSetting::SlowLoss);
     connect(c.notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
     c.startWithSession->setVisible(m_services.autostart != nullptr);
     c.startWithSession->setChecked(m_services.autostart && m_services.autostart->isOn());
@@ -293,6 +297,8 @@ void Program::OpenLocation(int k)
         wireSettingsMenu(m_listView->controls().settings, m_listView.data());
         auto *shown = new ListHistory(*m_listView, m_core.history(), m_core.states(), m_cfg);
         connect(shown, &ListHistory::historyRequested, this, &Program::OpenHistory);
+        auto *parents = new ListParent(*m_listView, m_cfg, *m_editor, m_core.states());
+        connect(parents, &ListParent::parentChanged, m_mapView.get(), &MapView::showParentLines);
     }
     m_listView->LoadListView();
     m_listView->show();

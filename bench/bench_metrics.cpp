@@ -304,10 +304,6 @@ void scale()
                 "above a base of %.1f MB, %.2f KB per address (goal <= 2 KB)\n",
                 kAddresses, SampleRing::RingSize, fill.elapsed() / 1000.0, full - base, base,
                 (full - base) * 1024.0 / kAddresses);
-    if (qEnvironmentVariableIsSet("QOS_EXIT_AFTER_FILL")) {
-        std::fflush(stdout);
-        ::_exit(0);
-    }
     QString error;
     const auto endpoint = ServeMetrics(QStringLiteral(":0"), {}, metrics.textSource(), error);
     if (!endpoint) {

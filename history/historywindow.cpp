@@ -24,7 +24,16 @@ const QColor RoundTripColour(0, 70, 170);
 
 QColor BandColour(State state)
 {
-    return IsUp(state) ? UpColour : IsDown(state) ? DownColour : IdleColour;
+    switch (state) {
+    case State::Unreachable:
+        return {128, 128, 128};
+    case State::PartlyDown:
+        return {240, 140, 0};
+    case State::Slow:
+        return {220, 200, 0};
+    default:
+        return IsUp(state) ? UpColour : IsDown(state) ? DownColour : IdleColour;
+    }
 }
 
 } // namespace

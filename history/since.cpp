@@ -6,10 +6,21 @@
 namespace qos {
 namespace {
 
-enum class Side { Neutral, Up, Down, Breaks };
+// The later states are sides of their own: "slow since" tells when it became slow.
+enum class Side { Neutral, Up, Down, Breaks, Unreachable, PartlyDown, Slow };
 
 Side SideOf(State state)
 {
+    switch (state) {
+    case State::Unreachable:
+        return Side::Unreachable;
+    case State::PartlyDown:
+        return Side::PartlyDown;
+    case State::Slow:
+        return Side::Slow;
+    default:
+        break;
+    }
     if (IsUp(state))
         return Side::Up;
     if (IsDown(state))
@@ -19,10 +30,10 @@ Side SideOf(State state)
 
 QString StateWord(State state)
 {
-    if (IsUp(state))
-        return IsAddressState(state) ? StateName(state) : StateName(State::Online);
-    if (IsDown(state))
-        return IsAddressState(state) ? StateName(state) : StateName(State::Offline);
+    if (state == State::OnlinePartial)
+        return StateName(State::Online);
+    if (state == State::OfflinePartial)
+        return StateName(State::Offline);
     return StateName(state);
 }
 
@@ -31,7 +42,7 @@ QString Since(State state, std::optional<qint64> sinceMs, qint64 nowMs, const QT
     if (!sinceMs)
         return StateWord(state);
     QString text = StateWord(state) + QStringLiteral(" since ") + ClockText(*sinceMs, nowMs, zone);
-    if (IsDown(state))
+    if (IsDown(state) || state == State::Slow)
         text += QStringLiteral(" (%1)").arg(DurationText(nowMs - *sinceMs));
     return text;
 }
@@ -73,6 +84,8 @@ LocationFacts FactsOf(const Configuration &cfg, const LocationStates &states, co
     f.state = StateOf(rec.center);
     f.sinceMs = SinceMs(log, rec.site, {}, f.state);
     f.failing = rec.holdbad;
+    if (f.state == State::Slow)
+        f.slowFigures = SlowFiguresText(states.slowFigures(k));
     const QStringList ignores = SplitAddressList(rec.ignore);
     for (const QString &entry : SplitAddressList(rec.siteip)) {
         if (TrimSpaces(entry).isEmpty())
@@ -96,11 +109,14 @@ QString SinceText(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone)
 QString LocationLine(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone)
 {
     QString line = SinceText(f, nowMs, zone);
-    if (IsUp(f.state)) {
+    if (IsUp(f.state) || f.state == State::PartlyDown) {
         line += QStringLiteral(", %1 of %2 answering").arg(f.answering).arg(f.monitored);
         if (f.ignored > 0)
             line += QStringLiteral(", %1 ignored").arg(f.ignored);
-    } else if (IsDown(f.state) && !f.failing.isEmpty()) {
+        if (!f.slowFigures.isEmpty())
+            line += QStringLiteral(", ") + f.slowFigures;
+    }
+    if (IsDown(f.state) && !f.failing.isEmpty()) {
         line += QStringLiteral(": ") + f.failing.mid(0, kMaxLineAddresses).join(QStringLiteral(", "));
         if (f.failing.size() > kMaxLineAddresses)
             line += QStringLiteral(" and %1 more").arg(f.failing.size() - kMaxLineAddresses);

@@ -39,6 +39,7 @@ struct LocationFacts {
     int monitored = 0; // addresses not ignored
     int ignored = 0;
     QStringList failing; // the failing addresses, as `holdbad` holds them
+    QString slowFigures; // a slow location's figures
 };
 
 // The facts of location k: its indicator, its addresses as the state owner knows them, and the log's
@@ -46,10 +47,11 @@ struct LocationFacts {
 LocationFacts FactsOf(const Configuration &cfg, const LocationStates &states, const EventLog &log, int k);
 
 // "WAR offline since 14:02 (17 min)", "VIE online since 09:12"; the state word alone when the time is
-// unknown. Partial forms read "online" and "offline".
+// unknown. Partial-ignore forms read "online" and "offline".
 QString SinceText(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone);
 // "VIE online since 09:12, 2 of 2 answering", "WAR offline since 14:02 (17 min): 10.1.2.3",
-// "VIE waiting".
+// "VIE waiting", "BER partly down since 14:02 (17 min), 1 of 2 answering: 10.1.2.3",
+// "LON slow since 09:12 (3 min), 2 of 2 answering, median 312 ms, loss 0% over the last 10 probes".
 QString LocationLine(const LocationFacts &f, qint64 nowMs, const QTimeZone &zone);
 // "answering since 14:19", "not answering since 14:02 (17 min)"; empty when the state is unknown.
 QString AddressSinceText(State state, std::optional<qint64> sinceMs, qint64 nowMs, const QTimeZone &zone);

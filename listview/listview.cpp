@@ -299,6 +299,7 @@ void ListView::LoadListView()
     setResult(QStringLiteral("Parsing List"));
     m_c.resultLabel->repaint(); // painted now: the fill runs without returning to the event loop
     FillLists();
+    Q_EMIT locationLoaded();
 }
 
 void ListView::showDisplaySettings()

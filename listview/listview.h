@@ -136,6 +136,8 @@ Q_SIGNALS:
     void locationRemoved(const QString &site);
     // `Address` shows another address (empty: none).
     void addressShown(const QString &address);
+    // LoadListView has shown a location.
+    void locationLoaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,5 +1,7 @@
 #include "mapview/mapview.h"
 
+#include "store/parents.h"
+
 #include "mapview/mapplacementview.h"
 
 #include <QAction>
@@ -26,7 +28,8 @@ constexpr double IndicatorWidth = 255;
 constexpr double IndicatorHeight = 135;
 constexpr double IndicatorOffset = 200;
 // The legend, with a margin for the panel drawn behind it.
-const QRectF LegendPanel(7590, 5930, ClientWidth - 7590 - 45, 7185 - 5930);
+// The first six entries from 5930; the three of the later keys above them.
+const QRectF LegendPanel(7590, 5390, ClientWidth - 7590 - 45, 7185 - 5390);
 
 QFont sansFont(qreal pointSize, bool bold)
 {
@@ -166,11 +169,20 @@ void MapView::buildControls()
     m_c.legendOnlinePartial =
         label("Label9", QStringLiteral("online(partial ignore)"), {8040, 6750, captionWidth, 195});
     m_c.legendOnline = label("Label8", QStringLiteral("online"), {8040, 6945, captionWidth, 195});
+    m_c.legendSlowShape = shape("ShapeSlow", Indicator::Slow, {7800, 5460, 135, 135});
+    m_c.legendPartlyDownShape = shape("ShapePartlyDown", Indicator::PartlyDown, {7800, 5630, 135, 135});
+    m_c.legendUnreachableShape = shape("ShapeUnreachable", Indicator::Unreachable, {7800, 5800, 135, 135});
+    m_c.legendSlow = label("LabelSlow", QStringLiteral("slow"), {8040, 5430, captionWidth, 195});
+    m_c.legendPartlyDown =
+        label("LabelPartlyDown", QStringLiteral("partly down"), {8040, 5600, captionWidth, 195});
+    m_c.legendUnreachable =
+        label("LabelUnreachable", QStringLiteral("unreachable"), {8040, 5770, captionWidth, 195});
     // All captions in the size that fits the longest one.
     m_c.legendOfflinePartial->setMinimumPointSize(5.5);
     const QFont legendFont = m_c.legendOfflinePartial->fittedFont();
-    for (FitLabel *caption : {m_c.legendWaiting, m_c.legendDisabled, m_c.legendOnline,
-                              m_c.legendOnlinePartial, m_c.legendOffline, m_c.legendOfflinePartial}) {
+    for (FitLabel *caption :
+         {m_c.legendWaiting, m_c.legendDisabled, m_c.legendOnline, m_c.legendOnlinePartial, m_c.legendOffline,
+          m_c.legendOfflinePartial, m_c.legendSlow, m_c.legendPartlyDown, m_c.legendUnreachable}) {
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         caption->setFont(legendFont);
     }
@@ -205,6 +217,7 @@ void MapView::addMarkers(bool fillMenu)
     // The loader gives each record its first colour: black when loaded disabled, else white.
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         addMarker(k);
+    showParentLines();
     if (!fillMenu)
         return;
     QStringList captions;
@@ -315,8 +328,18 @@ void MapView::removeMarker(int k)
     }
 }
 
+void MapView::showParentLines()
+{
+    QList<QPointF> centres(m_markers.size());
+    for (int k = 1; k < m_markers.size(); ++k)
+        if (m_markers[k])
+            centres[k] = QRectF(m_markers[k]->geometry()).center();
+    m_canvas->setParentLines(ParentLines(ResolveParents(m_cfg.table).parent, centres));
+}
+
 void MapView::removeMarkers()
 {
+    m_canvas->setParentLines({});
     for (int k = m_markers.size() - 1; k >= 1; --k)
         removeMarker(k);
     qDeleteAll(LocationItems(m_c.siteMenu));

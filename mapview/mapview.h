@@ -43,10 +43,11 @@ public:
         FitLabel *intervalCaption, *statusCaption, *statusLabel, *titleLabel, *timeoutCaption,
             *packetsCaption;
         FitLabel *legendWaiting, *legendDisabled, *legendOnline, *legendOnlinePartial, *legendOffline,
-            *legendOfflinePartial; // legend captions
+            *legendOfflinePartial, *legendUnreachable, *legendPartlyDown, *legendSlow; // legend captions
         FitLabel *intervalValue, *timeoutValue, *packetsValue;
         CircleShape *legendWaitingShape, *legendDisabledShape, *legendOnlineShape, *legendOnlinePartialShape,
-            *legendOfflineShape, *legendOfflinePartialShape; // legend circles
+            *legendOfflineShape, *legendOfflinePartialShape, *legendUnreachableShape, *legendPartlyDownShape,
+            *legendSlowShape;                                // legend circles
         QPushButton *exitButton;                             // "EXIT"
         QPushButton *finishedButton;                         // "Finished"
         QPushButton *startMonitor;                           // "Start Monitor"
@@ -84,6 +85,8 @@ public:
     void removeMarkers();
     // Sets center(k) to the colour held in record k's `center` field.
     void refreshIndicator(int k);
+    // The lines from each child's marker to its parent's marker, as the PARENT= lines say now.
+    void showParentLines();
     // The line that tells location k's state and since when: site(k)'s tooltip and accessible
     // description.
     void setMarkerDescription(int k, const QString &text);

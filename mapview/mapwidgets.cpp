@@ -21,8 +21,25 @@ QColor IndicatorColour(Indicator state)
         return {255, 0, 0};
     case Indicator::DarkRed:
         return {192, 0, 0};
+    case Indicator::Unreachable:
+        return {128, 128, 128};
+    case Indicator::PartlyDown:
+        return {255, 165, 0};
+    case Indicator::Slow:
+        return {255, 255, 0};
     }
     return {255, 255, 255};
+}
+
+QList<QLineF> ParentLines(const std::vector<int> &parent, const QList<QPointF> &centres)
+{
+    QList<QLineF> lines;
+    for (size_t k = 1; k < parent.size() && qsizetype(k) < centres.size(); ++k) {
+        const int p = parent[k];
+        if (p > 0 && p < centres.size() && !centres[qsizetype(k)].isNull() && !centres[p].isNull())
+            lines << QLineF(centres[qsizetype(k)], centres[p]);
+    }
+    return lines;
 }
 
 FitLabel::FitLabel(const QString &text, QWidget *parent)
@@ -124,6 +141,14 @@ void MapCanvas::setPicture(const QPixmap &picture)
     update();
 }
 
+void MapCanvas::setParentLines(const QList<QLineF> &lines)
+{
+    if (lines == m_parentLines)
+        return;
+    m_parentLines = lines;
+    update();
+}
+
 void MapCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
@@ -139,6 +164,13 @@ void MapCanvas::paintEvent(QPaintEvent *event)
                     : m_picture.scaled(m_mapRect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         p.drawPixmap(m_mapRect.topLeft(), m_scaled);
+    }
+    if (!m_parentLines.isEmpty()) {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(40, 40, 40, 170), 1.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLines(m_parentLines);
+        p.restore();
     }
     if (!m_legendRect.isEmpty()) {
         p.setRenderHint(QPainter::Antialiasing);

@@ -6,6 +6,9 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QLineF>
+#include <QList>
+#include <vector>
 
 class QPainter;
 #include <QPixmap>
@@ -16,6 +19,10 @@ namespace qos {
 
 // RGB of an indicator state.
 QColor IndicatorColour(Indicator state);
+
+// The thin lines from each child's marker to its parent's: parent[k] is location k's parent (0 for
+// none), centres[k] the middle of its marker (null for none).
+QList<QLineF> ParentLines(const std::vector<int> &parent, const QList<QPointF> &centres);
 
 // A one-line label in a fixed box. When its text is wider than the box the text is drawn in a
 // smaller font (down to minimumPointSize, then clipped), so nothing is cut at the window's DPI.
@@ -85,6 +92,9 @@ public:
     bool hasPicture() const { return !m_picture.isNull(); }
     void setMapRect(const QRect &rect) { m_mapRect = rect; }
     void setLegendRect(const QRect &rect) { m_legendRect = rect; }
+    // Drawn over the map, under the markers.
+    void setParentLines(const QList<QLineF> &lines);
+    const QList<QLineF> &parentLines() const { return m_parentLines; }
 
 Q_SIGNALS:
     void pressed(Qt::MouseButton button, QPoint position);
@@ -98,6 +108,7 @@ private:
     QPixmap m_scaled; // m_picture at the size of m_mapRect
     QRect m_mapRect;
     QRect m_legendRect;
+    QList<QLineF> m_parentLines;
 };
 
 } // namespace qos

@@ -1,6 +1,7 @@
 #include "metrics/metrics.h"
 
 #include "metrics/exposition.h"
+#include "monitor/locationrules.h"
 
 #include "store/model.h"
 #include "store/text.h"
@@ -49,11 +50,6 @@ Histogram::BucketBoundaries RoundTripBuckets()
     for (int k = 0; k < 20; ++k)
         b.push_back(double(5LL << k) / 100000.0);
     return b;
-}
-
-bool IndicatorUp(Indicator indicator)
-{
-    return indicator == Indicator::Green || indicator == Indicator::Cyan;
 }
 
 } // namespace
@@ -359,7 +355,7 @@ void Metrics::recordIndicator(int k)
     const LocationRecord &rec = m_cfg.table[k];
     Location &l = location(rec.site);
     l.state->Set(LocationStateNumber(rec.center));
-    l.up->Set(IndicatorUp(rec.center) ? 1 : 0);
+    l.up->Set(UpColour(rec.center) ? 1 : 0);
 }
 
 void Metrics::recordChange(const ChangeRecord &change)

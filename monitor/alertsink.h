@@ -1,7 +1,14 @@
 #pragma once
 #include "store/model.h"
 
+#include <QString>
+
 namespace qos {
+
+// How a location's indicator changed, for what alerts and notifications tell: between an offline
+// colour and one that is not (offline and partly down are the offline colours), or into and out of
+// slow. None otherwise.
+enum class Turn { None, Offline, Back, Slow, NotSlow };
 
 // The alert operations the monitor cycle and the List View's pings call.
 class AlertSink {
@@ -13,13 +20,17 @@ public:
     virtual void PlayOnlineSound() = 0;
     // "Acknowledge": a sound still playing ends. Nothing by default.
     virtual void Silence() {}
-    // The monitor cycle's location rec has just turned offline, or come back online from offline:
-    // what the desktop notification of the run tells. Nothing by default.
-    virtual void LocationTurned(const LocationRecord &rec, bool offline)
+    // The monitor cycle's location rec has just turned (never Turn::None): what the desktop
+    // notification of the run tells. figures: for Turn::Slow, what made it slow. Nothing by default.
+    virtual void LocationTurned(const LocationRecord &rec, Turn turn, const QString &figures)
     {
         Q_UNUSED(rec);
-        Q_UNUSED(offline);
+        Q_UNUSED(turn);
+        Q_UNUSED(figures);
     }
+    // In the same cycle, one more location behind cause (the location it is reached through, or
+    // further up) turned unreachable. Nothing by default.
+    virtual void LocationBehindUnreachable(const LocationRecord &cause) { Q_UNUSED(cause); }
 };
 
 } // namespace qos

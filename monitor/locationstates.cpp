@@ -8,24 +8,6 @@
 
 namespace qos {
 
-bool OfflineColour(Indicator colour)
-{
-    return colour == Indicator::Red || colour == Indicator::DarkRed;
-}
-
-namespace {
-
-Turn TurnOf(Indicator from, Indicator to)
-{
-    if (OfflineColour(to) && !OfflineColour(from))
-        return Turn::Offline;
-    if (OfflineColour(from) && (to == Indicator::Green || to == Indicator::Cyan))
-        return Turn::Back;
-    return Turn::None;
-}
-
-} // namespace
-
 // The two ways an evaluation's outcome applies: the cycle's, and Ping All's without sounds, without
 // the turn for notifications, lowering the attention picture whenever no location is flagged.
 struct LocationStates::Rule {
@@ -37,13 +19,6 @@ namespace {
 constexpr LocationStates::Rule kCycle{true, true, true};
 constexpr LocationStates::Rule kPingAll{false, false, false};
 } // namespace
-
-Indicator OutcomeIndicator(bool offline, bool partialIgnore)
-{
-    if (offline)
-        return partialIgnore ? Indicator::DarkRed : Indicator::Red;
-    return partialIgnore ? Indicator::Cyan : Indicator::Green;
-}
 
 void ForgetOffline(QStringList &holdbad, const QString &address)
 {
@@ -67,7 +42,6 @@ LocationStates::LocationStates(Configuration &cfg, RunState &run, AlertSink &ale
     , m_cfg(cfg)
     , m_run(run)
     , m_alerts(alerts)
-    , m_generation(cfg.generation)
 {}
 
 bool LocationStates::flaggedCountValid() const
@@ -125,7 +99,8 @@ void LocationStates::acknowledge()
 
 void LocationStates::noteTurn(Turn turn)
 {
-    if (turn != Turn::None && std::exchange(m_acknowledged, false))
+    const bool alarmTurn = turn == Turn::Offline || turn == Turn::Back; // slow never needed one
+    if (alarmTurn && std::exchange(m_acknowledged, false))
         Q_EMIT acknowledgedChanged(false);
 }
 
@@ -140,9 +115,18 @@ QHash<LocationStates::Key, LocationStates::Known> &LocationStates::known()
     if (m_generation != m_cfg.generation) {
         m_known.clear();
         m_known.reserve(AddressCount(m_cfg.table)); // as the history's tracks
+        m_windows.clear();
         m_generation = m_cfg.generation;
     }
     return m_known;
+}
+
+ProbeWindow &LocationStates::window(int k)
+{
+    known(); // a table loaded anew forgets the probes with the outcomes
+    if (m_windows.size() <= size_t(k))
+        m_windows.resize(size_t(k) + 1);
+    return m_windows[size_t(k)];
 }
 
 const LocationStates::Known *LocationStates::knownOf(int k, const QString &address) const
@@ -151,6 +135,30 @@ const LocationStates::Known *LocationStates::knownOf(int k, const QString &addre
         return nullptr;
     const auto it = m_known.constFind(Key(k, AddressKey(TrimSpaces(address))));
     return it == m_known.cend() ? nullptr : &*it;
+}
+
+SlowFigures LocationStates::slowFigures(int k) const
+{
+    if (m_generation != m_cfg.generation || k < 0 || size_t(k) >= m_windows.size())
+        return SlowFigures{};
+    return m_windows[size_t(k)].figures();
+}
+
+const ParentLinks &LocationStates::links() const
+{
+    if (m_linksStale || m_linksGeneration != m_cfg.generation ||
+        m_links.parent.size() != size_t(m_cfg.table.LocationCount()) + 1) {
+        m_links = ResolveParents(m_cfg.table);
+        m_linksGeneration = m_cfg.generation;
+        m_linksStale = false;
+    }
+    return m_links;
+}
+
+int LocationStates::parentOf(int k) const
+{
+    const std::vector<int> &parent = links().parent;
+    return k >= 1 && size_t(k) < parent.size() ? parent[size_t(k)] : 0;
 }
 
 AddressHealth LocationStates::health(int k, const QString &address) const
@@ -172,9 +180,11 @@ QString LocationStates::latestStatus(int k, const QString &address) const
 
 void LocationStates::probed(int k, const QString &address, const AddressOutcome &outcome)
 {
-    if (k >= 1 && k <= m_cfg.table.LocationCount())
+    if (k >= 1 && k <= m_cfg.table.LocationCount()) {
         known().insert(Key(k, AddressKey(TrimSpaces(address))),
                        Known{outcome.status, outcome.answered, outcome.told()});
+        window(k).add(outcome);
+    }
     Q_EMIT addressProbed(k, address, outcome);
 }
 
@@ -186,13 +196,35 @@ void LocationStates::setIndicator(int k, Indicator colour, Turn turned)
     Q_EMIT changed(StateChange{k, colour, turned});
 }
 
-void LocationStates::applyOutcome(int k, bool offline, bool partialIgnore, const Rule &rule, bool onlineSound)
+Evaluation LocationStates::evaluation(int k, int failing, bool partialIgnore) const
+{
+    const LocationRecord &r = m_cfg.table[k];
+    const QStringList ignores = SplitAddressList(r.ignore);
+    Evaluation e;
+    e.failing = failing;
+    e.partialIgnore = partialIgnore;
+    for (const QString &entry : SplitAddressList(r.siteip))
+        e.monitored += ContainsAddress(ignores, entry) ? 0 : 1;
+    return e;
+}
+
+Surroundings LocationStates::surroundings(int k, const Evaluation &e) const
+{
+    Surroundings s;
+    s.partial = m_cfg.settings.PARTIAL != 0;
+    const int p = parentOf(k);
+    s.parentDown = p > 0 && DownColour(m_cfg.table[p].center);
+    s.slow = e.failing == 0 && CrossesSlow(slowFigures(k), m_cfg.settings);
+    return s;
+}
+
+void LocationStates::applyOutcome(int k, const Evaluation &e, const Rule &rule, bool onlineSound)
 {
     LocationRecord &r = rec(k);
-    const Indicator colour = OutcomeIndicator(offline, partialIgnore);
+    const Indicator colour = DecideIndicator(e, surroundings(k, e));
     const Turn turn = TurnOf(r.center, colour);
     noteTurn(turn);
-    if (offline) {
+    if (OfflineColour(colour)) {
         setFlash(k, true);
         m_run.AnyOfflineThisCycle = 1;
         showAttention();
@@ -205,13 +237,30 @@ void LocationStates::applyOutcome(int k, bool offline, bool partialIgnore, const
             m_run.LastCycleHadOffline = 0;
             m_alerts.ClearAttention();
         }
-        if (rule.sounds && onlineSound && r.center != colour && m_run.FirstCycle != 1)
+        if (rule.sounds && onlineSound && BackOnlineSound(r.center, colour) && m_run.FirstCycle != 1)
             m_alerts.PlayOnlineSound();
     }
-    r.center = colour;
-    if (rule.announce && turn != Turn::None)
-        m_alerts.LocationTurned(r, turn == Turn::Offline);
+    const Indicator before = std::exchange(r.center, colour);
+    if (rule.announce)
+        announce(k, before, turn);
     setIndicator(k, colour, turn);
+}
+
+void LocationStates::announce(int k, Indicator before, Turn turn)
+{
+    const LocationRecord &r = rec(k);
+    if (turn != Turn::None)
+        m_alerts.LocationTurned(r, turn, turn == Turn::Slow ? SlowFiguresText(slowFigures(k)) : QString());
+    if (r.center != Indicator::Unreachable || before == Indicator::Unreachable)
+        return;
+    // The cause: the first location up the parents that is not unreachable itself.
+    int cause = parentOf(k);
+    for (int steps = 0;
+         cause > 0 && rec(cause).center == Indicator::Unreachable && steps < m_cfg.table.LocationCount();
+         ++steps)
+        cause = parentOf(cause);
+    if (cause > 0)
+        m_alerts.LocationBehindUnreachable(rec(cause));
 }
 
 // ---- The monitor cycle ----
@@ -222,6 +271,11 @@ void LocationStates::cycleStarted(bool resumed)
     // still counts when the cycle decides about the attention picture at its end.
     if (!resumed)
         m_run.AnyOfflineThisCycle = 0;
+    if (resumed && m_walking)
+        return; // its held children still wait for their parents
+    m_walking = true;
+    ++m_cycle;
+    m_held.clear();
 }
 
 void LocationStates::cycleAddressFailed(int k, const QString &address, bool first)
@@ -235,23 +289,67 @@ void LocationStates::cycleAddressFailed(int k, const QString &address, bool firs
 
 void LocationStates::cycleEvaluated(int k, bool anyBad, bool partialIgnore)
 {
+    const Evaluation e =
+        evaluation(k, anyBad ? int(qMax(qsizetype(1), rec(k).holdbad.size())) : 0, partialIgnore);
+    const int p = parentOf(k);
+    if (m_walking && p > 0 && (size_t(p) >= m_decidedIn.size() || m_decidedIn[size_t(p)] != m_cycle)) {
+        m_held.insert(k, e); // its parent comes later in this cycle
+        return;
+    }
+    decide(k, e);
+}
+
+void LocationStates::decide(int k, const Evaluation &e)
+{
     LocationRecord &r = rec(k);
-    if (!anyBad) {
+    if (e.failing == 0) {
         // Failing cycles that were not yet enough to show it offline: it never went, so it is not back.
         const bool unseen = m_cfg.settings.OFFLINECYCLES > 1 && r.failingCycles > 0 && !LocationFlagged(r);
         r.failingCycles = 0;
-        applyOutcome(k, false, partialIgnore, kCycle, !unseen);
-        return;
+        applyOutcome(k, e, kCycle, !unseen);
+    } else {
+        r.failingCycles = qMin(r.failingCycles + 1, int(std::numeric_limits<qint16>::max()));
+        if (r.failingCycles >= m_cfg.settings.OFFLINECYCLES || LocationFlagged(r))
+            applyOutcome(k, e, kCycle);
+        else
+            setIndicator(k, r.center); // not yet: told unchanged, as every evaluation is
     }
-    r.failingCycles = qMin(r.failingCycles + 1, int(std::numeric_limits<qint16>::max()));
-    if (r.failingCycles >= m_cfg.settings.OFFLINECYCLES || LocationFlagged(r))
-        applyOutcome(k, true, partialIgnore, kCycle);
-    else
-        setIndicator(k, r.center); // not yet: told unchanged, as every evaluation is
+    decided(k);
+}
+
+void LocationStates::decided(int k)
+{
+    if (!m_walking)
+        return;
+    if (m_decidedIn.size() <= size_t(k))
+        m_decidedIn.resize(size_t(m_cfg.table.LocationCount()) + 1);
+    m_decidedIn[size_t(k)] = m_cycle;
+    if (m_held.isEmpty())
+        return;
+    QList<int> children;
+    for (auto it = m_held.cbegin(); it != m_held.cend(); ++it)
+        if (parentOf(it.key()) == k)
+            children << it.key();
+    for (const int child : children)
+        decide(child, m_held.take(child));
+}
+
+// The cycle ended with children whose parents it did not decide: each goes after its own parent.
+void LocationStates::releaseHeld()
+{
+    while (!m_held.isEmpty()) {
+        auto it = m_held.begin();
+        while (m_held.contains(parentOf(it.key())))
+            it = m_held.find(parentOf(it.key()));
+        const int k = it.key();
+        decide(k, m_held.take(k));
+    }
 }
 
 void LocationStates::cycleFinished()
 {
+    releaseHeld();
+    m_walking = false;
     if (m_run.AnyOfflineThisCycle != 1) {
         m_run.LastCycleHadOffline = 0;
         m_alerts.ClearAttention();
@@ -263,10 +361,13 @@ void LocationStates::cycleFinished()
 void LocationStates::showDisabled(int k)
 {
     setIndicator(k, Indicator::Black); // `flash` and `holdbad` keep their values
+    decided(k);
 }
 
 void LocationStates::showAllWaiting()
 {
+    m_walking = false;
+    m_held.clear();
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         setIndicator(k, Indicator::White);
 }
@@ -277,6 +378,8 @@ void LocationStates::monitoringStopped()
         Q_EMIT acknowledgedChanged(false);
     m_run.LastCycleHadOffline = 0;
     m_alerts.ClearAttention();
+    m_walking = false;
+    m_held.clear();
     for (LocationRecord &r : m_cfg.table.records)
         r.failingCycles = 0;
 }
@@ -285,14 +388,16 @@ void LocationStates::monitoringStopped()
 
 void LocationStates::pingAllFinished(int k, const QStringList &failing, bool enabled, bool partialIgnore)
 {
+    m_held.remove(k); // newer than what the cycle found
     rec(k).holdbad = failing;
     if (enabled)
-        applyOutcome(k, !failing.isEmpty(), partialIgnore, kPingAll);
+        applyOutcome(k, evaluation(k, int(failing.size()), partialIgnore), kPingAll);
 }
 
 void LocationStates::pingIpFinished(int k, const PingIp &ping)
 {
     LocationRecord &r = rec(k);
+    m_held.remove(k);
     if (ping.answered) {
         ForgetOffline(r.holdbad, ping.address);
         if (ping.enabled && r.holdbad.isEmpty())
@@ -306,18 +411,19 @@ void LocationStates::pingIpFinished(int k, const PingIp &ping)
     if (ping.ignored || !ping.monitoring)
         return; // an ignored address changes neither the marker nor the indicator
     if (ping.enabled) {
-        bool offline = false;
+        int failing = 0;
         bool ignoredRows = false;
         const QStringList ignores = SplitAddressList(r.ignore);
         for (const QString &entry : SplitAddressList(r.siteip)) {
             if (ContainsAddress(ignores, entry))
                 ignoredRows = true;
             else if (!TrimSpaces(entry).isEmpty() && health(k, entry) == AddressHealth::Failing)
-                offline = true;
+                ++failing;
         }
-        if (!offline)
+        const Evaluation e = evaluation(k, failing, ignoredRows);
+        const Indicator colour = DecideIndicator(e, surroundings(k, e));
+        if (!OfflineColour(colour))
             setFlash(k, false);
-        const Indicator colour = OutcomeIndicator(offline, ignoredRows);
         const Turn turn = TurnOf(r.center, colour);
         noteTurn(turn);
         setIndicator(k, colour, turn);

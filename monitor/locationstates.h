@@ -21,6 +21,14 @@
 //  - m_flagged counts the locations flagged offline once anyFlagged() has counted them, for the
 //    table of m_flaggedGeneration with m_flaggedRows locations: setFlash() keeps it, and a table
 //    loaded anew or grown is counted again on the next question.
+//  - A location's parent is the one its PARENT= names (store/parents.h): within a cycle the parent
+//    is decided before its children, whatever their order in the table. A child evaluated first is
+//    held until its parent has been decided in the cycle (shown, or found disabled), or until the
+//    cycle ends; a held child is dropped by Stop and by a ping of its own.
+//  - Unreachable (failing while the parent is down) flags nothing: no sound, no attention picture,
+//    no turn of its own; the alert sink hears which location it is unreachable behind. Partly down
+//    alarms as offline does. Slow and its end are turns for the notifications, with no sound.
+//  - Without PARENT=, PARTIAL=, SLOWMS= and SLOWLOSS= every outcome is as it was before they existed.
 //  - "Acknowledge" silences the alert sound and lowers the attention picture until some location
 //    turns (offline, or back online) or monitoring stops; meanwhile nothing raises the picture or
 //    plays the alert sound. It is not stored.
@@ -29,10 +37,13 @@
 //    counts as failing exactly when `holdbad` holds it.
 #include "monitor/addressprobe.h"
 #include "monitor/alertsink.h"
+#include "monitor/locationrules.h"
 #include "monitor/runstate.h"
 #include "store/model.h"
+#include "store/parents.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -41,9 +52,6 @@
 #include <vector>
 
 namespace qos {
-
-// A location's indicator changed between an offline colour and one that is not (None otherwise).
-enum class Turn { None, Offline, Back };
 
 struct StateChange {
     int location = 0;
@@ -54,8 +62,6 @@ struct StateChange {
 // What is known of one address of a location.
 enum class AddressHealth { NotProbed, Answering, Failing };
 
-// Indicator of an evaluated location. partialIgnore: some of its addresses are ignored.
-Indicator OutcomeIndicator(bool offline, bool partialIgnore);
 // True when the location's `flash` reads as the number 1.
 bool LocationFlagged(const LocationRecord &rec);
 // `holdbad` after address answered / did not answer: whole addresses, never a substring search.
@@ -82,6 +88,12 @@ public:
     AddressHealth health(int k, const QString &address) const;
     // The status word of the address's latest probe; empty when none is known.
     QString latestStatus(int k, const QString &address) const;
+    // The location location k is reached through; 0 for none.
+    int parentOf(int k) const;
+    // A PARENT= changed: the links are read anew.
+    void parentsChanged() { m_linksStale = true; }
+    // The round trips and losses of location k's latest probes, as the slow thresholds see them.
+    SlowFigures slowFigures(int k) const;
 
     // ---- Any probe ----
     // The attempts for address (an element of location k's list) have ended.
@@ -131,7 +143,15 @@ Q_SIGNALS:
     void addressProbed(int k, const QString &address, const qos::AddressOutcome &outcome);
 
 private:
-    void applyOutcome(int k, bool offline, bool partialIgnore, const Rule &rule, bool onlineSound = true);
+    void applyOutcome(int k, const Evaluation &e, const Rule &rule, bool onlineSound = true);
+    Evaluation evaluation(int k, int failing, bool partialIgnore) const;
+    Surroundings surroundings(int k, const Evaluation &e) const;
+    void announce(int k, Indicator before, Turn turn);
+    // The cycle's decision for location k, and then for the children held until it.
+    void decide(int k, const Evaluation &e);
+    void decided(int k);
+    void releaseHeld();
+    const ParentLinks &links() const;
     void setIndicator(int k, Indicator colour, Turn turned = Turn::None);
     void attentionFromFlags();
     void setFlash(int k, bool flagged);
@@ -147,22 +167,29 @@ private:
         bool told = false;
     };
     using Key = std::pair<int, QString>; // location index, AddressKey of the trimmed address
-    // The latest outcomes, forgotten when the table was loaded anew.
+    // The latest outcomes, and each location's latest probes, forgotten when the table was loaded anew.
     QHash<Key, Known> &known();
+    ProbeWindow &window(int k);
     const Known *knownOf(int k, const QString &address) const;
 
     Configuration &m_cfg;
     RunState &m_run;
     AlertSink &m_alerts;
     QHash<Key, Known> m_known;
+    std::vector<ProbeWindow> m_windows; // per location index
     quint64 m_generation = ~quint64(0); // the table generation m_known holds outcomes of
+    mutable ParentLinks m_links;
+    mutable quint64 m_linksGeneration = 0;
+    mutable bool m_linksStale = true;
+    // The cycle's walk: children held for their parents, and the cycle each location was decided in.
+    bool m_walking = false;
+    quint64 m_cycle = 0;
+    std::vector<quint64> m_decidedIn; // per location index
+    QMap<int, Evaluation> m_held;
     mutable int m_flagged = -1; // -1: not counted
     mutable quint64 m_flaggedGeneration = 0;
     mutable int m_flaggedRows = 0;
     bool m_acknowledged = false;
 };
-
-// True for the indicator colours of an offline location.
-bool OfflineColour(Indicator colour);
 
 } // namespace qos

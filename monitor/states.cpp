@@ -9,7 +9,7 @@ struct StateWord {
     State state;
     const char *word;
 };
-constexpr std::array<StateWord, 9> StateWords{{
+constexpr std::array<StateWord, 12> StateWords{{
     {State::Unknown, ""},
     {State::Waiting, "waiting"},
     {State::Disabled, "disabled"},
@@ -19,6 +19,9 @@ constexpr std::array<StateWord, 9> StateWords{{
     {State::OfflinePartial, "offline(partial ignore)"},
     {State::Answering, "answering"},
     {State::NotAnswering, "not answering"},
+    {State::Unreachable, "unreachable"},
+    {State::PartlyDown, "partly down"},
+    {State::Slow, "slow"},
 }};
 
 } // namespace
@@ -51,6 +54,12 @@ State StateOf(Indicator indicator)
         return State::Offline;
     case Indicator::DarkRed:
         return State::OfflinePartial;
+    case Indicator::Unreachable:
+        return State::Unreachable;
+    case Indicator::PartlyDown:
+        return State::PartlyDown;
+    case Indicator::Slow:
+        return State::Slow;
     }
     return State::Waiting;
 }
@@ -62,12 +71,14 @@ bool IsAddressState(State state)
 
 bool IsUp(State state)
 {
-    return state == State::Online || state == State::OnlinePartial || state == State::Answering;
+    return state == State::Online || state == State::OnlinePartial || state == State::Slow ||
+           state == State::Answering;
 }
 
 bool IsDown(State state)
 {
-    return state == State::Offline || state == State::OfflinePartial || state == State::NotAnswering;
+    return state == State::Offline || state == State::OfflinePartial || state == State::Unreachable ||
+           state == State::PartlyDown || state == State::NotAnswering;
 }
 
 } // namespace qos

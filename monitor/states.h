@@ -26,6 +26,10 @@ enum class State : quint8 {
     OfflinePartial,
     Answering,
     NotAnswering,
+    // Only with their keys in graph.txt; history files of older programs never hold them.
+    Unreachable,
+    PartlyDown,
+    Slow,
 };
 
 // "waiting", "online(partial ignore)", "not answering", ...; "" for Unknown.
@@ -34,9 +38,10 @@ QString StateName(State state);
 std::optional<State> StateFromName(QByteArrayView word);
 State StateOf(Indicator indicator);
 bool IsAddressState(State state);
-// Evaluated and found reachable: online (with or without ignored addresses), or answering.
+// Evaluated and found reachable: online (with or without ignored addresses), slow, or answering.
 bool IsUp(State state);
-// Evaluated and found unreachable.
+// Evaluated and found failing: offline (with or without ignored addresses), unreachable, partly down,
+// or not answering.
 bool IsDown(State state);
 
 // One change of a location or an address, with its texts.

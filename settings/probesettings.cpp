@@ -18,6 +18,10 @@ constexpr ProbeSettingInfo Infos[] = {
      "Please enter at least 1 ping packet"},
     {"Set Offline Cycles", "Cycles in a row a location must fail before it counts as offline",
      Key::OfflineCycles, &MainSettings::OFFLINECYCLES, 1, "Please enter at least 1 cycle"},
+    {"Set Slow Round Trip", "Median round trip in milliseconds above which a location is slow (0 = off)",
+     Key::SlowMs, &MainSettings::SLOWMS, 0, "Please enter 0 (off) or more milliseconds"},
+    {"Set Slow Loss", "Loss in percent above which a location is slow (0 = off)", Key::SlowLoss,
+     &MainSettings::SLOWLOSS, 0, "Please enter 0 (off) or a higher percentage"},
 };
 static_assert(std::size(Infos) == ProbeSettingCount);
 

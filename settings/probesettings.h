@@ -1,6 +1,6 @@
 #pragma once
-// The numeric settings of the probe (timeout, interval, packets) and of the alert (offline cycles) as
-// their dialogs present and check them.
+// The numeric settings of the probe (timeout, interval, packets) and of the alert (offline cycles, the
+// slow round trip and loss) as their dialogs present and check them.
 //
 // Invariants:
 //  - A value is accepted only when it is numeric (optional spaces around, an optional sign, digits
@@ -15,8 +15,8 @@
 
 namespace qos {
 
-enum class ProbeSetting { Timeout, Interval, Packets, OfflineCycles };
-inline constexpr int ProbeSettingCount = 4;
+enum class ProbeSetting { Timeout, Interval, Packets, OfflineCycles, SlowRoundTrip, SlowLoss };
+inline constexpr int ProbeSettingCount = 6;
 
 struct ProbeSettingInfo {
     const char *caption; // the window caption
@@ -26,7 +26,7 @@ struct ProbeSettingInfo {
     // Lowest value accepted, and the message for one below it. Below 1 ms a timeout would make the
     // echo request wait for weeks (it takes its timeout as an unsigned number); below 1 packet no
     // echo request would go out and every location would show online. Intervals take any value.
-    // Offline cycles start at 1, one failing cycle.
+    // Offline cycles start at 1, one failing cycle. The slow thresholds take 0, which is off.
     int minimum;
     const char *tooSmall;
 };

@@ -201,11 +201,13 @@ SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
     m.packets = action("PingPackets", QStringLiteral("Ping Packets"));
     m.menu->addActions({m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets});
     m.offlineCycles = action("OfflineCycles", QStringLiteral("Offline Cycles"));
+    m.slowRoundTrip = action("SlowRoundTrip", QStringLiteral("Slow Round Trip"));
+    m.slowLoss = action("SlowLoss", QStringLiteral("Slow Loss"));
     m.notifications = action("Notifications", QStringLiteral("Notifications"));
     m.menu->addSeparator();
     m.startWithSession = action("StartWithSession", QStringLiteral("Start with the Session"));
     m.startWithSession->setCheckable(true);
-    m.menu->addActions({m.offlineCycles, m.notifications, m.startWithSession});
+    m.menu->addActions({m.offlineCycles, m.slowRoundTrip, m.slowLoss, m.notifications, m.startWithSession});
     return m;
 }
 

@@ -100,7 +100,7 @@ QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
 struct SettingsMenu {
     QMenu *menu;
     QAction *alertSound, *onlineSound, *timeout, *interval, *packets;
-    QAction *offlineCycles, *notifications, *startWithSession;
+    QAction *offlineCycles, *slowRoundTrip, *slowLoss, *notifications, *startWithSession;
 };
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 

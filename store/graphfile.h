@@ -82,7 +82,8 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
                       PleaseWait *pleaseWait, FileOps *ops = nullptr);
 
 // True for the keys of the main-settings block the settings dialogs change: PINGTIMEOUT=,
-// PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=, and the later NOTIFICATIONS= and OFFLINECYCLES=.
+// PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=, and the later NOTIFICATIONS=, OFFLINECYCLES=,
+// PARTIAL=, SLOWMS= and SLOWLOSS=.
 bool IsMainSettingKey(Key key);
 
 // Writes key + valueText as the main-settings line of key (see MainSettingRule: every such line outside

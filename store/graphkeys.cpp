@@ -8,7 +8,7 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 17> KeyTexts = {
+constexpr std::array<QByteArrayView, 21> KeyTexts = {
     QByteArrayView("SITEID="),
     QByteArrayView("SITEIP="),
     QByteArrayView("SITELEFT="),
@@ -26,6 +26,10 @@ constexpr std::array<QByteArrayView, 17> KeyTexts = {
     QByteArrayView("OFFLINECYCLES="),
     QByteArrayView("METRICS="),
     QByteArrayView("ADDRESSHISTOGRAMS="),
+    QByteArrayView("PARENT="),
+    QByteArrayView("PARTIAL="),
+    QByteArrayView("SLOWMS="),
+    QByteArrayView("SLOWLOSS="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

@@ -30,6 +30,10 @@ enum class Key {
     OfflineCycles,
     Metrics,
     AddressHistograms,
+    Parent,
+    Partial,
+    SlowMs,
+    SlowLoss,
 };
 
 // How many keys there are: Key(0) .. Key(KeyCount() - 1).

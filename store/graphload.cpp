@@ -3,17 +3,20 @@
 // Invariants:
 //  - Loading never stops at a bad line: a value that cannot be used leaves the setting or the pending
 //    value as it was and adds one warning naming the line.
-//  - Pending location values carry from block to block; only SITETOP creates a location.
+//  - Pending location values carry from block to block (all but PARENT=); only SITETOP creates a
+//    location.
 //  - Memory stays bounded by one line whatever the file holds (see LineReader).
 #include "store/fileops.h"
 #include "store/graphfile.h"
 #include "store/linereader.h"
 #include "store/numbers.h"
+#include "store/parents.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
+#include <utility>
 
 namespace qos {
 
@@ -99,6 +102,18 @@ public:
         case Key::AddressHistograms:
             readSetting(Key::AddressHistograms, value, s.ADDRESSHISTOGRAMS);
             break;
+        case Key::Parent:
+            m_parent = QString::fromLatin1(value);
+            break;
+        case Key::Partial:
+            readSetting(Key::Partial, value, s.PARTIAL);
+            break;
+        case Key::SlowMs:
+            readSetting(Key::SlowMs, value, s.SLOWMS);
+            break;
+        case Key::SlowLoss:
+            readSetting(Key::SlowLoss, value, s.SLOWLOSS);
+            break;
         case Key::SiteTop:
             readPosition(Key::SiteTop, value, m_top);
             addLocation();
@@ -111,10 +126,12 @@ public:
         m_result.warnings << QStringLiteral("%1, line %2: %3").arg(m_fileName).arg(number).arg(what);
     }
 
-    // After the last line: a packet count below 1 would send no echo request at all, and every
-    // enabled location would show online.
+    // After the last line: parents that name no location or lead round in a loop; a packet count below
+    // 1 would send no echo request at all, and every enabled location would show online.
     void finish()
     {
+        for (const QString &warning : ResolveParents(m_cfg.table).warnings)
+            m_result.warnings << QStringLiteral("%1: %2").arg(m_fileName, warning);
         if (m_packetsLine.isEmpty() || m_cfg.settings.PINGPACKETS >= 1)
             return;
         warn(m_packetsNumber,
@@ -185,6 +202,9 @@ private:
         rec.siteip = m_addresses;
         rec.sitedisabled = m_disabled;
         rec.ignore = m_ignore;
+        // Unlike the older values a parent does not carry into the next block: a location names its
+        // own, or has none.
+        rec.parent = std::exchange(m_parent, QString());
         const auto disabled = ToNumber(m_disabled.toLatin1());
         rec.center = disabled && *disabled == 1.0 ? Indicator::Black : Indicator::White;
         m_cfg.table.records.append(std::move(rec));
@@ -200,6 +220,7 @@ private:
     QString m_addresses;
     QString m_disabled;
     QString m_ignore;
+    QString m_parent;
     float m_left = 0;
     float m_top = 0;
     bool m_full = false;

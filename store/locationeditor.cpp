@@ -51,6 +51,12 @@ bool LocationEditor::setDisabled(int k, const QString &value)
                   [&] { return RewriteDisabledLine(m_folder, m_cfg.table, k, m_pleaseWait, m_ops); });
 }
 
+bool LocationEditor::setParent(int k, const QString &value)
+{
+    return change(k, &LocationRecord::parent, value,
+                  [&] { return RewriteParentLine(m_folder, m_cfg.table, k, m_pleaseWait, m_ops); });
+}
+
 bool LocationEditor::setAddressesFromDialog(int k, const QString &dialogText)
 {
     return change(k, &LocationRecord::siteip, DialogAddressList(dialogText), [&] {

@@ -25,10 +25,12 @@ public:
 
     const QString &folder() const { return m_folder; }
 
-    // record k's ignore / siteip / sitedisabled := value, then the matching line of graph.txt.
+    // record k's ignore / siteip / sitedisabled / parent := value, then the matching line of graph.txt.
     bool setIgnore(int k, const QString &value);
     bool setAddresses(int k, const QString &value);
     bool setDisabled(int k, const QString &value);
+    // parent := the name of the location k is reached through (empty for none), then PARENT=.
+    bool setParent(int k, const QString &value);
     // The Add/Delete Address dialog's text: siteip := DialogAddressList(text), then the SITEIP= line.
     bool setAddressesFromDialog(int k, const QString &dialogText);
     // Drops the location's block from graph.txt, then its notes. The table is left as it is: the

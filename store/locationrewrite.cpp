@@ -83,6 +83,12 @@ Status RewriteDisabledLine(const QString &folder, const LocationTable &table, in
     return RewriteField(folder, table, index, Key::Disabled, &LocationRecord::sitedisabled, pleaseWait, ops);
 }
 
+Status RewriteParentLine(const QString &folder, const LocationTable &table, int index, PleaseWait *pleaseWait,
+                         FileOps *ops)
+{
+    return RewriteField(folder, table, index, Key::Parent, &LocationRecord::parent, pleaseWait, ops);
+}
+
 Status DeleteLocationBlock(const QString &folder, const LocationTable &table, int index,
                            PleaseWait *pleaseWait, FileOps *ops)
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The rewrites of one location's block in graph.txt after the List View changed the location in
-// memory: its IGNORE=, SITEIP= and DISABLED= lines, and the removal of the whole block.
+// memory: its IGNORE=, SITEIP=, DISABLED= and PARENT= lines, and the removal of the whole block.
 //
 // Invariants:
 //  - Each takes the table and the location's index and writes what the record holds; none changes
@@ -42,6 +42,9 @@ Status RewriteAddressLineFromDialog(const QString &folder, const LocationTable &
 // "DISABLED=" + the record's disabled flag.
 Status RewriteDisabledLine(const QString &folder, const LocationTable &table, int index,
                            PleaseWait *pleaseWait, FileOps *ops = nullptr);
+// "PARENT=" + the record's parent (an empty value: reached through no other location).
+Status RewriteParentLine(const QString &folder, const LocationTable &table, int index, PleaseWait *pleaseWait,
+                         FileOps *ops = nullptr);
 // Drops the location's block, BEGIN to END. The caller then tells the operator and reloads the table
 // (indexes change).
 Status DeleteLocationBlock(const QString &folder, const LocationTable &table, int index,

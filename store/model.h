@@ -15,8 +15,10 @@
 
 namespace qos {
 
-// Colour of a location's state indicator. The widget layer maps these to RGB.
-enum class Indicator { White, Black, Green, Cyan, Red, DarkRed };
+// Colour of a location's state indicator, in the legend's order. The widget layer maps these to RGB.
+// The last three come only with their keys: unreachable (PARENT=), partly down (PARTIAL=), slow
+// (SLOWMS=, SLOWLOSS=).
+enum class Indicator { White, Black, Green, Cyan, Red, DarkRed, Unreachable, PartlyDown, Slow };
 
 // Addresses probed at once when graph.txt has no PINGINFLIGHT line. A silent address holds its
 // place for PINGPACKETS x PINGTIMEOUT while echoes leave at 32 a millisecond, so a cycle reaches its
@@ -39,6 +41,9 @@ struct MainSettings {
     qint16 OFFLINECYCLES = 1;     // cycles in a row that must find a location failing before it is offline
     QString METRICS;              // HOST:PORT the metrics endpoint listens on; empty = no endpoint
     qint16 ADDRESSHISTOGRAMS = 0; // 0 = round-trip histograms per location only, else per address too
+    qint16 PARTIAL = 0;  // 1 = a location with some, not all, monitored addresses failing is partly down
+    qint16 SLOWMS = 0;   // a median round trip above this many ms makes an answering location slow; 0 = off
+    qint16 SLOWLOSS = 0; // a loss above this percentage makes an answering location slow; 0 = off
 };
 
 struct LocationRecord {
@@ -48,6 +53,7 @@ struct LocationRecord {
     QString siteip;       // AddressList of monitored addresses
     QString ignore;       // AddressList of ignored addresses
     QString sitedisabled; // "1" = disabled, any other text = enabled
+    QString parent;       // the name of the location it is reached through; empty = none
     // Run-time state, never written to the file.
     QStringList holdbad; // whole addresses that failed in the latest failing evaluation, in order
     QString flash = QStringLiteral("0"); // "1" while the location is offline

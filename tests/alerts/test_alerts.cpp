@@ -233,7 +233,9 @@ void TestAlerts::sounds()
     QCOMPARE(r.sound.beeps, beeps);
 }
 
-// The notice of a run: "+" turned offline, "-" back online; failing addresses after ":".
+// The notice of a run: "+" turned offline, "~" partly down, "-" back online, "s" slow (its figures
+// after ":"), "n" no longer slow; failing addresses after ":"; "*N" after the name: N locations
+// behind it turned unreachable.
 void TestAlerts::noticeText_data()
 {
     QTest::addColumn<QStringList>("changes");
@@ -265,6 +267,22 @@ void TestAlerts::noticeText_data()
                                           QStringLiteral("C offline: h")}
                            << true;
 
+    QTest::newRow("offline with locations behind it")
+        << QStringList{QStringLiteral("+WAR*3:10.1.2.3")}
+        << QStringLiteral("WAR offline (3 locations behind it unreachable)")
+        << QStringList{QStringLiteral("WAR offline (3 locations behind it unreachable): 10.1.2.3")} << true;
+    QTest::newRow("partly down alarms as offline")
+        << QStringList{QStringLiteral("~VIE:h2")} << QStringLiteral("VIE partly down")
+        << QStringList{QStringLiteral("VIE partly down: h2")} << true;
+    QTest::newRow("every kind counted in its order")
+        << QStringList{QStringLiteral("sA:f"), QStringLiteral("-B"), QStringLiteral("~C:h"),
+                       QStringLiteral("+D:h"), QStringLiteral("nE")}
+        << QStringLiteral("1 location offline, 1 partly down, 1 back online, 1 slow, 1 no longer slow")
+        << QStringList{QStringLiteral("A slow: f"), QStringLiteral("B back online"),
+                       QStringLiteral("C partly down: h"), QStringLiteral("D offline: h"),
+                       QStringLiteral("E no longer slow")}
+        << true;
+
     QStringList many, lines;
     for (int i = 1; i <= MaxNoticeLines + 5; ++i) {
         many << QStringLiteral("+S%1:").arg(i);
@@ -292,12 +310,25 @@ void TestAlerts::noticeText()
     QFETCH(QString, summary);
     QFETCH(QStringList, body);
     QFETCH(bool, urgent);
+    using Kind = LocationChange::Kind;
+    const QHash<QChar, Kind> kinds{{QLatin1Char('+'), Kind::Offline},
+                                   {QLatin1Char('~'), Kind::PartlyDown},
+                                   {QLatin1Char('-'), Kind::Back},
+                                   {QLatin1Char('s'), Kind::Slow},
+                                   {QLatin1Char('n'), Kind::NotSlow}};
     QList<LocationChange> list;
     for (const QString &c : changes) {
         const QString rest = c.mid(1);
-        const QString failing = rest.section(QLatin1Char(':'), 1);
-        list.append({rest.section(QLatin1Char(':'), 0, 0), c.startsWith(QLatin1Char('+')),
-                     SplitAddressList(failing)});
+        LocationChange change;
+        change.kind = kinds.value(c.at(0));
+        change.site = rest.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('*'), 0, 0);
+        change.behind = rest.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('*'), 1).toInt();
+        const QString after = rest.section(QLatin1Char(':'), 1);
+        if (change.kind == Kind::Slow)
+            change.figures = after;
+        else
+            change.failing = SplitAddressList(after);
+        list.append(change);
     }
     const Notice n = ComposeNotice(list);
     QCOMPARE(n.summary, summary);
@@ -315,8 +346,8 @@ void TestAlerts::oneNoticePerRun()
     LocationRecord abc;
     abc.site = QStringLiteral("ABC");
     abc.holdbad = QStringList{QStringLiteral("old")}; // not told for a location back online
-    r.alerts.LocationTurned(war, true);
-    r.alerts.LocationTurned(abc, false);
+    r.alerts.LocationTurned(war, Turn::Offline, {});
+    r.alerts.LocationTurned(abc, Turn::Back, {});
     QVERIFY(r.notifier.notices.isEmpty()); // nothing before the run ends
     const QStringList warDown{QStringLiteral("WAR")};
     r.alerts.SendNotices(warDown);
@@ -328,7 +359,7 @@ void TestAlerts::oneNoticePerRun()
     r.alerts.SendNotices(warDown); // a run without changes: no notice
     QCOMPARE(r.notifier.notices.size(), 1);
 
-    r.alerts.LocationTurned(abc, false);
+    r.alerts.LocationTurned(abc, Turn::Back, {});
     r.alerts.SendNotices(warDown);
     QCOMPARE(r.notifier.notices.size(), 2);
     QCOMPARE(r.notifier.replaced[1], NoticeId(0)); // the first still tells the truth
@@ -336,7 +367,7 @@ void TestAlerts::oneNoticePerRun()
 
     // Turned off: the run's changes are dropped, not kept for later.
     r.settings.NOTIFICATIONS = 0;
-    r.alerts.LocationTurned(war, true);
+    r.alerts.LocationTurned(war, Turn::Offline, {});
     r.alerts.SendNotices(warDown);
     r.settings.NOTIFICATIONS = 1;
     r.alerts.SendNotices(warDown);
@@ -345,16 +376,16 @@ void TestAlerts::oneNoticePerRun()
     // Back online: its notice is replaced by the one that says so; one that named two offline
     // locations is replaced by a notice naming the one still offline, and withdrawn when that
     // one is gone too (deleted, or monitoring stopped).
-    r.alerts.LocationTurned(war, false);
+    r.alerts.LocationTurned(war, Turn::Back, {});
     r.alerts.SendNotices({});
     QCOMPARE(r.notifier.notices.size(), 3);
     QCOMPARE(r.notifier.replaced[2], NoticeId(1));
     LocationRecord ber;
     ber.site = QStringLiteral("BER");
-    r.alerts.LocationTurned(war, true);
-    r.alerts.LocationTurned(ber, true);
+    r.alerts.LocationTurned(war, Turn::Offline, {});
+    r.alerts.LocationTurned(ber, Turn::Offline, {});
     r.alerts.SendNotices({QStringLiteral("WAR"), QStringLiteral("BER")});
-    r.alerts.LocationTurned(war, false);
+    r.alerts.LocationTurned(war, Turn::Back, {});
     r.alerts.SendNotices({QStringLiteral("BER")});
     QCOMPARE(r.notifier.notices.size(), 5);
     QCOMPARE(r.notifier.replaced[4], NoticeId(4));
@@ -366,7 +397,7 @@ void TestAlerts::oneNoticePerRun()
     QCOMPARE(r.notifier.withdrawn, QList<NoticeId>{5});
 
     Rig bare(false); // no pictures in the folder: no icon named
-    bare.alerts.LocationTurned(war, true);
+    bare.alerts.LocationTurned(war, Turn::Offline, {});
     bare.alerts.SendNotices(warDown);
     QCOMPARE(bare.notifier.notices.size(), 1);
     QVERIFY(bare.notifier.notices[0].iconPath.isEmpty());

@@ -443,6 +443,14 @@ private Q_SLOTS:
             << int(State::OnlinePartial) << at0902 << QList<int>{1, 1, 1} << QStringList{}
             << QStringLiteral("VIE online since 09:12, 1 of 1 answering, 1 ignored")
             << QStringLiteral("VIE online since 09:12");
+        QTest::newRow("partly down: answering and failing")
+            << int(State::PartlyDown) << at1402 << QList<int>{1, 2, 0} << QStringList{QStringLiteral("b")}
+            << QStringLiteral("VIE partly down since 14:02 (17 min), 1 of 2 answering: b")
+            << QStringLiteral("VIE partly down since 14:02 (17 min)");
+        QTest::newRow("unreachable") << int(State::Unreachable) << at1402 << QList<int>{0, 1, 0}
+                                     << QStringList{QStringLiteral("a")}
+                                     << QStringLiteral("VIE unreachable since 14:02 (17 min): a")
+                                     << QStringLiteral("VIE unreachable since 14:02 (17 min)");
         QTest::newRow("since unknown")
             << int(State::Offline) << qint64(-1) << QList<int>{0, 1, 0} << QStringList{QStringLiteral("a")}
             << QStringLiteral("VIE offline: a") << QStringLiteral("VIE offline");
@@ -476,7 +484,8 @@ private Q_SLOTS:
                         counts[0],
                         counts[1],
                         counts[2],
-                        failing};
+                        failing,
+                        {}};
         const qint64 now = 86400000LL + (14 * 60 + 19) * 60000LL;
         QTEST(LocationLine(f, now, QTimeZone::utc()), "line");
         QTEST(SinceText(f, now, QTimeZone::utc()), "tip");

@@ -10,11 +10,24 @@
 using namespace qos;
 using namespace qos::test;
 
+namespace {
+
+// The lab's target answers for address from now on.
+bool Answer(NetLab &lab, const QString &address)
+{
+    return lab.run(QStringLiteral("ip"),
+                   {QStringLiteral("-n"), lab.target(), QStringLiteral("addr"), QStringLiteral("add"),
+                    address + QStringLiteral("/32"), QStringLiteral("dev"), QStringLiteral("lo")});
+}
+
+} // namespace
+
 class TestMapViewEndToEnd : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void answeringAndSilentLocations();
+    void routerAndLocationsBehindIt();
     void demoLoopbackLocations();
 };
 
@@ -57,10 +70,7 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
 
     // The silent host comes back; the window's interval clock (made fast here) starts the next cycle,
     // which finds it online, plays the back-online sound and lowers the attention picture.
-    QVERIFY2(lab.run(QStringLiteral("ip"),
-                     {QStringLiteral("-n"), lab.target(), QStringLiteral("addr"), QStringLiteral("add"),
-                      silent + QStringLiteral("/32"), QStringLiteral("dev"), QStringLiteral("lo")}),
-             qPrintable(lab.error()));
+    QVERIFY2(Answer(lab, silent), qPrintable(lab.error()));
     p.program->clocks().interval->setInterval(1);
     QVERIFY(QTest::qWaitFor([&] { return p.colour(2) == Green && !p.monitor().running(); }, 10000));
     QCOMPARE(p.colour(1), Green);
@@ -70,6 +80,58 @@ void TestMapViewEndToEnd::answeringAndSilentLocations()
     QCOMPARE(p.sound.played, (QStringList{folder.filePath(QStringLiteral("alert.wav")),
                                           folder.filePath(QStringLiteral("online.wav"))}));
     QVERIFY(p.showsOnly(p.c().stopMonitor));
+}
+
+// A router and two locations reached through it (before it in the table), all silent at first: one
+// notification names the router and the two behind it, which sound nothing and show unreachable;
+// when they answer again all three turn green with one back-online sound.
+void TestMapViewEndToEnd::routerAndLocationsBehindIt()
+{
+    QOS_START_NETLAB(lab);
+    NetnsScope scope(lab.client());
+    QVERIFY(scope.entered());
+
+    const QStringList silent{QStringLiteral("10.213.2.21"), QStringLiteral("10.213.2.22"),
+                             QStringLiteral("10.213.2.20")};
+    ProgramRig p(ProgramRig::Engine::Real);
+    GraphLocation a{"A"}, b{"B"}, router{"RTR"};
+    a.siteip = silent[0].toLatin1();
+    b.siteip = silent[1].toLatin1();
+    router.siteip = silent[2].toLatin1();
+    a.parent = b.parent = "RTR";
+    QVERIFY(WriteGraph(p.folder(), {a, b, router}));
+    MapView &v = p.start();
+    QCOMPARE(v.canvas()->parentLines().size(), 2);
+    p.cfg.settings.PINGTIMEOUT = 300;
+    p.cfg.settings.PINGPACKETS = 1;
+    p.cfg.settings.PINGINTERVAL = 1;
+    p.cfg.settings.ALERTWAV = QStringLiteral("alert.wav");
+    p.cfg.settings.ONLINEWAV = QStringLiteral("online.wav");
+    const QColor unreachable = IndicatorColour(Indicator::Unreachable);
+
+    QTest::mouseClick(p.c().startMonitor, Qt::LeftButton);
+    QVERIFY(p.cycleEnds(10000));
+    QVERIFY2(p.boxes.shown.isEmpty(), qPrintable(p.boxes.shown.join(QLatin1Char('\n'))));
+    QCOMPARE(p.colour(1), unreachable);
+    QCOMPARE(p.colour(2), unreachable);
+    QCOMPARE(p.colour(3), Red);
+    QCOMPARE(p.notifier.notices.size(), 1);
+    QCOMPARE(p.notifier.notices[0].summary,
+             QStringLiteral("RTR offline (2 locations behind it unreachable)"));
+    QCOMPARE(p.sound.played, QStringList{QDir(p.folder()).filePath(QStringLiteral("alert.wav"))});
+    QCOMPARE(p.run.AttentionShown, 1);
+
+    for (const QString &address : silent)
+        QVERIFY2(Answer(lab, address), qPrintable(lab.error()));
+    p.program->clocks().interval->setInterval(1);
+    QVERIFY(QTest::qWaitFor([&] { return p.colour(3) == Green && !p.monitor().running(); }, 10000));
+    QCOMPARE(p.colour(1), Green);
+    QCOMPARE(p.colour(2), Green);
+    QCOMPARE(p.run.AttentionShown, 0);
+    QCOMPARE(p.notifier.notices.size(), 2);
+    QCOMPARE(p.notifier.notices[1].summary, QStringLiteral("RTR back online"));
+    QCOMPARE(p.sound.played.size(), 2);
+    QVERIFY(p.sound.played[1].endsWith(QLatin1String("online.wav")));
 }
 
 // The bundled demo: every enabled location lists loopback addresses (and "localhost") only.

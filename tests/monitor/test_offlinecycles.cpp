@@ -1,6 +1,7 @@
 // The offline threshold (OFFLINECYCLES) over the whole program and the scripted prober: what each
 // cycle shows and sounds for a location whose address fails or answers, with the threshold absent,
-// 1, or above; and the List View's pings, which it never delays.
+// 1, or above, and with the later state keys off or never met; and the List View's pings, which it
+// never delays.
 #include "tests/support/programrig.h"
 
 #include <QTest>
@@ -71,6 +72,11 @@ private Q_SLOTS:
         QTest::newRow("absent: as specified") << QByteArray() << QStringLiteral("x.xx.") << specified;
         QTest::newRow("1: as specified")
             << QByteArray("OFFLINECYCLES=1\r\n") << QStringLiteral("x.xx.") << specified;
+        QTest::newRow("the later keys off: as specified")
+            << QByteArray("PARTIAL=0\r\nSLOWMS=0\r\nSLOWLOSS=0\r\n") << QStringLiteral("x.xx.") << specified;
+        QTest::newRow("the later keys on, never met by one address: as specified")
+            << QByteArray("PARTIAL=1\r\nSLOWMS=30000\r\nSLOWLOSS=100\r\n") << QStringLiteral("x.xx.")
+            << specified;
         QTest::newRow("0 counts as 1")
             << QByteArray("OFFLINECYCLES=0\r\n") << QStringLiteral("x.xx.") << specified;
         QTest::newRow("3: offline on the third failing cycle, back at the first good one")

@@ -1,5 +1,6 @@
-// The alert settings from the Settings menus of both windows: "Offline Cycles" (a numeric dialog like
-// the probe settings) and "Notifications" (a switch): what Submit accepts, writes and reads back.
+// The alert settings from the Settings menus of both windows: "Offline Cycles", "Slow Round Trip" and
+// "Slow Loss" (numeric dialogs like the probe settings) and "Notifications" (a switch): what Submit
+// accepts, writes and reads back.
 #include "settings/settingsdialogs.h"
 #include "tests/support/programrig.h"
 
@@ -50,37 +51,53 @@ QByteArray WithSetting(const QByteArray &line)
 class TestAlertSettings : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void offlineCycles_data()
+    void numeric_data()
     {
+        QTest::addColumn<int>("setting");
         QTest::addColumn<bool>("fromList");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message"); // empty: accepted
         QTest::addColumn<int>("stored");
-        QTest::newRow("3") << false << QStringLiteral("3") << QString() << 3;
-        QTest::newRow("3 from the List View, trimmed") << true << QStringLiteral(" 3 ") << QString() << 3;
-        QTest::newRow("1") << true << QStringLiteral("1") << QString() << 1;
-        QTest::newRow("0") << false << QStringLiteral("0") << QStringLiteral("Please enter at least 1 cycle")
-                           << 1;
-        QTest::newRow("blank") << true << QString() << QString::fromLatin1(BlankValueText) << 1;
-        QTest::newRow("letters") << false << QStringLiteral("two") << QString::fromLatin1(NotNumericText)
-                                 << 1;
+        const int cycles = int(ProbeSetting::OfflineCycles), trip = int(ProbeSetting::SlowRoundTrip),
+                  loss = int(ProbeSetting::SlowLoss);
+        QTest::newRow("3") << cycles << false << QStringLiteral("3") << QString() << 3;
+        QTest::newRow("3 from the List View, trimmed")
+            << cycles << true << QStringLiteral(" 3 ") << QString() << 3;
+        QTest::newRow("1") << cycles << true << QStringLiteral("1") << QString() << 1;
+        QTest::newRow("0") << cycles << false << QStringLiteral("0")
+                           << QStringLiteral("Please enter at least 1 cycle") << 1;
+        QTest::newRow("blank") << cycles << true << QString() << QString::fromLatin1(BlankValueText) << 1;
+        QTest::newRow("letters") << cycles << false << QStringLiteral("two")
+                                 << QString::fromLatin1(NotNumericText) << 1;
+        QTest::newRow("slow round trip 250 ms") << trip << false << QStringLiteral("250") << QString() << 250;
+        QTest::newRow("slow round trip below 0")
+            << trip << true << QStringLiteral("-5")
+            << QStringLiteral("Please enter 0 (off) or more milliseconds") << 0;
+        QTest::newRow("slow loss 20% from the List View")
+            << loss << true << QStringLiteral("20") << QString() << 20;
+        QTest::newRow("slow loss 0: off") << loss << false << QStringLiteral("0") << QString() << 0;
     }
-    void offlineCycles()
+    void numeric()
     {
+        QFETCH(int, setting);
         QFETCH(bool, fromList);
         QFETCH(QString, typed);
         QFETCH(QString, message);
         QFETCH(int, stored);
+        const ProbeSetting which = ProbeSetting(setting);
+        const ProbeSettingInfo &info = InfoOf(which);
+        const char *entries[] = {"", "", "", "OfflineCycles", "SlowRoundTrip", "SlowLoss"};
         Rig p;
         const QByteArray before = p.file();
-        p.entry("OfflineCycles", fromList)->trigger();
-        QPointer<ProbeSettingDialog> d = p.dialogs().dialog(ProbeSetting::OfflineCycles);
+        const int absent = p.cfg.settings.*info.field;
+        p.entry(entries[setting], fromList)->trigger();
+        QPointer<ProbeSettingDialog> d = p.dialogs().dialog(which);
         QVERIFY(d && d->isVisible());
-        QCOMPARE(d->windowTitle(), QStringLiteral("Set Offline Cycles"));
-        QCOMPARE(d->box()->text(), QStringLiteral("1")); // absent from the file: 1
+        QCOMPARE(d->windowTitle(), QLatin1String(info.caption));
+        QCOMPARE(d->box()->text(), QString::number(absent)); // absent from the file: the default
         d->box()->setText(typed);
         QTest::mouseClick(d->submitButton(), Qt::LeftButton);
-        QCOMPARE(int(p.cfg.settings.OFFLINECYCLES), stored);
+        QCOMPARE(int(p.cfg.settings.*info.field), stored);
         if (!message.isEmpty()) {
             QCOMPARE(p.boxes.shown, QStringList{message});
             QCOMPARE(p.file(), before);
@@ -88,8 +105,9 @@ private Q_SLOTS:
             return;
         }
         QTRY_VERIFY(!d);
-        QCOMPARE(p.file(), WithSetting("OFFLINECYCLES=" + typed.trimmed().toLatin1()));
-        QCOMPARE(int(p.reread().OFFLINECYCLES), stored);
+        QCOMPARE(p.file(), WithSetting(KeyText(info.key).toByteArray() + typed.trimmed().toLatin1()));
+        const MainSettings reread = p.reread();
+        QCOMPARE(int(reread.*info.field), stored);
     }
 
     void notifications()

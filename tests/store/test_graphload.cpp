@@ -162,6 +162,50 @@ private Q_SLOTS:
         QCOMPARE(int(cfg.settings.OFFLINECYCLES), offlineCycles);
     }
 
+    // The states beyond up and down: absent keys leave everything off; a parent is a name of its own
+    // block, never carried into the next one, and one that leads nowhere or round is warned of.
+    void laterStates_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<int>>("settings"); // PARTIAL, SLOWMS, SLOWLOSS
+        QTest::addColumn<QStringList>("parents"); // per location
+        QTest::addColumn<QStringList>("warned");  // texts the warnings hold, in order
+        const auto withParent = [](const char *site, const char *parent) {
+            return Block(site, "h").replace("SITETOP=", QByteArray("PARENT=") + parent + "\r\nSITETOP=");
+        };
+        const QList<int> off{0, 0, 0};
+        QTest::newRow("a file from before them")
+            << "PINGTIMEOUT=5\r\n" + Block("abc", "h") << off << QStringList{QString()} << QStringList{};
+        QTest::newRow("set") << QByteArray("PARTIAL=1\r\nSLOWMS=250\r\nSLOWLOSS=20\r\n")
+                             << QList<int>{1, 250, 20} << QStringList{} << QStringList{};
+        QTest::newRow("a parent by name, not carried to the next block")
+            << withParent("kid", "router") + Block("router", "r") << off
+            << QStringList{QStringLiteral("router"), QString()} << QStringList{};
+        QTest::newRow("a name of no location is warned of")
+            << withParent("kid", "nowhere") << off << QStringList{QStringLiteral("nowhere")}
+            << QStringList{QStringLiteral("kid: PARENT=nowhere names no location")};
+        QTest::newRow("a loop is warned of once, by its members")
+            << withParent("a", "b") + withParent("b", "c") + withParent("c", "b") << off
+            << QStringList{QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("b")}
+            << QStringList{QStringLiteral("PARENT= lines of b, c lead round in a loop")};
+    }
+    void laterStates()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, parents);
+        QFETCH(QStringList, warned);
+        Configuration cfg;
+        const LoadResult r = LoadBytes(file, cfg);
+        QTEST((QList<int>{cfg.settings.PARTIAL, cfg.settings.SLOWMS, cfg.settings.SLOWLOSS}), "settings");
+        QStringList loaded;
+        for (int k = 1; k <= cfg.table.LocationCount(); ++k)
+            loaded << cfg.table[k].parent;
+        QCOMPARE(loaded, parents);
+        QCOMPARE(r.warnings.size(), warned.size());
+        for (qsizetype i = 0; i < warned.size(); ++i)
+            QVERIFY2(r.warnings[i].contains(warned[i]), qPrintable(r.warnings[i]));
+    }
+
     // The metrics address: absent is none; a location line that holds the text stays that location's.
     void metricsSetting_data()
     {

@@ -9,7 +9,7 @@
 using namespace qos;
 using namespace qos::test;
 
-enum Op { Ignore, Address, Dialog, Disabled, Delete };
+enum Op { Ignore, Address, Dialog, Disabled, Parent, Delete };
 Q_DECLARE_METATYPE(Op)
 
 namespace {
@@ -56,6 +56,10 @@ Status Apply(Op op, const QString &folder, LocationTable &table, int index, cons
         if (rec)
             rec->sitedisabled = value;
         return RewriteDisabledLine(folder, table, index, wait, ops);
+    case Parent:
+        if (rec)
+            rec->parent = value;
+        return RewriteParentLine(folder, table, index, wait, ops);
     case Delete:
         return DeleteLocationBlock(folder, table, index, wait, ops);
     }
@@ -64,7 +68,10 @@ Status Apply(Op op, const QString &folder, LocationTable &table, int index, cons
 
 QString Field(Op op, const LocationRecord &rec)
 {
-    return op == Ignore ? rec.ignore : op == Disabled ? rec.sitedisabled : rec.siteip;
+    return op == Ignore     ? rec.ignore
+           : op == Disabled ? rec.sitedisabled
+           : op == Parent   ? rec.parent
+                            : rec.siteip;
 }
 
 } // namespace
@@ -111,6 +118,18 @@ private Q_SLOTS:
                                 << Main + Block("abc", "1.1.1.1").replace("DISABLED=0", "DISABLED=1") +
                                        Block("def", "2.2.2.2")
                                 << ok;
+        QTest::newRow("parent: a block without the line gets it inside, before SITETOP")
+            << two << none << Parent << 2 << QStringLiteral("abc")
+            << Main + Block("abc", "1.1.1.1") +
+                   Block("def", "2.2.2.2").replace("SITETOP=", "PARENT=abc\r\nSITETOP=")
+            << ok;
+        const QByteArray withParent = Main + Block("abc", "1.1.1.1") +
+                                      Block("def", "2.2.2.2").replace("SITETOP=", "PARENT=abc\r\nSITETOP=");
+        QTest::newRow("parent: \"(none)\" leaves the line bare")
+            << withParent << none << Parent << 2 << none
+            << Main + Block("abc", "1.1.1.1") +
+                   Block("def", "2.2.2.2").replace("SITETOP=", "PARENT=\r\nSITETOP=")
+            << ok;
         QTest::newRow("delete first")
             << two << none << Delete << 1 << none << Main + Block("def", "2.2.2.2") << ok;
         QTest::newRow("delete the only location")

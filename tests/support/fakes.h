@@ -132,15 +132,21 @@ public:
 
 class FakeAlerts : public AlertSink {
 public:
-    // "ShowAttention", "ClearAttention", "PlayAlertSound", "PlayOnlineSound", "Offline " / "Online " + site
+    // "ShowAttention", "ClearAttention", "PlayAlertSound", "PlayOnlineSound", "Offline " / "Online " /
+    // "Slow " / "NotSlow " + site, "Behind " + the cause's site
     QStringList calls;
     void ShowAttention() override { calls << QStringLiteral("ShowAttention"); }
     void ClearAttention() override { calls << QStringLiteral("ClearAttention"); }
     void PlayAlertSound() override { calls << QStringLiteral("PlayAlertSound"); }
     void PlayOnlineSound() override { calls << QStringLiteral("PlayOnlineSound"); }
-    void LocationTurned(const LocationRecord &rec, bool offline) override
+    void LocationTurned(const LocationRecord &rec, Turn turn, const QString &) override
     {
-        calls << (offline ? QStringLiteral("Offline ") : QStringLiteral("Online ")) + rec.site;
+        static const char *const words[] = {"", "Offline ", "Online ", "Slow ", "NotSlow "};
+        calls << QLatin1String(words[int(turn)]) + rec.site;
+    }
+    void LocationBehindUnreachable(const LocationRecord &cause) override
+    {
+        calls << QStringLiteral("Behind ") + cause.site;
     }
     int count(const char *name) const { return int(calls.count(QLatin1String(name))); }
 };

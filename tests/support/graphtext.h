@@ -19,6 +19,7 @@ struct GraphLocation {
     QByteArray disabled = "0";
     QByteArray left = "1500";
     QByteArray top = "1500";
+    QByteArray parent; // PARENT=, a line only when set
 };
 
 inline GraphLocation Site(const QByteArray &name, const QByteArray &siteip, const QByteArray &ignore = {},
@@ -35,7 +36,8 @@ inline QByteArray LocationBlock(const GraphLocation &l)
 {
     return "------------LOCATION BEGIN-----------\r\nSITEID=" + l.name + "\r\nIGNORE=" + l.ignore +
            "\r\nSITEIP=" + l.siteip + "\r\nDISABLED=" + l.disabled + "\r\nSITELEFT=" + l.left +
-           "\r\nSITETOP=" + l.top + "\r\n------------LOCATION END-----------\r\n";
+           (l.parent.isEmpty() ? QByteArray() : "\r\nPARENT=" + l.parent) + "\r\nSITETOP=" + l.top +
+           "\r\n------------LOCATION END-----------\r\n";
 }
 
 inline QByteArray GraphText(const QList<GraphLocation> &locations, const QByteArray &settingsExtra = {})
