@@ -78,6 +78,9 @@ MapView::MapView(QString programFolder, Configuration &cfg, RunState &run, Tray 
     m_markerFont = sansFont(8.25, true);
     m_markers << nullptr;
     m_indicators << nullptr;
+    m_indicatorPaint.setSingleShot(true);
+    m_indicatorPaint.setInterval(kIndicatorPaintMs);
+    connect(&m_indicatorPaint, &QTimer::timeout, this, &MapView::paintIndicators);
 
     m_canvas = new MapCanvas(this);
     m_canvas->setObjectName(QStringLiteral("MapCanvas"));
@@ -347,8 +350,25 @@ void MapView::removeMarkers()
 
 void MapView::refreshIndicator(int k)
 {
-    if (CircleShape *center = indicator(k); center && k <= m_cfg.table.LocationCount())
-        center->setFillColour(IndicatorColour(m_cfg.table[k].center));
+    CircleShape *center = indicator(k);
+    if (!center || k > m_cfg.table.LocationCount() ||
+        !center->setFillColourUnpainted(IndicatorColour(m_cfg.table[k].center)))
+        return;
+    m_unpainted << k;
+    if (!m_indicatorPaint.isActive())
+        m_indicatorPaint.start();
+}
+
+void MapView::paintIndicators()
+{
+    const qsizetype count = qMin<qsizetype>(m_unpainted.size(), kIndicatorsPerPaint);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (CircleShape *center = indicator(m_unpainted.at(i)))
+            center->update();
+    }
+    m_unpainted.remove(0, count);
+    if (!m_unpainted.isEmpty())
+        m_indicatorPaint.start();
 }
 
 void MapView::setMarkerDescription(int k, const QString &text)

@@ -23,6 +23,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 class QAction;
@@ -83,8 +84,13 @@ public:
     // Removes every marker and indicator and the SELECT SITE items (the table is about to be read
     // again).
     void removeMarkers();
-    // Sets center(k) to the colour held in record k's `center` field.
+    // Sets center(k) to the colour held in record k's `center` field; the indicators whose colour
+    // changed are repainted together, once a frame (kIndicatorPaintMs) and kIndicatorsPerPaint at
+    // most, in the order they changed: a cycle over thousands of locations repaints the map once a
+    // frame, not once per location, and no repaint holds the window up for long.
     void refreshIndicator(int k);
+    static constexpr int kIndicatorPaintMs = 16;
+    static constexpr int kIndicatorsPerPaint = 64;
     // The lines from each child's marker to its parent's marker, as the PARENT= lines say now.
     void showParentLines();
     // The line that tells location k's state and since when: site(k)'s tooltip and accessible
@@ -139,6 +145,7 @@ private:
     FitLabel *label(const char *name, const QString &text, const QRectF &twips);
     CircleShape *shape(const char *name, Indicator colour, const QRectF &twips);
     QPushButton *button(const char *name, const QString &text, const QRectF &twips);
+    void paintIndicators();
 
     QString m_folder;
     Configuration &m_cfg;
@@ -154,6 +161,8 @@ private:
     QList<CircleShape *> m_indicators; // [k] = center(k)
     QFont m_markerFont;
     bool m_toldNoTray = false;
+    QTimer m_indicatorPaint; // repaints m_unpainted
+    QList<int> m_unpainted;  // indicators whose colour changed since the last repaint
 
     std::unique_ptr<MapPlacementView> m_placement; // first to go: it points into the window
 };

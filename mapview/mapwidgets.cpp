@@ -113,10 +113,16 @@ CircleShape::CircleShape(const QColor &fill, QWidget *parent)
 
 void CircleShape::setFillColour(const QColor &colour)
 {
+    if (setFillColourUnpainted(colour))
+        update();
+}
+
+bool CircleShape::setFillColourUnpainted(const QColor &colour)
+{
     if (colour == m_fill)
-        return;
+        return false;
     m_fill = colour;
-    update();
+    return true;
 }
 
 void CircleShape::paintEvent(QPaintEvent *)

@@ -73,6 +73,8 @@ public:
     explicit CircleShape(const QColor &fill, QWidget *parent = nullptr);
     QColor fillColour() const { return m_fill; }
     void setFillColour(const QColor &colour);
+    // The same without asking for a repaint; true when the colour changed (the caller repaints).
+    bool setFillColourUnpainted(const QColor &colour);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

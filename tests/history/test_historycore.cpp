@@ -216,6 +216,10 @@ private Q_SLOTS:
                                           "Last round trip: no reply (OFFLINE)\nLoss: 3 of 4 echoes "
                                           "(75%) over the last 2 probes")
                                    << QStringLiteral("RTT no reply (OFFLINE), loss 75% (3/4)");
+        QTest::newRow("an older probe counts at most 15 echoes")
+            << QList<Sample>{{T0, -1, 11010, 16, false}, {T0, 412, 0, 5, true}}
+            << QStringLiteral("Last round trip: 0.41 ms\nLoss: 19 of 20 echoes (95%) over the last 2 probes")
+            << QStringLiteral("RTT 0.41 ms, loss 95% (19/20)");
         QTest::newRow("sockets never started")
             << QList<Sample>{{T0, 410, 0, 1, true}, {T0, -1, 0, 0, false}}
             << QStringLiteral(

@@ -256,6 +256,42 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("qos_graph_last_load_success 0\n")));
     }
 
+    // An address keeps one series while its ip is the same (compared as the label holds it, escaped
+    // or not); each new ip starts its counters anew; labels given anew many times are packed again
+    // without touching the other addresses' series.
+    void labelsFollowTheIp_data()
+    {
+        QTest::addColumn<QStringList>("ips"); // the ip each outcome of h1 names, in order
+        QTest::addColumn<double>("requests"); // of h1's one series afterwards
+        const QString a = QStringLiteral("10.0.0.1");
+        QTest::newRow("same ip") << QStringList{a, a, a} << 3.0;
+        QTest::newRow("new ip") << QStringList{a, a, QStringLiteral("10.0.0.2")} << 1.0;
+        QTest::newRow("escaped") << QStringList(3, QStringLiteral("a\"b\\c")) << 3.0;
+        QTest::newRow("not ASCII") << QStringList(2, QStringLiteral("z\u00fcrich")) << 2.0;
+        QStringList many;
+        for (int i = 0; i < 200; ++i)
+            many << QStringLiteral("10.0.%1.1").arg(i % 7);
+        QTest::newRow("changed 200 times") << many << 1.0;
+    }
+    void labelsFollowTheIp()
+    {
+        QFETCH(QStringList, ips);
+        Metrics m(m_cfg, QStringLiteral("1"));
+        m.recordProbe(1, QStringLiteral("h2"), Outcome(true, 1, 1, 100, 0, QStringLiteral("10.0.0.7")));
+        for (const QString &ip : ips)
+            m.recordProbe(1, QStringLiteral("h1"), Outcome(true, 1, 1, 100, 0, ip));
+        const QString text = QString::fromStdString(m.text());
+        QCOMPARE(text.count(QStringLiteral("qos_requests_total{host=\"h1\"")), 1);
+        std::string ip;
+        AppendEscaped(ip, ips.last().toStdString(), true);
+        const QString site = QStringLiteral(",location=\"Site \\\"A\\\", \\\\ west\"}");
+        QTEST(Samples(m.text()).value(QStringLiteral("qos_requests_total{host=\"h1\",ip=\"") +
+                                      QString::fromStdString(ip) + QLatin1Char('"') + site),
+              "requests");
+        QVERIFY(text.contains(QStringLiteral("qos_requests_total{host=\"h2\",ip=\"10.0.0.7\"") + site +
+                              QStringLiteral(" 1\n")));
+    }
+
     // The registry's text is prometheus-cpp's own serializer's, sample for sample, help and type lines
     // included (with the per-address histograms in it).
     void sameAsTheLibrarysSerializer()
