@@ -36,6 +36,7 @@ Desk::Desk(const Parts &parts, QObject *parent)
             showStatus();
     });
     connect(&m_p.tray, &Tray::menuOpening, this, &Desk::showMenu);
+    connect(&m_p.map, &MapView::commandMenuRequested, &m_p.tray, &Tray::popupMenu);
 }
 
 void Desk::refresh()

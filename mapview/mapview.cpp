@@ -6,12 +6,14 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <algorithm>
 
 namespace qos {
 namespace {
@@ -221,6 +223,7 @@ void MapView::addMarkers(bool fillMenu)
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         addMarker(k);
     showParentLines();
+    orderMarkersForKeyboard();
     if (!fillMenu)
         return;
     QStringList captions;
@@ -315,6 +318,29 @@ void MapView::addMarker(int k)
     }
     m_markers[k] = site;
     m_indicators[k] = center;
+}
+
+// Tab takes the markers in reading order: top to bottom, left to right where they stand level.
+void MapView::orderMarkersForKeyboard()
+{
+    std::vector<QWidget *> sites;
+    for (MarkerLabel *site : m_markers)
+        if (site)
+            sites.push_back(site);
+    std::stable_sort(sites.begin(), sites.end(), [](const QWidget *a, const QWidget *b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (size_t i = 1; i < sites.size(); ++i)
+        QWidget::setTabOrder(sites[i - 1], sites[i]);
+}
+
+void MapView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() != QContextMenuEvent::Keyboard)
+        return QMainWindow::contextMenuEvent(event);
+    const QWidget *focus = focusWidget();
+    Q_EMIT commandMenuRequested(focus ? focus->mapToGlobal(focus->rect().center()) : event->globalPos());
+    event->accept();
 }
 
 void MapView::removeMarker(int k)

@@ -135,11 +135,15 @@ Q_SIGNALS:
     void backgroundPressed(Qt::MouseButton button, QPointF twips); // a press on the map background
     void exitRequested();                                          // "EXIT", after the window closed
     void closed();                                                 // the window has closed
+    // The context-menu key: the commands of the tray icon's menu, at that point of the screen.
+    void commandMenuRequested(QPoint at);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void orderMarkersForKeyboard();
     void buildControls();
     void buildMenus();
     FitLabel *label(const char *name, const QString &text, const QRectF &twips);

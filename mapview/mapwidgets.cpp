@@ -1,6 +1,7 @@
 #include "mapview/mapwidgets.h"
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -86,7 +87,9 @@ void FitLabel::mousePressEvent(QMouseEvent *event)
 MarkerLabel::MarkerLabel(int index, const QString &caption, QWidget *parent)
     : FitLabel(caption, parent)
     , m_index(index)
-{}
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void MarkerLabel::paintEvent(QPaintEvent *)
 {
@@ -95,6 +98,29 @@ void MarkerLabel::paintEvent(QPaintEvent *)
     p.setPen(Qt::black);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     drawFittedText(p, rect().adjusted(1, 0, -1, 0));
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(0, 70, 180), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void MarkerLabel::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        Q_EMIT clicked(m_index);
+        return;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        focusNextPrevChild(event->key() == Qt::Key_Right || event->key() == Qt::Key_Down);
+        return;
+    default:
+        FitLabel::keyPressEvent(event);
+    }
 }
 
 void MarkerLabel::mouseReleaseEvent(QMouseEvent *event)

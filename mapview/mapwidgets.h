@@ -58,8 +58,11 @@ Q_SIGNALS:
     void clicked(int index);
 
 protected:
-    void paintEvent(QPaintEvent *event) override; // a white tag with a thin black rim
+    void paintEvent(QPaintEvent *event) override; // a white tag with a thin black rim, a ring with focus
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // Enter or Space opens its location as a click does; the arrow keys move to the marker before or
+    // after it in the window's reading order.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int m_index;

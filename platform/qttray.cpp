@@ -27,6 +27,11 @@ QAction *QtTray::entry(const char *name, const QString &text, TrayCommand comman
     return action;
 }
 
+void QtTray::popupMenu(const QPoint &at)
+{
+    menu()->popup(at); // aboutToShow brings its entries up to date first
+}
+
 QMenu *QtTray::menu()
 {
     if (m_menu)

@@ -25,6 +25,7 @@ public:
     void setToolTip(const QString &tooltip) override;
     void setMenu(const TrayMenu &menu) override;
     bool showMessage(const QString &title, const QString &text, bool urgent) override;
+    void popupMenu(const QPoint &at) override;
 
     QSystemTrayIcon *icon() const { return m_icon.get(); } // null while no icon is shown
     QMenu *menu();                                         // the icon's menu

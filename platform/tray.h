@@ -1,6 +1,7 @@
 #pragma once
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 namespace qos {
@@ -33,6 +34,8 @@ public:
     // A balloon message beside the icon. False, showing nothing, while there is no icon or the
     // desktop cannot show such messages.
     virtual bool showMessage(const QString &title, const QString &text, bool urgent) = 0;
+    // Opens the icon's menu at a point of the screen, from the keyboard in a window, icon or not.
+    virtual void popupMenu(const QPoint &at) = 0;
 
 Q_SIGNALS:
     // A left click or a left double click on the icon. Other mouse events are not reported.

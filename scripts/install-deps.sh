@@ -12,6 +12,8 @@ PKGS=(
   prometheus
   # screen, tray, sound and the session bus for the desktop tests
   xvfb xdotool trayer imagemagick x11-utils pulseaudio pulseaudio-utils dbus-daemon
+  # the accessibility bus and a screen reader's view of it for the accessibility test
+  at-spi2-core python3-pyatspi
   # ICMP test hosts and permissions
   iproute2 nftables libcap2-bin util-linux procps
   # the Debian package: dependencies (dpkg-shlibdeps) and the validators of its menu entry and AppStream data

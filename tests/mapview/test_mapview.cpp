@@ -43,6 +43,7 @@ private Q_SLOTS:
     void markerPositions_data();
     void markerPositions();
     void clicksAndPresses();
+    void keyboardAlone();
     void menuOpensLocationByTrimmedName();
     void runInBackgroundAndTrayRestore();
     void runInBackgroundWithoutTray();
@@ -252,6 +253,37 @@ void TestMapView::clicksAndPresses()
     QCOMPARE(presses[1][1].toPointF(), v.scale().toTwips(onIndicator));
     QTest::mousePress(v.controls().titleLabel, Qt::RightButton, {}, QPoint(5, 5));
     QCOMPARE(presses.size(), 2);
+}
+
+// With no mouse: Tab takes the markers in reading order, the arrow keys step between them, Enter and
+// Space open the focused one, the context-menu key opens the tray's commands beside it.
+void TestMapView::keyboardAlone()
+{
+    Rig p;
+    GraphLocation low{"low"}, left{"lft"}, right{"rgt"};
+    low.left = "3000", low.top = "5000";
+    left.left = "1000", left.top = "2000";
+    right.left = "6000", right.top = "2000";
+    QVERIFY(WriteGraph(p.folder(), {low, right, left}));
+    MapView &v = p.start();
+    v.activateWindow();
+    QSignalSpy clicks(&v, &MapView::markerClicked);
+    v.marker(3)->setFocus(Qt::TabFocusReason);
+    QCOMPARE(v.focusWidget(), v.marker(3));
+    QTest::keyClick(v.marker(3), Qt::Key_Tab);
+    QCOMPARE(v.focusWidget(), v.marker(2));
+    QTest::keyClick(v.marker(2), Qt::Key_Right);
+    QCOMPARE(v.focusWidget(), v.marker(1));
+    QTest::keyClick(v.marker(1), Qt::Key_Up);
+    QCOMPARE(v.focusWidget(), v.marker(2));
+    QTest::keyClick(v.marker(2), Qt::Key_Space);
+    QTest::keyClick(v.marker(2), Qt::Key_Return);
+    QCOMPARE(clicks.size(), 2);
+    QCOMPARE(clicks[0][0].toInt(), 2);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2));
+    QApplication::sendEvent(&v, &key);
+    QCOMPARE(p.tray.popups.size(), 1);
+    QCOMPARE(p.tray.popups[0], v.marker(2)->mapToGlobal(v.marker(2)->rect().center()));
 }
 
 void TestMapView::menuOpensLocationByTrimmedName()

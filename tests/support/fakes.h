@@ -72,6 +72,12 @@ public:
     TrayMenu menu;
     void setMenu(const TrayMenu &m) override { menu = m; }
     void choose(TrayCommand command) { Q_EMIT commandChosen(command); }
+    QList<QPoint> popups; // where the menu was opened from the keyboard
+    void popupMenu(const QPoint &at) override
+    {
+        Q_EMIT menuOpening();
+        popups << at;
+    }
     // The tooltip's first line, the one the attention switch changes.
     QString firstTipLine() const { return tooltip.section(QLatin1Char('\n'), 0, 0); }
     struct Message {
