@@ -235,11 +235,13 @@ void TestListView::textsFitTheirControls()
     SelectRow(l.list(1), 0);
     clipped += ClippedTexts(&l);
     const SettingsMenu &m = l.controls().settings;
-    for (QAction *a :
-         {m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets, m.offlineCycles, m.notifications}) {
+    int dialogs = 0;
+    for (QAction *a : {m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets, m.offlineCycles,
+                       m.slowRoundTrip, m.slowLoss, m.notifications}) {
         a->trigger();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (auto *d = qobject_cast<QDialog *>(top); d && d->isVisible()) {
+                ++dialogs;
                 clipped += ClippedTexts(d);
                 d->reject();
             }
@@ -250,7 +252,8 @@ void TestListView::textsFitTheirControls()
     QTest::mouseClick(l.controls().addIps, Qt::LeftButton);
     for (QWidget *top : QApplication::topLevelWidgets())
         if (auto *d = qobject_cast<QDialog *>(top); d && d->isVisible())
-            clipped += ClippedTexts(d);
+            clipped += ClippedTexts(d), ++dialogs;
+    QCOMPARE(dialogs, 10); // the nine of the Settings menu and the Add/Delete Address dialog
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 
