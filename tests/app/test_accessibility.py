@@ -76,15 +76,20 @@ def main():
     folder = tempfile.mkdtemp(prefix="qos-a11y-")
     with open(os.path.join(folder, "graph.txt"), "wb") as f:
         f.write((MAIN + BLOCK.format("VIE", 3000) + BLOCK.format("WAR", 6000)).encode("latin-1"))
-    display = ":%d" % (150 + os.getpid() % 100)
-    env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
-    env.pop("QT_SCALE_FACTOR", None)
     started = []
     bus = []
     try:
-        started.append(subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"]))
-        socket = "/tmp/.X11-unix/X" + display[1:]
-        wait_for("the X server", lambda: os.path.exists(socket), 10)
+        # The first free display; Xvfb writes its number once it takes connections.
+        ready, told = os.pipe()
+        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1280x1024x24",
+                                         "-nolisten", "tcp"], pass_fds=(told,)))
+        os.close(told)
+        display = ":" + os.read(ready, 16).decode().strip()
+        os.close(ready)
+        if display == ":":
+            raise AssertionError("Xvfb did not start")
+        env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        env.pop("QT_SCALE_FACTOR", None)
         bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
                              capture_output=True, text=True, check=True).stdout.split()
         env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
