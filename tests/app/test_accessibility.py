@@ -39,14 +39,14 @@ MAIN = "------------MAIN SETTINGS-----------\r\nPINGTIMEOUT=500\r\nPINGINTERVAL=
        "------------MAIN SETTINGS-----------\r\n"
 
 
-def wait_for(what, condition, seconds=20):
+def wait_for(what, condition, seconds=60):
     deadline = time.time() + seconds
     while time.time() < deadline:
         found = condition()
         if found:
             return found
         time.sleep(0.2)
-    raise AssertionError("timed out waiting for " + what)
+    raise AssertionError("timed out after %d s waiting for %s" % (seconds, what))
 
 
 def nodes(root):
@@ -90,8 +90,9 @@ def main():
             raise AssertionError("Xvfb did not start")
         env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
         env.pop("QT_SCALE_FACTOR", None)
+        # The bus starts the registry on demand: it must know the display.
         bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
-                             capture_output=True, text=True, check=True).stdout.split()
+                             env=env, capture_output=True, text=True, check=True).stdout.split()
         env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
         os.environ.update(DISPLAY=display, DBUS_SESSION_BUS_ADDRESS=bus[0])
         started.append(subprocess.Popen([LAUNCHER, "--launch-immediately"], env=env))
