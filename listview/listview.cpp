@@ -332,18 +332,18 @@ void ListView::FillLists()
 
 void ListView::fitAddressColumns()
 {
-    int widest = 0;
     const QFontMetrics lists = m_c.lists[0]->fontMetrics();
-    for (const QString &entry : m_pings->addresses())
-        widest = qMax(widest, lists.horizontalAdvance(TrimSpaces(entry)));
+    const QFontMetrics label = m_c.addressLabel->fontMetrics();
+    int widest = 0, labelWidest = 0;
+    for (const QString &entry : m_pings->addresses()) {
+        const QString address = TrimSpaces(entry);
+        widest = qMax(widest, lists.horizontalAdvance(address));
+        labelWidest = qMax(labelWidest, label.horizontalAdvance(address));
+    }
     // The frame on both sides, the item's text margins, and a pixel or two of rounding.
     const int margins =
         2 * m_c.lists[0]->frameWidth() + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
     const int listExtra = qMax(0, widest + margins - m_scale.toPixelsX(ListRects[0].width() - ListOverlap));
-    const QFontMetrics label = m_c.addressLabel->fontMetrics();
-    int labelWidest = 0;
-    for (const QString &entry : m_pings->addresses())
-        labelWidest = qMax(labelWidest, label.horizontalAdvance(TrimSpaces(entry)));
     const int frameExtra = qMax(0, labelWidest + 2 - m_scale.toPixelsX(1695));
     QWidget *client = centralWidget();
     // Growing, the lists make way before the frame widens; narrowing, the frame goes first, so that it
