@@ -35,6 +35,7 @@ Program::Program(QString programFolder, const DesktopServices &services, QObject
     m_settings = std::make_unique<SettingsDialogs>(
         SettingsServices{m_cfg.settings, m_folder, services.messages, services.pleaseWait, services.sound});
     connect(m_settings.get(), &SettingsDialogs::probeSettingChanged, this, &Program::showDisplaySettings);
+    connect(m_settings.get(), &SettingsDialogs::lookChanged, this, &Program::showLook);
     m_desk =
         std::make_unique<Desk>(Desk::Parts{m_cfg, m_run, m_core.states(), m_core.history(), m_core.monitor(),
                                            m_core.clocks(), *m_alerts, services.tray, *m_mapView});
@@ -118,6 +119,8 @@ void Program::wireSettingsMenu(const SettingsMenu &c, QObject *window)
     opens(c.slowRoundTrip, ProbeSetting::SlowRoundTrip);
     opens(c.slowLoss, ProbeSetting::SlowLoss);
     connect(c.notifications, &QAction::triggered, window, [d] { d->openNotifications(); });
+    c.markerShapes->setChecked(m_cfg.settings.SHAPES != 0);
+    connect(c.markerShapes, &QAction::triggered, d, &SettingsDialogs::setMarkerShapes);
     c.startWithSession->setVisible(m_services.autostart != nullptr);
     c.startWithSession->setChecked(m_services.autostart && m_services.autostart->isOn());
     connect(c.startWithSession, &QAction::triggered, this, &Program::setStartWithSession);
@@ -138,6 +141,18 @@ void Program::showStartWithSession()
     m_mapView->controls().settings.startWithSession->setChecked(on);
     if (m_listView)
         m_listView->controls().settings.startWithSession->setChecked(on);
+}
+
+// Both windows and their entries follow SHAPES=, whichever window changed it.
+void Program::showLook()
+{
+    const bool on = m_cfg.settings.SHAPES != 0;
+    m_mapView->controls().settings.markerShapes->setChecked(on);
+    m_mapView->showLook();
+    if (m_listView) {
+        m_listView->controls().settings.markerShapes->setChecked(on);
+        m_listView->showLook();
+    }
 }
 
 void Program::showDisplaySettings()
@@ -200,6 +215,7 @@ void Program::showLocations(const LoadResult &loaded)
 {
     m_mapView->showDisplaySettings();
     m_mapView->addMarkers(loaded.fileExisted);
+    showLook();
     m_desk->refresh();
 }
 

@@ -113,6 +113,7 @@ private:
     void wireMonitor();
     void wireSettingsMenu(const SettingsMenu &c, QObject *window);
     void showDisplaySettings();
+    void showLook();
     void setStartWithSession(bool on);
     void showStartWithSession();
     void setWindowIcons(const QIcon &icon);

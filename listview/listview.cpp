@@ -1,5 +1,7 @@
 #include "listview/listview.h"
 
+#include "platform/contrast.h"
+
 #include "listview/listedits.h"
 #include "listview/listpings.h"
 #include "listview/rows.h"
@@ -528,9 +530,24 @@ void ListView::setResult(const QString &text, const QColor &colour)
     m_c.resultLabel->setText(blank ? QStringLiteral("Ready") : text);
     fitText(m_c.resultLabel, m_scale.toPixelsX(1335), m_c.locationFrame->width()); // the longest status words
     nameByCaption(m_c.statusCaption, m_c.resultLabel);
+    m_resultColour = blank ? QColor(Qt::black) : colour;
+    showResultColour();
+}
+
+// With shapes on, a colour that does not stand out from the window (bright green on grey) gives way
+// to a readable one of the same hue.
+void ListView::showResultColour()
+{
     QPalette pal = m_c.resultLabel->palette();
-    pal.setColor(QPalette::WindowText, blank ? QColor(Qt::black) : colour);
+    const QColor background = pal.color(m_c.resultLabel->backgroundRole());
+    pal.setColor(QPalette::WindowText,
+                 m_cfg.settings.SHAPES != 0 ? ReadableColour(m_resultColour, background) : m_resultColour);
     m_c.resultLabel->setPalette(pal);
+}
+
+void ListView::showLook()
+{
+    showResultColour();
 }
 
 QString ListView::result() const

@@ -109,6 +109,8 @@ public:
     QString address() const;
     void setAddress(const QString &text);
     void setResult(const QString &text, const QColor &colour = Qt::black);
+    // Readable text colours when SHAPES= asks for them.
+    void showLook();
     QString result() const;
     void setIPAddress(const QString &text);
     // "Ping All" shown and enabled with "Stop Ping" hidden and disabled, or the other way round.
@@ -149,6 +151,7 @@ private:
     void buildMenus();
     void nameForReaders();
     static void nameByCaption(const QLabel *caption, QLabel *value);
+    void showResultColour();
     QLabel *label(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QRadioButton *option(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
@@ -164,6 +167,7 @@ private:
     void ignoreOptionToggled(Group g, bool ignore);
 
     Configuration &m_cfg;
+    QColor m_resultColour = Qt::black; // as asked, before any readable variant
     RunState &m_run;
     LocationStates &m_states;
     TwipsScale m_scale;

@@ -1,5 +1,6 @@
 #include "mapview/mapview.h"
 
+#include "platform/contrast.h"
 #include "store/parents.h"
 
 #include "mapview/mapplacementview.h"
@@ -29,6 +30,7 @@ constexpr double MarkerHeight = 255;
 constexpr double IndicatorWidth = 255;
 constexpr double IndicatorHeight = 135;
 constexpr double IndicatorOffset = 200;
+constexpr double LegendGlyphSide = 165; // the legend's rows stand 170 twips apart
 // The legend, with a margin for the panel drawn behind it.
 // The first six entries from 5930; the three of the later keys above them.
 const QRectF LegendPanel(7590, 5390, ClientWidth - 7590 - 45, 7185 - 5390);
@@ -114,9 +116,10 @@ FitLabel *MapView::label(const char *name, const QString &text, const QRectF &tw
 
 CircleShape *MapView::shape(const char *name, Indicator colour, const QRectF &twips)
 {
-    auto *s = new CircleShape(IndicatorColour(colour), m_canvas);
+    auto *s = new CircleShape(colour, m_canvas);
     s->setObjectName(QLatin1String(name));
     s->setGeometry(m_scale.toPixels(twips));
+    m_legendBoxes.append({s, twips});
     return s;
 }
 
@@ -135,8 +138,7 @@ void MapView::buildControls()
     m_c.titleLabel->setFont(serifFont(18, true));
     m_c.titleLabel->setAlignment(Qt::AlignCenter);
     m_c.titleLabel->setMinimumPointSize(10);
-    m_c.titleLabel->setBackdrop(QColor(20, 38, 66, 200)); // keeps the white title readable on any map
-    setTitle(m_c.titleLabel->text(), Qt::white);
+    setTitle(m_c.titleLabel->text(), Qt::white); // on a dark backdrop, readable on any map
 
     m_c.intervalCaption = label("Label1", QStringLiteral("Interval(mins):"), {240, 7320, 1335, 375});
     m_c.intervalCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -271,9 +273,51 @@ bool MapView::reloadMap()
 void MapView::setTitle(const QString &text, const QColor &colour)
 {
     m_c.titleLabel->setText(text);
+    m_titleColour = colour;
+    const bool readable = shapesShown();
+    // Opaque behind readable colours: their contrast is then the same on every map.
+    const QColor backdrop(20, 38, 66, readable ? 255 : 200);
+    m_c.titleLabel->setBackdrop(backdrop);
     QPalette pal = m_c.titleLabel->palette();
-    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::WindowText, readable ? ReadableColour(colour, backdrop) : colour);
     m_c.titleLabel->setPalette(pal);
+    m_c.titleLabel->update();
+}
+
+bool MapView::shapesShown() const
+{
+    return m_cfg.settings.SHAPES != 0;
+}
+
+// With glyphs on the indicator is a circle as tall as its marker, just left of it, so the glyph
+// can be read; without, the small circle overlapping the marker's left edge.
+QRect MapView::indicatorBox(int k) const
+{
+    const LocationRecord &rec = m_cfg.table[k];
+    if (shapesShown())
+        return m_scale.toPixels(QRectF(rec.left - MarkerHeight - 15, rec.top, MarkerHeight, MarkerHeight));
+    return m_scale.toPixels(QRectF(rec.left - IndicatorOffset, rec.top, IndicatorWidth, IndicatorHeight));
+}
+
+void MapView::showLook()
+{
+    const bool glyphs = shapesShown();
+    for (int k = 1; k < m_indicators.size(); ++k) {
+        if (CircleShape *center = m_indicators[k]) {
+            center->setGeometry(indicatorBox(k));
+            center->setGlyphShown(glyphs);
+        }
+    }
+    // Legend circles with glyphs: one size for all, centred where each circle stands.
+    for (const auto &[shape, twips] : std::as_const(m_legendBoxes)) {
+        QRectF box = twips;
+        if (glyphs)
+            box = QRectF(0, 0, LegendGlyphSide, LegendGlyphSide)
+                      .translated(twips.center() - QPointF(LegendGlyphSide, LegendGlyphSide) / 2);
+        shape->setGeometry(m_scale.toPixels(box));
+        shape->setGlyphShown(glyphs);
+    }
+    setTitle(m_c.titleLabel->text(), m_titleColour);
 }
 
 MarkerLabel *MapView::marker(int k) const
@@ -308,10 +352,10 @@ void MapView::addMarker(int k)
     site->setAlignment(Qt::AlignCenter);
     site->setGeometry(m_scale.toPixels(QRectF(rec.left, rec.top, MarkerWidth, MarkerHeight)));
     connect(site, &MarkerLabel::clicked, this, &MapView::markerClicked);
-    auto *center = new CircleShape(IndicatorColour(rec.center), m_canvas);
+    auto *center = new CircleShape(rec.center, m_canvas);
     center->setObjectName(QStringLiteral("center") + QString::number(k));
-    center->setGeometry(
-        m_scale.toPixels(QRectF(rec.left - IndicatorOffset, rec.top, IndicatorWidth, IndicatorHeight)));
+    center->setGeometry(indicatorBox(k));
+    center->setGlyphShown(shapesShown());
     if (m_canvas->isVisible()) { // at start-up they appear with the window
         site->show();
         center->show();
@@ -377,8 +421,7 @@ void MapView::removeMarkers()
 void MapView::refreshIndicator(int k)
 {
     CircleShape *center = indicator(k);
-    if (!center || k > m_cfg.table.LocationCount() ||
-        !center->setFillColourUnpainted(IndicatorColour(m_cfg.table[k].center)))
+    if (!center || k > m_cfg.table.LocationCount() || !center->setStateUnpainted(m_cfg.table[k].center))
         return;
     m_unpainted << k;
     if (!m_indicatorPaint.isActive())

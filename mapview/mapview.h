@@ -109,6 +109,11 @@ public:
     // Shows the enabled one of "Start Monitor" and "Stop Monitor", or neither in placement mode.
     void updateMonitorButtons();
 
+    // Glyphs in the indicators and the legend, and readable text colours, as SHAPES= asks; markers
+    // added later follow it too.
+    void showLook();
+    bool shapesShown() const;
+
     // Title Label4 ("QOR ONLINE STATUS" in white, "Applying Locations" in red while placing).
     void setTitle(const QString &text, const QColor &colour);
     // Loads map.gif from the program folder as the background again; false when it cannot be read.
@@ -150,6 +155,7 @@ private:
     CircleShape *shape(const char *name, Indicator colour, const QRectF &twips);
     QPushButton *button(const char *name, const QString &text, const QRectF &twips);
     void paintIndicators();
+    QRect indicatorBox(int k) const;
 
     QString m_folder;
     Configuration &m_cfg;
@@ -167,6 +173,8 @@ private:
     bool m_toldNoTray = false;
     QTimer m_indicatorPaint; // repaints m_unpainted
     QList<int> m_unpainted;  // indicators whose colour changed since the last repaint
+    QList<std::pair<CircleShape *, QRectF>> m_legendBoxes; // each legend circle and its place in twips
+    QColor m_titleColour = Qt::white;                      // as asked, before any readable variant
 
     std::unique_ptr<MapPlacementView> m_placement; // first to go: it points into the window
 };

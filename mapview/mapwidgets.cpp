@@ -1,5 +1,7 @@
 #include "mapview/mapwidgets.h"
 
+#include "platform/contrast.h"
+
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -130,36 +132,133 @@ void MarkerLabel::mouseReleaseEvent(QMouseEvent *event)
         Q_EMIT clicked(m_index);
 }
 
-CircleShape::CircleShape(const QColor &fill, QWidget *parent)
+StateGlyph GlyphOf(Indicator state)
+{
+    switch (state) {
+    case Indicator::White:
+        return StateGlyph::Dot;
+    case Indicator::Black:
+        return StateGlyph::Bar;
+    case Indicator::Green:
+        return StateGlyph::Tick;
+    case Indicator::Cyan:
+        return StateGlyph::TickOverBar;
+    case Indicator::Red:
+        return StateGlyph::Cross;
+    case Indicator::DarkRed:
+        return StateGlyph::CrossOverBar;
+    case Indicator::Unreachable:
+        return StateGlyph::Ring;
+    case Indicator::PartlyDown:
+        return StateGlyph::Exclamation;
+    case Indicator::Slow:
+        return StateGlyph::Hourglass;
+    }
+    return StateGlyph::Dot;
+}
+
+void DrawStateGlyph(QPainter &p, const QRectF &box, StateGlyph glyph, const QColor &ink)
+{
+    // Points in a unit square; the "over bar" forms squeeze their mark into the upper part.
+    const auto at = [&box](qreal x, qreal y) {
+        return QPointF(box.left() + x * box.width(), box.top() + y * box.height());
+    };
+    const bool overBar = glyph == StateGlyph::TickOverBar || glyph == StateGlyph::CrossOverBar;
+    const qreal squeeze = overBar ? 0.72 : 1.0;
+    const auto mark = [&](qreal x, qreal y) {
+        return at(x, 0.5 + (y - 0.5) * squeeze - (overBar ? 0.1 : 0));
+    };
+    const qreal stroke = std::max<qreal>(1.4, box.width() * 0.13);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ink, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const qreal r = box.width();
+    switch (glyph) {
+    case StateGlyph::Dot:
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(at(0.5, 0.5), 0.13 * r, 0.13 * r);
+        break;
+    case StateGlyph::Bar:
+        p.drawLine(at(0.27, 0.5), at(0.73, 0.5));
+        break;
+    case StateGlyph::Tick:
+    case StateGlyph::TickOverBar:
+        p.drawPolyline(QList<QPointF>{mark(0.27, 0.52), mark(0.44, 0.7), mark(0.74, 0.32)});
+        break;
+    case StateGlyph::Cross:
+    case StateGlyph::CrossOverBar:
+        p.drawLine(mark(0.27, 0.27), mark(0.73, 0.73));
+        p.drawLine(mark(0.73, 0.27), mark(0.27, 0.73));
+        break;
+    case StateGlyph::Ring:
+        p.drawEllipse(at(0.5, 0.5), 0.2 * r, 0.2 * r);
+        break;
+    case StateGlyph::Exclamation:
+        p.drawLine(at(0.5, 0.24), at(0.5, 0.52));
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(at(0.5, 0.72), stroke * 0.6, stroke * 0.6);
+        break;
+    case StateGlyph::Hourglass:
+        p.setBrush(ink);
+        p.setPen(QPen(ink, stroke / 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolygon(QPolygonF{at(0.3, 0.25), at(0.7, 0.25), at(0.3, 0.75), at(0.7, 0.75)});
+        break;
+    }
+    if (overBar)
+        p.drawLine(at(0.3, 0.78), at(0.7, 0.78));
+    p.restore();
+}
+
+CircleShape::CircleShape(Indicator state, QWidget *parent)
     : QWidget(parent)
-    , m_fill(fill)
+    , m_state(state)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void CircleShape::setFillColour(const QColor &colour)
+void CircleShape::setState(Indicator state)
 {
-    if (setFillColourUnpainted(colour))
+    if (setStateUnpainted(state))
         update();
 }
 
-bool CircleShape::setFillColourUnpainted(const QColor &colour)
+bool CircleShape::setStateUnpainted(Indicator state)
 {
-    if (colour == m_fill)
+    if (state == m_state)
         return false;
-    m_fill = colour;
+    m_state = state;
     return true;
+}
+
+void CircleShape::setGlyphShown(bool on)
+{
+    if (on == m_glyph)
+        return;
+    m_glyph = on;
+    update();
 }
 
 void CircleShape::paintEvent(QPaintEvent *)
 {
     const qreal d = std::min(width(), height());
-    const QRectF circle((width() - d) / 2 + 0.5, (height() - d) / 2 + 0.5, d - 1, d - 1);
+    QRectF circle((width() - d) / 2 + 0.5, (height() - d) / 2 + 0.5, d - 1, d - 1);
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (m_glyph) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(circle.adjusted(-0.5, -0.5, 0.5, 0.5));
+        circle.adjust(1, 1, -1, -1);
+    }
+    const QColor fill = fillColour();
     p.setPen(QPen(Qt::black, 1));
-    p.setBrush(m_fill);
+    p.setBrush(fill);
     p.drawEllipse(circle);
+    if (m_glyph)
+        DrawStateGlyph(p, circle, GlyphOf(m_state), InkFor(fill));
 }
 
 MapCanvas::MapCanvas(QWidget *parent)

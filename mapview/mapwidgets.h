@@ -68,22 +68,34 @@ private:
     int m_index;
 };
 
-// A solid circle with a thin black rim, as wide as the smaller side of its box and centred in it.
-// Transparent for the mouse: a press on it is a press on the map.
+// The mark drawn over a state's colour when glyphs are on, so that no state is told by colour alone.
+enum class StateGlyph { Dot, Bar, Tick, TickOverBar, Cross, CrossOverBar, Ring, Exclamation, Hourglass };
+StateGlyph GlyphOf(Indicator state);
+// Draws the glyph in ink, scaled to the square box.
+void DrawStateGlyph(QPainter &p, const QRectF &box, StateGlyph glyph, const QColor &ink);
+
+// A state's circle in the colour of its state, as wide as the smaller side of its box and centred in
+// it: a thin black rim, and with glyphs on a white halo outside the rim (one of the two stands out
+// against any map) and the state's glyph inside. Transparent for the mouse: a press on it is a press
+// on the map.
 class CircleShape : public QWidget {
     Q_OBJECT
 public:
-    explicit CircleShape(const QColor &fill, QWidget *parent = nullptr);
-    QColor fillColour() const { return m_fill; }
-    void setFillColour(const QColor &colour);
-    // The same without asking for a repaint; true when the colour changed (the caller repaints).
-    bool setFillColourUnpainted(const QColor &colour);
+    explicit CircleShape(Indicator state, QWidget *parent = nullptr);
+    Indicator state() const { return m_state; }
+    QColor fillColour() const { return IndicatorColour(m_state); }
+    void setState(Indicator state);
+    // The same without asking for a repaint; true when the state changed (the caller repaints).
+    bool setStateUnpainted(Indicator state);
+    void setGlyphShown(bool on);
+    bool glyphShown() const { return m_glyph; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QColor m_fill;
+    Indicator m_state;
+    bool m_glyph = false;
 };
 
 // The window's client area: the map picture scaled into the map rectangle (a plain background when

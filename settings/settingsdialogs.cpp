@@ -57,4 +57,12 @@ NotificationSettingDialog *SettingsDialogs::openNotifications()
     return m_notifications;
 }
 
+void SettingsDialogs::setMarkerShapes(bool on)
+{
+    const qint16 value = on ? 1 : 0;
+    if (WriteMainSetting(m_services, Key::Shapes, QString::number(value)))
+        m_services.settings.SHAPES = value;
+    Q_EMIT lookChanged();
+}
+
 } // namespace qos

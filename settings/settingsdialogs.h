@@ -1,6 +1,6 @@
 #pragma once
 // The single shared instances of the settings dialogs (four numeric, two sound choosers, the
-// notifications switch), opened from the Settings menu of either window.
+// notifications switch) and the marker-shapes switch, opened from the Settings menu of either window.
 //
 // Invariants:
 //  - At most one dialog of each kind exists. Opening one that is open brings it forward unchanged
@@ -35,7 +35,12 @@ public:
     SoundChooserDialog *dialog(SoundSetting setting) const { return m_sounds[size_t(setting)]; }
     NotificationSettingDialog *notificationsDialog() const { return m_notifications; }
 
+    // "Marker Shapes": writes SHAPES=1 or SHAPES=0; the setting changes only once graph.txt holds it,
+    // and lookChanged follows either way, so the menu entries show what the file says.
+    void setMarkerShapes(bool on);
+
 Q_SIGNALS:
+    void lookChanged();
     // A probe setting changed: the windows show the new value.
     void probeSettingChanged(qos::ProbeSetting setting);
 

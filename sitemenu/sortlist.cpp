@@ -204,10 +204,13 @@ SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner)
     m.slowRoundTrip = action("SlowRoundTrip", QStringLiteral("Slow Round Trip"));
     m.slowLoss = action("SlowLoss", QStringLiteral("Slow Loss"));
     m.notifications = action("Notifications", QStringLiteral("Notifications"));
+    m.markerShapes = action("MarkerShapes", QStringLiteral("Marker Shapes"));
+    m.markerShapes->setCheckable(true);
     m.menu->addSeparator();
     m.startWithSession = action("StartWithSession", QStringLiteral("Start with the Session"));
     m.startWithSession->setCheckable(true);
-    m.menu->addActions({m.offlineCycles, m.slowRoundTrip, m.slowLoss, m.notifications, m.startWithSession});
+    m.menu->addActions(
+        {m.offlineCycles, m.slowRoundTrip, m.slowLoss, m.notifications, m.markerShapes, m.startWithSession});
     return m;
 }
 

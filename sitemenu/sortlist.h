@@ -96,11 +96,11 @@ QMenu *AddSiteMenu(QMenuBar *bar, const LocationTable &table, QObject *context,
                    std::function<void(int k)> chosen);
 
 // The "Settings" menu (objectName Default) both windows carry: its five entries, then after a
-// separator the two alert entries and the checkable session autostart entry.
+// separator the later settings, the checkable "Marker Shapes" and the checkable session autostart.
 struct SettingsMenu {
     QMenu *menu;
     QAction *alertSound, *onlineSound, *timeout, *interval, *packets;
-    QAction *offlineCycles, *slowRoundTrip, *slowLoss, *notifications, *startWithSession;
+    QAction *offlineCycles, *slowRoundTrip, *slowLoss, *notifications, *markerShapes, *startWithSession;
 };
 SettingsMenu AddSettingsMenu(QMenuBar *bar, QObject *owner);
 

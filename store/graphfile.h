@@ -83,7 +83,7 @@ Status AppendLocation(const QString &folder, const MainSettings &settings, const
 
 // True for the keys of the main-settings block the settings dialogs change: PINGTIMEOUT=,
 // PINGINTERVAL=, PINGPACKETS=, ALERTWAV=, ONLINEWAV=, and the later NOTIFICATIONS=, OFFLINECYCLES=,
-// PARTIAL=, SLOWMS= and SLOWLOSS=.
+// PARTIAL=, SLOWMS=, SLOWLOSS= and SHAPES=.
 bool IsMainSettingKey(Key key);
 
 // Writes key + valueText as the main-settings line of key (see MainSettingRule: every such line outside

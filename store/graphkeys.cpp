@@ -8,7 +8,7 @@ namespace qos {
 
 namespace {
 
-constexpr std::array<QByteArrayView, 21> KeyTexts = {
+constexpr std::array<QByteArrayView, 22> KeyTexts = {
     QByteArrayView("SITEID="),
     QByteArrayView("SITEIP="),
     QByteArrayView("SITELEFT="),
@@ -30,6 +30,7 @@ constexpr std::array<QByteArrayView, 21> KeyTexts = {
     QByteArrayView("PARTIAL="),
     QByteArrayView("SLOWMS="),
     QByteArrayView("SLOWLOSS="),
+    QByteArrayView("SHAPES="),
 };
 
 constexpr QByteArrayView SeparatorMark("---------");

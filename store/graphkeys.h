@@ -34,6 +34,7 @@ enum class Key {
     Partial,
     SlowMs,
     SlowLoss,
+    Shapes,
 };
 
 // How many keys there are: Key(0) .. Key(KeyCount() - 1).

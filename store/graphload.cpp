@@ -114,6 +114,9 @@ public:
         case Key::SlowLoss:
             readSetting(Key::SlowLoss, value, s.SLOWLOSS);
             break;
+        case Key::Shapes:
+            readSetting(Key::Shapes, value, s.SHAPES);
+            break;
         case Key::SiteTop:
             readPosition(Key::SiteTop, value, m_top);
             addLocation();

@@ -244,8 +244,8 @@ private:
 constexpr Key MainSettingKeys[] = {Key::PingTimeout, Key::PingInterval, Key::PingPackets, Key::AlertWav,
                                    Key::OnlineWav};
 // Main settings a file holds only once the operator has set them.
-constexpr Key LaterMainSettingKeys[] = {Key::Notifications, Key::OfflineCycles, Key::Partial, Key::SlowMs,
-                                        Key::SlowLoss};
+constexpr Key LaterMainSettingKeys[] = {Key::Notifications, Key::OfflineCycles, Key::Partial,
+                                        Key::SlowMs,        Key::SlowLoss,      Key::Shapes};
 
 // The seven lines of the main-settings block; values[i] goes after MainSettingKeys[i]. A later
 // setting, when given, goes last in the block.

@@ -44,6 +44,7 @@ struct MainSettings {
     qint16 PARTIAL = 0;  // 1 = a location with some, not all, monitored addresses failing is partly down
     qint16 SLOWMS = 0;   // a median round trip above this many ms makes an answering location slow; 0 = off
     qint16 SLOWLOSS = 0; // a loss above this percentage makes an answering location slow; 0 = off
+    qint16 SHAPES = 0;   // 1 = each state also has its own glyph, and texts use readable colour pairs
 };
 
 struct LocationRecord {

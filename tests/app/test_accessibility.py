@@ -24,7 +24,7 @@ try:
 except ImportError:
     skip("python3-pyatspi is not installed")
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
-for tool in ("Xvfb", "dbus-daemon", "xdotool"):
+for tool in ("Xvfb", "dbus-daemon", "dbus-send", "xdotool"):
     if not shutil.which(tool):
         skip(tool + " is not installed")
 if not os.path.exists(LAUNCHER):
@@ -46,7 +46,10 @@ def wait_for(what, condition, seconds=60):
         if found:
             return found
         time.sleep(0.2)
-    raise AssertionError("timed out after %d s waiting for %s" % (seconds, what))
+    desk = pyatspi.Registry.getDesktop(0)
+    apps = [desk.getChildAtIndex(i) for i in range(desk.childCount)]
+    raise AssertionError("timed out after %d s waiting for %s; applications on the bus: %r" %
+                         (seconds, what, [a.name for a in apps if a is not None]))
 
 
 def nodes(root):
@@ -96,7 +99,11 @@ def main():
         env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
         os.environ.update(DISPLAY=display, DBUS_SESSION_BUS_ADDRESS=bus[0])
         started.append(subprocess.Popen([LAUNCHER, "--launch-immediately"], env=env))
-        time.sleep(1)
+        # The program asks the session bus for the accessibility bus once, at start: the launcher must
+        # answer by then (on a cold machine it takes seconds).
+        wait_for("the accessibility bus", lambda: subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+             "org.a11y.Bus.GetAddress"], env=env, capture_output=True).returncode == 0)
         started.append(subprocess.Popen([PROGRAM, "--folder", folder], env=env))
 
         # Every marker named by its location, described by its state line.

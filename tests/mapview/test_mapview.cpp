@@ -1,8 +1,11 @@
 // The Map View window: start-up, markers, the location menu and the window commands.
 #include "tests/support/programrig.h"
 
+#include "platform/contrast.h"
+
 #include <QAction>
 #include <QMenu>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -40,6 +43,8 @@ private Q_SLOTS:
     void menuOrder();
     void indicatorColours_data();
     void indicatorColours();
+    void stateGlyphs_data();
+    void stateGlyphs();
     void markerPositions_data();
     void markerPositions();
     void clicksAndPresses();
@@ -185,6 +190,64 @@ void TestMapView::indicatorColours()
     v.refreshIndicator(3);
     QCOMPARE(v.indicator(3)->fillColour(), colour);
     QCOMPARE(v.indicator(1)->fillColour(), QColor(Qt::white));
+}
+
+void TestMapView::stateGlyphs_data()
+{
+    QTest::addColumn<QColor>("map");
+    QTest::newRow("white") << QColor(Qt::white);
+    QTest::newRow("black") << QColor(Qt::black);
+    QTest::newRow("mid grey") << QColor(118, 118, 118);
+    QTest::newRow("sea") << QColor(88, 118, 140); // the map's own blue
+    QTest::newRow("land") << QColor(240, 232, 200);
+}
+
+// With glyphs on, every state's circle stands out from the map at 3:1, its glyph from its fill at 4.5:1,
+// and no two states' glyphs look alike at the legend's size.
+void TestMapView::stateGlyphs()
+{
+    QFETCH(QColor, map);
+    const QList<Indicator> states = {Indicator::White,       Indicator::Black,      Indicator::Green,
+                                     Indicator::Cyan,        Indicator::Red,        Indicator::DarkRed,
+                                     Indicator::Unreachable, Indicator::PartlyDown, Indicator::Slow};
+    const auto maxContrast = [](const QImage &img, QRect area, const QColor &against) {
+        double best = 1;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                best = std::max(best, ContrastRatio(img.pixelColor(x, y), against));
+        return best;
+    };
+    QList<QImage> glyphs;
+    for (const Indicator state : states) {
+        for (const int side : {11, 17}) { // the legend's and the marker's
+            CircleShape shape(state);
+            shape.resize(side, side);
+            shape.setGlyphShown(true);
+            QImage img(side, side, QImage::Format_RGB32);
+            img.fill(map);
+            shape.render(&img);
+            QVERIFY2(maxContrast(img, QRect(0, side / 2, 2, 1), map) >= kGraphicContrast,
+                     qPrintable(QString::number(side)));
+            const QRect inside(side / 4, side / 4, side / 2, side / 2);
+            QVERIFY2(maxContrast(img, inside, shape.fillColour()) >= kTextContrast,
+                     qPrintable(QString::number(side)));
+        }
+        QImage mark(11, 11, QImage::Format_Grayscale8);
+        mark.fill(Qt::white);
+        QPainter p(&mark);
+        DrawStateGlyph(p, QRectF(0, 0, 11, 11), GlyphOf(state), Qt::black);
+        p.end();
+        glyphs << mark;
+    }
+    for (int a = 0; a < glyphs.size(); ++a) {
+        for (int b = a + 1; b < glyphs.size(); ++b) {
+            int differing = 0;
+            for (int y = 0; y < 11; ++y)
+                for (int x = 0; x < 11; ++x)
+                    differing += qAbs(qGray(glyphs[a].pixel(x, y)) - qGray(glyphs[b].pixel(x, y))) > 128;
+            QVERIFY2(differing >= 6, qPrintable(QStringLiteral("states %1 and %2").arg(a).arg(b)));
+        }
+    }
 }
 
 void TestMapView::markerPositions_data()

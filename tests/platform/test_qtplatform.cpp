@@ -1,4 +1,5 @@
 // The twips helper and the Qt implementations of the desktop interfaces.
+#include "platform/contrast.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtpleasewait.h"
 #include "platform/qtsound.h"
@@ -61,6 +62,8 @@ class TestQtPlatform : public QObject {
 private Q_SLOTS:
     void twips_data();
     void twips();
+    void readableColours_data();
+    void readableColours();
     void trayReportsLeftClicksOnly_data();
     void trayReportsLeftClicksOnly();
     void wavCheck_data();
@@ -99,6 +102,38 @@ void TestQtPlatform::twips()
     QCOMPARE(scale.toTwips(QPointF(pixels.topLeft())),
              QPointF(pixels.x() * 1440.0 / dpi, pixels.y() * 1440.0 / dpi));
     QCOMPARE(TwipsScale::forWidget(nullptr).perPixelY(), 15.0); // the offscreen screen: 96 DPI
+}
+
+void TestQtPlatform::readableColours_data()
+{
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("bright green on grey") << QColor(0, 255, 0) << QColor(239, 239, 239) << false;
+    QTest::newRow("red on grey") << QColor(255, 0, 0) << QColor(239, 239, 239) << false;
+    QTest::newRow("red on navy") << QColor(255, 0, 0) << QColor(20, 38, 66) << false;
+    QTest::newRow("dark red on black") << QColor(192, 0, 0) << QColor(Qt::black) << false;
+    QTest::newRow("mid grey on mid grey") << QColor(119, 119, 119) << QColor(118, 118, 118) << false;
+    QTest::newRow("white on navy") << QColor(Qt::white) << QColor(20, 38, 66) << true;
+    QTest::newRow("black on grey") << QColor(Qt::black) << QColor(224, 224, 224) << true;
+}
+
+// A readable colour reaches 4.5:1 with the hue it had, and a colour that already does is kept.
+void TestQtPlatform::readableColours()
+{
+    QFETCH(QColor, text);
+    QFETCH(QColor, background);
+    QFETCH(bool, kept);
+    QCOMPARE(ContrastRatio(text, background) >= kTextContrast, kept);
+    const QColor readable = ReadableColour(text, background);
+    QVERIFY2(ContrastRatio(readable, background) >= kTextContrast, qPrintable(readable.name()));
+    QVERIFY(ContrastRatio(readable, background) <
+            kTextContrast + (kept ? 100 : 0.1)); // no further than needed
+    if (kept)
+        QCOMPARE(readable, text);
+    else if (text.hslSaturation() > 0)
+        QVERIFY(qAbs(readable.hslHue() - text.hslHue()) <= 1);
+    QCOMPARE(ContrastRatio(Qt::black, Qt::white), 21.0);
 }
 
 void TestQtPlatform::trayReportsLeftClicksOnly_data()

@@ -1,6 +1,7 @@
 // The alert settings from the Settings menus of both windows: "Offline Cycles", "Slow Round Trip" and
 // "Slow Loss" (numeric dialogs like the probe settings) and "Notifications" (a switch): what Submit
 // accepts, writes and reads back.
+#include "platform/contrast.h"
 #include "settings/settingsdialogs.h"
 #include "tests/support/programrig.h"
 
@@ -138,6 +139,51 @@ private Q_SLOTS:
         QCOMPARE(p.reread().NOTIFICATIONS, qint16(1));
         QCOMPARE(p.pleaseWait.begins, 2);
         QVERIFY(p.boxes.shown.isEmpty());
+    }
+
+    // "Marker Shapes" from either window: written as SHAPES=, shown by both windows at once, read at
+    // start-up; a setting that cannot be written leaves the look and the entries as they were.
+    void markerShapes()
+    {
+        Rig p;
+        MapView &v = *p.view;
+        const QRect small = v.indicator(1)->geometry();
+        const QColor red(255, 0, 0), green(0, 255, 0);
+        QVERIFY(!v.indicator(1)->glyphShown() && !v.controls().legendOnlineShape->glyphShown());
+        p.entry("MarkerShapes", false)->trigger();
+        QCOMPARE(p.file(), WithSetting("SHAPES=1"));
+        QVERIFY(v.indicator(1)->glyphShown() && v.controls().legendOnlineShape->glyphShown());
+        QCOMPARE(v.indicator(1)->height(), v.marker(1)->height()); // a glyph as tall as its marker
+        QVERIFY(v.indicator(1)->geometry().right() < v.marker(1)->x());
+        v.setTitle(QStringLiteral("Applying Locations"), red);
+        const QPalette title = v.controls().titleLabel->palette();
+        QVERIFY(ContrastRatio(title.color(QPalette::WindowText), QColor(20, 38, 66)) >= kTextContrast);
+
+        QAction *listEntry = p.entry("MarkerShapes", true);
+        QVERIFY(listEntry->isChecked());
+        ListView &l = *p.list();
+        l.setResult(QStringLiteral("MONITORED"), green);
+        const QPalette result = l.controls().resultLabel->palette();
+        QVERIFY(ContrastRatio(result.color(QPalette::WindowText), result.color(QPalette::Window)) >=
+                kTextContrast);
+        listEntry->trigger();
+        QCOMPARE(p.file(), WithSetting("SHAPES=0"));
+        QVERIFY(!p.entry("MarkerShapes", false)->isChecked() && !v.indicator(1)->glyphShown());
+        QCOMPARE(v.indicator(1)->geometry(), small);
+        QCOMPARE(l.controls().resultLabel->palette().color(QPalette::WindowText), green);
+        QCOMPARE(v.controls().titleLabel->palette().color(QPalette::WindowText), red);
+
+        QVERIFY(QDir(p.folder()).mkpath(QStringLiteral("graphtmp.txt/inside")));
+        listEntry->trigger();
+        QVERIFY(!listEntry->isChecked() && !v.indicator(1)->glyphShown());
+        QCOMPARE(p.boxes.icons, QList<MessageBoxes::Icon>{MessageBoxes::Icon::Critical});
+
+        ProgramRig again;
+        WriteFile(GraphFilePath(again.folder()), WithSetting("SHAPES=1"));
+        again.start();
+        QVERIFY(again.view->indicator(1)->glyphShown() &&
+                again.view->controls().legendSlowShape->glyphShown());
+        QVERIFY(again.view->controls().settings.markerShapes->isChecked());
     }
 
     void notificationsNotWritten()
