@@ -1,5 +1,7 @@
 #include "listview/addressdialog.h"
 
+#include "platform/mnemonics.h"
+
 #include "store/text.h"
 
 #include <QFontMetrics>
@@ -58,6 +60,7 @@ AddressDialog::AddressDialog(int location, const QString &site, const QString &s
     connect(m_c.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // Every way of closing that is not "Submit" counts as "Cancel": no window would be left otherwise.
     connect(this, &QDialog::finished, this, [this] { finishOnce(false); });
+    AssignMnemonics(this);
 }
 
 QLabel *AddressDialog::label(const char *name, const QString &text, const QRectF &twips, bool centred)

@@ -1,6 +1,7 @@
 #include "listview/listview.h"
 
 #include "platform/contrast.h"
+#include "platform/mnemonics.h"
 
 #include "listview/listedits.h"
 #include "listview/listpings.h"
@@ -102,6 +103,14 @@ ListView::ListView(const Services &services, QWidget *parent)
     setCentralWidget(client);
     buildControls();
     buildMenus();
+    // The commands in the order their letters are handed out; the second Ignore IP pair stands in
+    // the first one's place, so it takes the same letters.
+    AssignMnemonics(menuBar(),
+                    {m_c.pingAll, m_c.pingIp, m_c.stopPing, m_c.mapView, m_c.removeIp, m_c.addIps,
+                     m_c.saveNote, m_c.enabledYes, m_c.enabledNo, m_c.ignoreYes, m_c.ignoreNo},
+                    {m_c.settings.menu});
+    m_c.ignoreYes2->setText(m_c.ignoreYes->text());
+    m_c.ignoreNo2->setText(m_c.ignoreNo->text());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_pings = std::make_unique<ListPings>(*this, services);
     m_edits = std::make_unique<ListEdits>(*this, *m_pings, services);

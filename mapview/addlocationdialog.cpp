@@ -1,5 +1,7 @@
 #include "mapview/addlocationdialog.h"
 
+#include "platform/mnemonics.h"
+
 #include "platform/messagebox.h"
 
 #include <QGridLayout>
@@ -87,6 +89,7 @@ AddLocationDialog::AddLocationDialog(Configuration &cfg, const RunState &run, Me
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // QDialog reports every way of closing through finished(): done(), reject(), Escape, close().
     connect(this, &QDialog::finished, this, &AddLocationDialog::emitClosedOnce);
+    AssignMnemonics(this);
 }
 
 void AddLocationDialog::showEmptied()

@@ -1,6 +1,7 @@
 #include "mapview/mapview.h"
 
 #include "platform/contrast.h"
+#include "platform/mnemonics.h"
 #include "store/parents.h"
 
 #include "mapview/mapplacementview.h"
@@ -98,6 +99,8 @@ MapView::MapView(QString programFolder, Configuration &cfg, RunState &run, Tray 
 
     buildControls();
     buildMenus();
+    AssignMnemonics(menuBar(), {m_c.startMonitor, m_c.stopMonitor, m_c.finishedButton, m_c.exitButton},
+                    {m_c.settings.menu});
     // Elements keep their places: the window does not resize.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 

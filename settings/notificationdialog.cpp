@@ -1,5 +1,7 @@
 #include "settings/notificationdialog.h"
 
+#include "platform/mnemonics.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -30,6 +32,7 @@ NotificationSettingDialog::NotificationSettingDialog(const SettingsServices &ser
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_submit, &QPushButton::clicked, this, &NotificationSettingDialog::submit);
+    AssignMnemonics(this);
 }
 
 void NotificationSettingDialog::submit()

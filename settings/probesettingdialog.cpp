@@ -1,5 +1,7 @@
 #include "settings/probesettingdialog.h"
 
+#include "platform/mnemonics.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +44,7 @@ ProbeSettingDialog::ProbeSettingDialog(ProbeSetting setting, const SettingsServi
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_submit, &QPushButton::clicked, this, &ProbeSettingDialog::submit);
+    AssignMnemonics(this);
 }
 
 qint16 &ProbeSettingDialog::value() const

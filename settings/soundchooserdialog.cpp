@@ -1,5 +1,7 @@
 #include "settings/soundchooserdialog.h"
 
+#include "platform/mnemonics.h"
+
 #include "store/filecopy.h"
 #include "store/graphfile.h"
 
@@ -84,6 +86,7 @@ SoundChooserDialog::SoundChooserDialog(SoundSetting setting, const SettingsServi
     }
     const QString top = m_drives.isEmpty() ? QDir::rootPath() : m_drives[m_rememberedDrive].path;
     showFolder(CanBrowse(start) ? start : top);
+    AssignMnemonics(this);
 }
 
 void SoundChooserDialog::buildControls()

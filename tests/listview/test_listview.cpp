@@ -3,6 +3,7 @@
 #include "listview/listpings.h"
 #include "listview/rows.h"
 #include "mapview/mapwidgets.h"
+#include "platform/mnemonics.h"
 #include "tests/support/programrig.h"
 
 #include <QAccessible>
@@ -12,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPointer>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -70,10 +73,24 @@ int ContentsWidth(const QAbstractButton *b)
 }
 
 // The texts cut by their own control in the window's visible labels, buttons and frames: one line
-// each, "objectName: text (needs n, has m pixels)".
+// each, "objectName: text (needs n, has m pixels)"; and the visible buttons whose Alt+letter another
+// button or a menu of the window already has.
 QStringList ClippedTexts(const QWidget *window)
 {
     QStringList out;
+    QHash<QChar, QString> letters;
+    const auto claim = [&](const QString &caption, const QString &who) {
+        const QChar letter = MnemonicOf(caption);
+        if (letter.isNull())
+            return;
+        if (letters.contains(letter))
+            out << QStringLiteral("%1 %2: Alt+%3 is also %4")
+                       .arg(window->objectName(), who, letter, letters[letter]);
+        letters.insert(letter, who);
+    };
+    if (const auto *main = qobject_cast<const QMainWindow *>(window))
+        for (const QAction *menu : main->menuBar()->actions())
+            claim(menu->text(), menu->text());
     const auto note = [&](const QWidget *w, const QString &text, int needs, int has) {
         if (needs > has)
             out << QStringLiteral("%1 %2: %3 (needs %4, has %5)")
@@ -90,9 +107,11 @@ QStringList ClippedTexts(const QWidget *window)
                  f->contentsRect().width());
         else if (const auto *l = qobject_cast<const QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull())
             note(w, l->text(), fm.horizontalAdvance(l->text()), l->contentsRect().width() - 2 * l->margin());
-        else if (const auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty())
-            note(w, b->text(), fm.horizontalAdvance(b->text()), ContentsWidth(b));
-        else if (const auto *g = qobject_cast<const QGroupBox *>(w); g && !g->title().isEmpty())
+        else if (const auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty()) {
+            const QString shown = QString(b->text()).remove(QLatin1Char('&'));
+            note(w, shown, fm.horizontalAdvance(shown), ContentsWidth(b));
+            claim(b->text(), w->objectName());
+        } else if (const auto *g = qobject_cast<const QGroupBox *>(w); g && !g->title().isEmpty())
             note(w, g->title(), fm.horizontalAdvance(g->title()) + 16, g->width());
     }
     return out;
@@ -226,7 +245,8 @@ void TestListView::longAddressesFit()
     QTRY_COMPARE(l.size(), size);
 }
 
-// No window or dialog cuts its own texts, at any scale the test runs under (QT_SCALE_FACTOR).
+// No window or dialog cuts its own texts or gives one Alt+letter twice, at any scale the test runs under
+// (QT_SCALE_FACTOR).
 void TestListView::textsFitTheirControls()
 {
     Rig p({Site("abc", "10.0.0.1,10.0.0.2", "10.0.0.2"), Site("def", "10.0.0.3")});

@@ -78,8 +78,8 @@ private Q_SLOTS:
             QVERIFY2(label, name);
             QCOMPARE(label->text(), text);
         }
-        QCOMPARE(f.button("submitButton")->text(), QStringLiteral("Submit"));
-        QCOMPARE(f.button("cancelButton")->text(), QStringLiteral("Cancel"));
+        QCOMPARE(f.button("submitButton")->text(), QStringLiteral("&Submit"));
+        QCOMPARE(f.button("cancelButton")->text(), QStringLiteral("&Cancel"));
 
         // The name box takes no fourth character.
         f.nameBox()->setFocus();

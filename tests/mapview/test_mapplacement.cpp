@@ -94,7 +94,7 @@ void CheckMode(const MapView::Controls &c, bool placing)
     QCOMPARE(c.runInBackground->isEnabled(), !placing);
     QCOMPARE(c.finishedButton->isVisible(), placing);
     QCOMPARE(c.finishedButton->isEnabled(), placing);
-    QCOMPARE(c.finishedButton->text(), QStringLiteral("Finished"));
+    QCOMPARE(c.finishedButton->text(), QStringLiteral("&Finished"));
     QCOMPARE(c.statusCaption->isVisible(), !placing);
     QCOMPARE(c.statusLabel->isVisible(), !placing);
     QVERIFY(c.exitButton->isVisible() && c.exitButton->isEnabled());

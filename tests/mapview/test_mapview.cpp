@@ -85,7 +85,7 @@ void TestMapView::startUpWithoutGraphFile()
     QVERIFY(!c.startMonitor->isHidden() && c.startMonitor->isEnabled());
     QVERIFY(c.stopMonitor->isHidden());
     QVERIFY(c.finishedButton->isHidden());
-    QCOMPARE(c.exitButton->text(), QStringLiteral("EXIT"));
+    QCOMPARE(c.exitButton->text(), QStringLiteral("&EXIT"));
     QCOMPARE(c.stopMonitor->geometry(), c.startMonitor->geometry());
     const MonitorClocks &clocks = p.program->clocks();
     QVERIFY(clocks.interval->isActive() && clocks.resume->isActive());

@@ -101,7 +101,7 @@ private Q_SLOTS:
         p.cfg.settings.ONLINEWAV = QStringLiteral("ding.wav");
         SoundChooserDialog *alert = p.open(SoundSetting::Alert, false);
         QCOMPARE(alert->windowTitle(), QStringLiteral("Alert Wav"));
-        QCOMPARE(alert->selectButton()->text(), QStringLiteral("Select Alert Wav"));
+        QCOMPARE(alert->selectButton()->text(), QStringLiteral("&Select Alert Wav"));
         QCOMPARE(SoundRig::label(alert, "currentWav"), QStringLiteral("DEFAULT"));
         QCOMPARE(SoundRig::label(alert, "selectedWav"), QStringLiteral("DEFAULT"));
         QCOMPARE(alert->driveList()->currentText(), QStringLiteral("a"));

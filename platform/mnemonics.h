@@ -1,0 +1,31 @@
+#pragma once
+// Mnemonics (Alt+letter) for the buttons and menus of one window, chosen so that none clash.
+//
+// Invariants:
+//  - A letter goes to at most one control of a call's set (case ignored); a caption that already
+//    holds an '&' keeps it and takes its letter.
+//  - The initial of a word is preferred, then the caption's other letters and digits in order; a
+//    caption whose letters are all taken gets none. The caption's text is otherwise unchanged.
+#include <QList>
+#include <QString>
+
+class QAbstractButton;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace qos {
+
+// The caption with '&' before its first free letter; taken gains that letter.
+QString WithMnemonic(const QString &caption, QString &taken);
+// Buttons whose mnemonics share the window's Alt+letter keys, with the titles of the menu bar (and
+// its own actions) first when there is one. The entries of each of menus get letters of their own
+// (menus whose entries are names, like a list of locations, are left out).
+void AssignMnemonics(QMenuBar *bar, const QList<QAbstractButton *> &buttons,
+                     const QList<QMenu *> &menus = {});
+// The same for a dialog: its buttons, check boxes and options, in the order they were made.
+void AssignMnemonics(QWidget *dialog);
+// The letter a caption's mnemonic gives, lower case; null when it has none.
+QChar MnemonicOf(const QString &caption);
+
+} // namespace qos
