@@ -41,8 +41,11 @@ Desk::Desk(const Parts &parts, QObject *parent)
 
 void Desk::refresh()
 {
-    for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k)
+    m_tipLines.clear();
+    for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k) {
         showMarker(k);
+        keepTipLine(k);
+    }
     showTip();
     showMenu();
     showStatus();
@@ -56,27 +59,40 @@ QString Desk::locationLine(int k) const
 void Desk::locationChanged(int k)
 {
     showMarker(k);
+    keepTipLine(k);
     showTip();
     showMenu();
 }
 
 void Desk::minuteTick()
 {
-    for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k) {
-        if (TrayListed(m_p.cfg.table[k].center))
-            showMarker(k);
+    for (auto &[k, line] : m_tipLines) {
+        showMarker(k);
+        line = tipLine(k);
     }
     showTip();
+}
+
+void Desk::keepTipLine(int k)
+{
+    if (k < 1 || k > m_p.cfg.table.LocationCount() || !TrayListed(m_p.cfg.table[k].center)) {
+        m_tipLines.erase(k);
+        return;
+    }
+    m_tipLines[k] = tipLine(k);
+}
+
+QString Desk::tipLine(int k) const
+{
+    return SinceText(FactsOf(m_p.cfg, m_p.states, m_p.history.log(), k), m_p.history.now(), m_zone);
 }
 
 void Desk::showTip()
 {
     QStringList lines;
-    const qint64 now = m_p.history.now();
-    for (int k = 1; k <= m_p.cfg.table.LocationCount(); ++k) {
-        if (TrayListed(m_p.cfg.table[k].center))
-            lines << SinceText(FactsOf(m_p.cfg, m_p.states, m_p.history.log(), k), now, m_zone);
-    }
+    lines.reserve(qsizetype(m_tipLines.size()));
+    for (const auto &[k, line] : m_tipLines)
+        lines << line;
     m_p.alerts.setTipLines(lines);
     if (lines.isEmpty())
         m_minute.stop();

@@ -9,7 +9,7 @@
 //    partly down, unreachable or slow), in table order, with since when; the markers' tooltips and accessible
 //    descriptions give their location's line. Both follow every change the state owner tells, the history's
 //    loading, and once a minute while some location is so shown (the durations), and nothing else wakes for
-//    them.
+//    them. A location's line is composed anew on its own change and on those wakes.
 //  - The status line is refreshed on the interval clock's tick (which runs anyway), only while the Map
 //    View is shown and monitoring waits for its next cycle: no clock of its own.
 //  - The tray menu offers "Stop Monitor" exactly while monitoring is on, and "Acknowledge" while some
@@ -26,6 +26,7 @@
 #include <QObject>
 #include <QTimeZone>
 #include <QTimer>
+#include <map>
 
 namespace qos {
 
@@ -55,6 +56,9 @@ public:
 
 private:
     void locationChanged(int k);
+    // Location k's tooltip line, kept while its indicator is listed there.
+    void keepTipLine(int k);
+    QString tipLine(int k) const;
     void showTip();
     void showMenu();
     void showMarker(int k);
@@ -64,6 +68,9 @@ private:
     Parts m_p;
     QTimeZone m_zone = QTimeZone::systemTimeZone();
     QTimer m_minute; // runs while some location shows offline
+    // The tooltip's lines by location, in table order: a change of one location composes its own line
+    // only, so a cycle that changes thousands of locations with hundreds listed stays linear.
+    std::map<int, QString> m_tipLines;
     // A cycle over thousands of addresses changes the status line thousands of times a second.
     StatusPacer m_pacer;
 };

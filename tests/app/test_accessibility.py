@@ -82,13 +82,23 @@ def main():
     started = []
     bus = []
     try:
-        # The first free display; Xvfb writes its number once it takes connections.
+        # The first free display; Xvfb writes its number once it takes connections. Without -noreset it
+        # starts afresh when its last client leaves, refusing connections meanwhile: the bus launcher
+        # is such a client.
         ready, told = os.pipe()
-        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1280x1024x24",
+        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1280x1024x24", "-noreset",
                                          "-nolisten", "tcp"], pass_fds=(told,)))
         os.close(told)
-        display = ":" + os.read(ready, 16).decode().strip()
+        # Read up to the line end: Xvfb may write the number and its newline apart, and dies when the
+        # pipe is closed between the two.
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(ready, 16)
+            if not chunk:
+                break
+            number += chunk
         os.close(ready)
+        display = ":" + number.decode().strip()
         if display == ":":
             raise AssertionError("Xvfb did not start")
         env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
