@@ -4,6 +4,7 @@
 //
 //   bench_monitor [silentAddresses=200]
 //   bench_monitor --scale      (4) alone
+//   bench_monitor --held       (5) alone
 //
 // (1) One cycle over `silentAddresses` silent addresses, two per location, with PINGTIMEOUT 500 and
 //     PINGPACKETS 2: the cycle time against its floor of PINGPACKETS x PINGTIMEOUT = 1000 ms (goal
@@ -22,7 +23,10 @@
 //     location, PINGPACKETS 1, PINGTIMEOUT 1000, PINGINFLIGHT absent: the cycle against its floor of
 //     the timeout plus N / 32 ms of pacing (goal <= 1.2), and the CPU per 1000 echoes against
 //     fping's over the same addresses at the same pace (-i 0.03125, in the same namespace).
+// (5) The state owner's walk over 10,000 locations whose first half are children of the second half
+//     (PARENT= naming a later location): every child is held until its parent is decided.
 #include "bench/cycles.h"
+#include "monitor/locationstates.h"
 #include "monitor/monitorcycle.h"
 #include "platform/echoengine.h"
 #include "probe/echoprober.h"
@@ -279,11 +283,39 @@ void scaleCycles(Prober &prober, StartupNotice &notice, const QString &ns)
 
 } // namespace
 
+void heldChildren()
+{
+    constexpr int kHalf = 5000;
+    Configuration cfg;
+    for (int k = 1; k <= 2 * kHalf; ++k) {
+        LocationRecord r;
+        r.site = QStringLiteral("L%1").arg(k);
+        r.siteip = QStringLiteral("127.0.0.1");
+        r.parent = k <= kHalf ? QStringLiteral("L%1").arg(k + kHalf) : QString();
+        cfg.table.records << r;
+    }
+    RunState run;
+    QuietAlerts alerts;
+    LocationStates states(cfg, run, alerts);
+    QElapsedTimer clock;
+    clock.start();
+    states.cycleStarted(false);
+    for (int k = 1; k <= 2 * kHalf; ++k)
+        states.cycleEvaluated(k, false, false);
+    states.cycleFinished();
+    std::printf("(5) walk over %d locations, %d children held for later parents: %.1f ms\n", 2 * kHalf, kHalf,
+                double(clock.nsecsElapsed()) / 1e6);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int silent = args.size() > 1 && args.at(1) != QLatin1String("--scale") ? args.at(1).toInt() : 200;
+    if (args.contains(QStringLiteral("--held"))) {
+        heldChildren();
+        return 0;
+    }
     NoBoxes boxes;
     StartupNotice notice(boxes);
 
@@ -315,5 +347,6 @@ int main(int argc, char **argv)
         say(QStringLiteral("(2) skipped: ") + loopback.SocketsStartupFailureText());
     }
     stepCost(notice);
+    heldChildren();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "store/model.h"
 #include "store/text.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -275,7 +276,7 @@ void LocationStates::cycleStarted(bool resumed)
         return; // its held children still wait for their parents
     m_walking = true;
     ++m_cycle;
-    m_held.clear();
+    clearHeld();
 }
 
 void LocationStates::cycleAddressFailed(int k, const QString &address, bool first)
@@ -293,7 +294,7 @@ void LocationStates::cycleEvaluated(int k, bool anyBad, bool partialIgnore)
         evaluation(k, anyBad ? int(qMax(qsizetype(1), rec(k).holdbad.size())) : 0, partialIgnore);
     const int p = parentOf(k);
     if (m_walking && p > 0 && (size_t(p) >= m_decidedIn.size() || m_decidedIn[size_t(p)] != m_cycle)) {
-        m_held.insert(k, e); // its parent comes later in this cycle
+        hold(k, e); // its parent comes later in this cycle
         return;
     }
     decide(k, e);
@@ -324,14 +325,38 @@ void LocationStates::decided(int k)
     if (m_decidedIn.size() <= size_t(k))
         m_decidedIn.resize(size_t(m_cfg.table.LocationCount()) + 1);
     m_decidedIn[size_t(k)] = m_cycle;
-    if (m_held.isEmpty())
+    if (m_heldByParent.isEmpty())
         return;
-    QList<int> children;
-    for (auto it = m_held.cbegin(); it != m_held.cend(); ++it)
-        if (parentOf(it.key()) == k)
-            children << it.key();
-    for (const int child : children)
-        decide(child, m_held.take(child));
+    QList<int> children = m_heldByParent.values(k);
+    std::sort(children.begin(), children.end()); // in table order
+    for (const int child : std::as_const(children))
+        if (const std::optional<Evaluation> e = unhold(child))
+            decide(child, *e);
+}
+
+void LocationStates::clearHeld()
+{
+    m_held.clear();
+    m_heldByParent.clear();
+}
+
+void LocationStates::hold(int k, const Evaluation &e)
+{
+    unhold(k);
+    const int parent = parentOf(k);
+    m_held.insert(k, HeldChild{parent, e});
+    m_heldByParent.insert(parent, k);
+}
+
+std::optional<Evaluation> LocationStates::unhold(int k)
+{
+    const auto it = m_held.find(k);
+    if (it == m_held.end())
+        return std::nullopt;
+    m_heldByParent.remove(it->parent, k);
+    const Evaluation e = it->evaluation;
+    m_held.erase(it);
+    return e;
 }
 
 // The cycle ended with children whose parents it did not decide: each goes after its own parent.
@@ -342,7 +367,7 @@ void LocationStates::releaseHeld()
         while (m_held.contains(parentOf(it.key())))
             it = m_held.find(parentOf(it.key()));
         const int k = it.key();
-        decide(k, m_held.take(k));
+        decide(k, *unhold(k));
     }
 }
 
@@ -367,7 +392,7 @@ void LocationStates::showDisabled(int k)
 void LocationStates::showAllWaiting()
 {
     m_walking = false;
-    m_held.clear();
+    clearHeld();
     for (int k = 1; k <= m_cfg.table.LocationCount(); ++k)
         setIndicator(k, Indicator::White);
 }
@@ -379,7 +404,7 @@ void LocationStates::monitoringStopped()
     m_run.LastCycleHadOffline = 0;
     m_alerts.ClearAttention();
     m_walking = false;
-    m_held.clear();
+    clearHeld();
     for (LocationRecord &r : m_cfg.table.records)
         r.failingCycles = 0;
 }
@@ -388,7 +413,7 @@ void LocationStates::monitoringStopped()
 
 void LocationStates::pingAllFinished(int k, const QStringList &failing, bool enabled, bool partialIgnore)
 {
-    m_held.remove(k); // newer than what the cycle found
+    unhold(k); // newer than what the cycle found
     rec(k).holdbad = failing;
     if (enabled)
         applyOutcome(k, evaluation(k, int(failing.size()), partialIgnore), kPingAll);
@@ -397,7 +422,7 @@ void LocationStates::pingAllFinished(int k, const QStringList &failing, bool ena
 void LocationStates::pingIpFinished(int k, const PingIp &ping)
 {
     LocationRecord &r = rec(k);
-    m_held.remove(k);
+    unhold(k);
     if (ping.answered) {
         ForgetOffline(r.holdbad, ping.address);
         if (ping.enabled && r.holdbad.isEmpty())

@@ -151,6 +151,9 @@ private:
     void decide(int k, const Evaluation &e);
     void decided(int k);
     void releaseHeld();
+    void hold(int k, const Evaluation &e);
+    std::optional<Evaluation> unhold(int k);
+    void clearHeld();
     const ParentLinks &links() const;
     void setIndicator(int k, Indicator colour, Turn turned = Turn::None);
     void attentionFromFlags();
@@ -185,7 +188,12 @@ private:
     bool m_walking = false;
     quint64 m_cycle = 0;
     std::vector<quint64> m_decidedIn; // per location index
-    QMap<int, Evaluation> m_held;
+    struct HeldChild {
+        int parent; // the parent it waits for
+        Evaluation evaluation;
+    };
+    QMap<int, HeldChild> m_held;
+    QMultiHash<int, int> m_heldByParent; // the held children by the parent they wait for
     mutable int m_flagged = -1; // -1: not counted
     mutable quint64 m_flaggedGeneration = 0;
     mutable int m_flaggedRows = 0;
