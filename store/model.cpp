@@ -59,6 +59,8 @@ std::optional<QString> Ipv6Spelling(const QString &entry)
         return std::nullopt;
     const qsizetype percent = entry.indexOf(QLatin1Char('%'));
     const QByteArray address = entry.left(percent < 0 ? entry.size() : percent).toLatin1();
+    if (address.contains('\0')) // the parser would read only up to it: "::0" NUL "junk" is no "::"
+        return std::nullopt;
     in6_addr bytes;
     char text[INET6_ADDRSTRLEN];
     if (::inet_pton(AF_INET6, address.constData(), &bytes) != 1 ||

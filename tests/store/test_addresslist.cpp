@@ -47,6 +47,7 @@ private Q_SLOTS:
         QTest::newRow("names by their text") << "Host" << "host" << false << true;
         QTest::newRow("no IPv6 address") << "2001:db8::g" << "2001:db8::G" << false << false;
         QTest::newRow("a name with a port is a name") << "host:8080" << "host:8080" << true << true;
+        QTest::newRow("text after a NUL counts") << QStringLiteral("::0\0junk") << "::" << false << true;
         QTest::newRow("too many groups") << "1:2:3:4:5:6:7:8:9" << "1:2:3:4:5:6:7:8:9" << true << false;
     }
     void sameAddress()
