@@ -540,23 +540,18 @@ void ListView::setResult(const QString &text, const QColor &colour)
     fitText(m_c.resultLabel, m_scale.toPixelsX(1335), m_c.locationFrame->width()); // the longest status words
     nameByCaption(m_c.statusCaption, m_c.resultLabel);
     m_resultColour = blank ? QColor(Qt::black) : colour;
-    showResultColour();
+    showLook();
 }
 
 // With shapes on, a colour that does not stand out from the window (bright green on grey) gives way
 // to a readable one of the same hue.
-void ListView::showResultColour()
+void ListView::showLook()
 {
     QPalette pal = m_c.resultLabel->palette();
     const QColor background = pal.color(m_c.resultLabel->backgroundRole());
     pal.setColor(QPalette::WindowText,
                  m_cfg.settings.SHAPES != 0 ? ReadableColour(m_resultColour, background) : m_resultColour);
     m_c.resultLabel->setPalette(pal);
-}
-
-void ListView::showLook()
-{
-    showResultColour();
 }
 
 QString ListView::result() const

@@ -151,7 +151,6 @@ private:
     void buildMenus();
     void nameForReaders();
     static void nameByCaption(const QLabel *caption, QLabel *value);
-    void showResultColour();
     QLabel *label(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRectF &twips);
     QRadioButton *option(QWidget *parent, const char *name, const QString &text, const QRectF &twips);

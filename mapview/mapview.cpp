@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <algorithm>
+#include <utility>
 
 namespace qos {
 namespace {
@@ -305,6 +306,10 @@ QRect MapView::indicatorBox(int k) const
 void MapView::showLook()
 {
     const bool glyphs = shapesShown();
+    setTitle(m_c.titleLabel->text(), m_titleColour);
+    // Markers are made in the look of the moment: only a change of it moves the ones there are.
+    if (std::exchange(m_glyphsShown, glyphs) == glyphs)
+        return;
     for (int k = 1; k < m_indicators.size(); ++k) {
         if (CircleShape *center = m_indicators[k]) {
             center->setGeometry(indicatorBox(k));
@@ -320,7 +325,6 @@ void MapView::showLook()
         shape->setGeometry(m_scale.toPixels(box));
         shape->setGlyphShown(glyphs);
     }
-    setTitle(m_c.titleLabel->text(), m_titleColour);
 }
 
 MarkerLabel *MapView::marker(int k) const

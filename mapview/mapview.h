@@ -175,6 +175,7 @@ private:
     QList<int> m_unpainted;  // indicators whose colour changed since the last repaint
     QList<std::pair<CircleShape *, QRectF>> m_legendBoxes; // each legend circle and its place in twips
     QColor m_titleColour = Qt::white;                      // as asked, before any readable variant
+    bool m_glyphsShown = false;                            // the look the markers and legend have now
 
     std::unique_ptr<MapPlacementView> m_placement; // first to go: it points into the window
 };

@@ -219,12 +219,6 @@ CircleShape::CircleShape(Indicator state, QWidget *parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void CircleShape::setState(Indicator state)
-{
-    if (setStateUnpainted(state))
-        update();
-}
-
 bool CircleShape::setStateUnpainted(Indicator state)
 {
     if (state == m_state)

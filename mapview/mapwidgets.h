@@ -82,10 +82,8 @@ class CircleShape : public QWidget {
     Q_OBJECT
 public:
     explicit CircleShape(Indicator state, QWidget *parent = nullptr);
-    Indicator state() const { return m_state; }
     QColor fillColour() const { return IndicatorColour(m_state); }
-    void setState(Indicator state);
-    // The same without asking for a repaint; true when the state changed (the caller repaints).
+    // Without asking for a repaint; true when the state changed (the caller repaints).
     bool setStateUnpainted(Indicator state);
     void setGlyphShown(bool on);
     bool glyphShown() const { return m_glyph; }

@@ -11,6 +11,12 @@ double linear(double channel)
     return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
 }
 
+double relativeLuminance(const QColor &colour)
+{
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
 QColor withLightness(const QColor &colour, double lightness)
 {
     const QColor hsl = colour.toHsl();
@@ -34,15 +40,9 @@ QColor approach(const QColor &text, const QColor &background, double ratio, doub
 
 } // namespace
 
-double RelativeLuminance(const QColor &colour)
-{
-    const QColor rgb = colour.toRgb();
-    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
-}
-
 double ContrastRatio(const QColor &a, const QColor &b)
 {
-    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
@@ -50,8 +50,7 @@ QColor ReadableColour(const QColor &text, const QColor &background, double ratio
 {
     if (ContrastRatio(text, background) >= ratio)
         return text;
-    const bool darker = ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background);
-    return approach(text, background, ratio, darker ? 0.0 : 1.0);
+    return approach(text, background, ratio, InkFor(background) == Qt::black ? 0.0 : 1.0);
 }
 
 QColor InkFor(const QColor &background)

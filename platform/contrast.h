@@ -14,8 +14,6 @@ namespace qos {
 inline constexpr double kTextContrast = 4.5;    // body text
 inline constexpr double kGraphicContrast = 3.0; // shapes and glyphs
 
-// Relative luminance of an sRGB colour, 0 (black) to 1 (white).
-double RelativeLuminance(const QColor &colour);
 double ContrastRatio(const QColor &a, const QColor &b);
 QColor ReadableColour(const QColor &text, const QColor &background, double ratio = kTextContrast);
 // Black or white, whichever stands out more against the background.

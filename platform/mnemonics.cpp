@@ -6,19 +6,9 @@
 #include <QMenuBar>
 
 namespace qos {
+namespace {
 
-QChar MnemonicOf(const QString &caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != u'&')
-            continue;
-        if (caption[i + 1] != u'&')
-            return caption[i + 1].toLower();
-        ++i; // "&&" is a plain ampersand
-    }
-    return {};
-}
-
+// The caption with '&' before its first free letter; taken gains that letter.
 QString WithMnemonic(const QString &caption, QString &taken)
 {
     if (const QChar own = MnemonicOf(caption); !own.isNull()) {
@@ -40,6 +30,20 @@ QString WithMnemonic(const QString &caption, QString &taken)
         }
     }
     return caption;
+}
+
+} // namespace
+
+QChar MnemonicOf(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] != u'&')
+            return caption[i + 1].toLower();
+        ++i; // "&&" is a plain ampersand
+    }
+    return {};
 }
 
 void AssignMnemonics(QMenuBar *bar, const QList<QAbstractButton *> &buttons, const QList<QMenu *> &menus)

@@ -16,8 +16,6 @@ class QWidget;
 
 namespace qos {
 
-// The caption with '&' before its first free letter; taken gains that letter.
-QString WithMnemonic(const QString &caption, QString &taken);
 // Buttons whose mnemonics share the window's Alt+letter keys, with the titles of the menu bar (and
 // its own actions) first when there is one. The entries of each of menus get letters of their own
 // (menus whose entries are names, like a list of locations, are left out).
