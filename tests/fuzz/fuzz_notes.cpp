@@ -6,6 +6,7 @@
 #include "store/notesfile.h"
 #include "store/text.h"
 
+#include <arpa/inet.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
 using namespace qos;
@@ -32,6 +33,27 @@ QString Pick(const QList<QByteArray> &lines, const QByteArray &prefix, unsigned 
     return QString::fromLatin1(values[n % values.size()]);
 }
 
+// The 16 bytes and the zone ("%eth0" or empty) of an IPv6 literal; false when text is none.
+bool ParseIpv6(QByteArrayView text, QByteArray &bytes, QByteArrayView &zone)
+{
+    const qsizetype percent = text.indexOf('%');
+    const QByteArray literal = text.first(percent < 0 ? text.size() : percent).toByteArray();
+    zone = percent < 0 ? QByteArrayView() : text.sliced(percent);
+    bytes.resize(sizeof(in6_addr));
+    return !literal.contains('\0') && ::inet_pton(AF_INET6, literal.constData(), bytes.data()) == 1;
+}
+
+// Whether a line's key names the address: the same text, or another spelling of the same IPv6
+// address and zone ("0::" and "::").
+bool NamesAddress(QByteArrayView key, QByteArrayView address)
+{
+    if (key == address)
+        return true;
+    QByteArray a, b;
+    QByteArrayView zoneA, zoneB;
+    return ParseIpv6(key, a, zoneA) && ParseIpv6(address, b, zoneB) && a == b && zoneA == zoneB;
+}
+
 // after is before less note lines of the address, with at most one note line written, in place of one
 // of them, in the section or as a block appended at the end.
 void CheckNoteChange(const QList<QByteArray> &before, QList<QByteArray> after, const QByteArray &siteLine,
@@ -44,7 +66,10 @@ void CheckNoteChange(const QList<QByteArray> &before, QList<QByteArray> after, c
         after.resize(after.size() - block.size());
         ++written;
     }
-    const auto isNoteLine = [&](const QByteArray &line) { return line.startsWith(address + '='); };
+    const auto isNoteLine = [&](const QByteArray &line) {
+        const qsizetype eq = line.indexOf('=');
+        return eq > 0 && NamesAddress(QByteArrayView(line).first(eq), address);
+    };
     qsizetype i = 0;
     for (const QByteArray &line : after) {
         if (i < before.size() && line == before[i]) {

@@ -1,7 +1,9 @@
 #pragma once
 // An X server of the test's own for the tests that need a real desktop: Xvfb on the first free display
 // (it picks one and reports it) at 96 DPI, optionally with trayer as the notification area. DISPLAY
-// points at it while it runs; where a tool is missing or does not start, ok is false and reason says why.
+// points at it while it runs, and it keeps running when its last client leaves (it would otherwise reset
+// and refuse the next one for a moment). Where a tool is missing or does not start, ok is false and reason
+// says why.
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -44,7 +46,8 @@ public:
         m_xvfb.start(QStringLiteral("Xvfb"),
                      {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                       QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-dpi"),
-                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                      QStringLiteral("-noreset")});
         QByteArray number;
         while (!number.contains('\n') && m_xvfb.waitForReadyRead(10000))
             number += m_xvfb.readAllStandardOutput();
