@@ -188,6 +188,19 @@ void MapView::buildControls()
         label("LabelPartlyDown", QStringLiteral("partly down"), {8040, 5600, captionWidth, 195});
     m_c.legendUnreachable =
         label("LabelUnreachable", QStringLiteral("unreachable"), {8040, 5770, captionWidth, 195});
+    // A screen reader reads each symbol by its caption, not as a nameless graphic.
+    const std::pair<CircleShape *, FitLabel *> legendRows[] = {
+        {m_c.legendDisabledShape, m_c.legendDisabled},
+        {m_c.legendWaitingShape, m_c.legendWaiting},
+        {m_c.legendOfflinePartialShape, m_c.legendOfflinePartial},
+        {m_c.legendOfflineShape, m_c.legendOffline},
+        {m_c.legendOnlinePartialShape, m_c.legendOnlinePartial},
+        {m_c.legendOnlineShape, m_c.legendOnline},
+        {m_c.legendSlowShape, m_c.legendSlow},
+        {m_c.legendPartlyDownShape, m_c.legendPartlyDown},
+        {m_c.legendUnreachableShape, m_c.legendUnreachable}};
+    for (const auto &[symbol, caption] : legendRows)
+        symbol->setAccessibleName(caption->text() + QStringLiteral(" symbol"));
     // All captions in the size that fits the longest one.
     m_c.legendOfflinePartial->setMinimumPointSize(5.5);
     const QFont legendFont = m_c.legendOfflinePartial->fittedFont();

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 # The program as a screen reader sees it, through the real accessibility bus: on an X server, a
 # session bus and an accessibility bus of the test's own, every marker is named by its location and
-# described by its state line ("VIE waiting"), a change of state is seen in that description, and Tab then Enter open
-# the List View with no mouse. Needs root (echo requests from the program); exits 77 (skipped) where
-# a part is missing.
+# described by its state line ("VIE waiting"), the legend reads as text, a change of state is seen in
+# that description, and Tab then Enter open the List View with no mouse. Needs root (echo requests
+# from the program); exits 77 (skipped) where a part is missing.
 import os
 import shutil
 import subprocess
@@ -120,6 +120,9 @@ def main():
         for site in ("VIE", "WAR"):
             marker = wait_for("the marker " + site, lambda: [n for n in named(site) if n.description])[0]
             assert marker.description.startswith(site + " "), marker.description
+        # The legend reads as text: each caption, and its symbol by that caption.
+        for caption in ("online", "offline(partial ignore)", "unreachable"):
+            assert named(caption) and named(caption + " symbol"), caption
         # A change of state is seen: the cycle starts and VIE answers.
         start = wait_for("Start Monitor", lambda: named("Start Monitor"))[0]
         start.queryAction().doAction(0)
