@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -162,6 +163,7 @@ HistoryWindow::HistoryWindow(const History &history, const Configuration &cfg, Q
     m_span->addItems({QStringLiteral("Last hour"), QStringLiteral("Last 24 hours"),
                       QStringLiteral("Last 7 days"), QStringLiteral("Everything kept")});
     m_span->setCurrentIndex(LastDay);
+    m_span->setAccessibleName(QStringLiteral("Span shown"));
     head->addWidget(name, 1);
     head->addWidget(m_span);
     top->addLayout(head);
@@ -193,6 +195,14 @@ HistoryWindow::HistoryWindow(const History &history, const Configuration &cfg, Q
     connect(&history, &History::logLoaded, this, &HistoryWindow::refresh);
     m_clock.start();
     refresh();
+}
+
+void HistoryWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel))
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void HistoryWindow::setSpan(Span span)

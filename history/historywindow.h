@@ -69,6 +69,9 @@ public:
     QStringList changeTexts() const;
     QStringList addressTexts() const;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override; // Escape closes it, as the close box does
+
 private:
     void scheduleRefresh(const QString &site);
     qint64 spanStart(qint64 now) const;

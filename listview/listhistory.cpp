@@ -2,6 +2,7 @@
 
 #include "history/since.h"
 
+#include "platform/mnemonics.h"
 #include "platform/twips.h"
 #include "sitemenu/sortlist.h"
 #include "store/text.h"
@@ -49,6 +50,7 @@ ListHistory::ListHistory(ListView &view, const History &history, const LocationS
     m_latency->setGeometry(TwipsScale::forWidget(&view).toPixels(LatencyRect));
     m_historyAction = NamedAction(&view, "History", QStringLiteral("History"));
     view.menuBar()->addAction(m_historyAction);
+    AssignMnemonic(view.menuBar(), m_historyAction);
     connect(m_historyAction, &QAction::triggered, this,
             [this] { Q_EMIT historyRequested(m_view.location()); });
 

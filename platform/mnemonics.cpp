@@ -68,4 +68,15 @@ void AssignMnemonics(QWidget *dialog)
     AssignMnemonics(nullptr, dialog->findChildren<QAbstractButton *>());
 }
 
+void AssignMnemonic(QMenuBar *bar, QAction *title)
+{
+    QString taken;
+    for (const QAction *other : bar->actions())
+        if (other != title)
+            taken += MnemonicOf(other->text());
+    for (const QAbstractButton *b : bar->window()->findChildren<QAbstractButton *>())
+        taken += MnemonicOf(b->text());
+    title->setText(WithMnemonic(title->text(), taken));
+}
+
 } // namespace qos

@@ -10,6 +10,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QAction;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -23,6 +24,9 @@ void AssignMnemonics(QMenuBar *bar, const QList<QAbstractButton *> &buttons,
                      const QList<QMenu *> &menus = {});
 // The same for a dialog: its buttons, check boxes and options, in the order they were made.
 void AssignMnemonics(QWidget *dialog);
+// For a menu title added to a window after its letters were handed out: a letter that none of the
+// window's other menu titles and buttons has.
+void AssignMnemonic(QMenuBar *bar, QAction *title);
 // The letter a caption's mnemonic gives, lower case; null when it has none.
 QChar MnemonicOf(const QString &caption);
 

@@ -125,6 +125,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!p.list());
         QCOMPARE(p.run.MonitorPaused, 0);
         QVERIFY(w->isVisible());
+        QTest::keyClick(w, Qt::Key_Escape); // closes it as the close box does
+        QTRY_VERIFY(!p.program->historyWindow(QStringLiteral("Leeds, West")));
 
         const QString file = QDir(p.folder()).filePath(QStringLiteral("history.csv"));
         QTRY_VERIFY(ReadFile(file).count("\r\n") == 4);

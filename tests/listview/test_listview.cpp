@@ -73,8 +73,8 @@ int ContentsWidth(const QAbstractButton *b)
 }
 
 // The texts cut by their own control in the window's visible labels, buttons and frames: one line
-// each, "objectName: text (needs n, has m pixels)"; and the visible buttons whose Alt+letter another
-// button or a menu of the window already has.
+// each, "objectName: text (needs n, has m pixels)"; the menu titles without an Alt+letter; and the
+// visible buttons whose Alt+letter another button or a menu of the window already has.
 QStringList ClippedTexts(const QWidget *window)
 {
     QStringList out;
@@ -89,8 +89,11 @@ QStringList ClippedTexts(const QWidget *window)
         letters.insert(letter, who);
     };
     if (const auto *main = qobject_cast<const QMainWindow *>(window))
-        for (const QAction *menu : main->menuBar()->actions())
+        for (const QAction *menu : main->menuBar()->actions()) {
+            if (MnemonicOf(menu->text()).isNull())
+                out << QStringLiteral("%1 menu %2: no Alt+letter").arg(window->objectName(), menu->text());
             claim(menu->text(), menu->text());
+        }
     const auto note = [&](const QWidget *w, const QString &text, int needs, int has) {
         if (needs > has)
             out << QStringLiteral("%1 %2: %3 (needs %4, has %5)")
