@@ -75,6 +75,8 @@ void MapPlacementView::setFinishedShown(bool shown)
     QPushButton *finished = m_view.controls().finishedButton;
     finished->setEnabled(shown);
     finished->setVisible(shown);
+    // The keyboard's way to pick a point comes and goes with the button, as placement mode does.
+    m_view.canvas()->setPickPointShown(shown);
 }
 
 void MapPlacementView::setStatusShown(bool shown)

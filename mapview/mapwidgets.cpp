@@ -303,12 +303,98 @@ void MapCanvas::paintEvent(QPaintEvent *event)
         p.setBrush(QColor(255, 255, 255, 215));
         p.drawRoundedRect(QRectF(m_legendRect).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
     }
+    if (m_pickShown)
+        paintPickPoint(p);
 }
 
 void MapCanvas::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
     Q_EMIT pressed(event->button(), event->position().toPoint());
+}
+
+void MapCanvas::setPickPointShown(bool shown)
+{
+    if (shown == m_pickShown)
+        return;
+    m_pickShown = shown;
+    setFocusPolicy(shown ? Qt::StrongFocus : Qt::NoFocus);
+    setAccessibleDescription(
+        shown ? QStringLiteral("The arrow keys move the cross, Enter places a location there") : QString());
+    if (shown) {
+        m_pick = m_mapRect.center();
+        setFocus(Qt::OtherFocusReason);
+    }
+    update();
+}
+
+void MapCanvas::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_pickShown) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int step = event->modifiers() & Qt::ShiftModifier ? 1 : 8;
+    QPoint move;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        move = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        move = {step, 0};
+        break;
+    case Qt::Key_Up:
+        move = {0, -step};
+        break;
+    case Qt::Key_Down:
+        move = {0, step};
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_Menu:
+        Q_EMIT pressed(Qt::RightButton, m_pick);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const QRect inside = m_mapRect.adjusted(0, 0, -1, -1);
+    m_pick = QPoint(qBound(inside.left(), m_pick.x() + move.x(), inside.right()),
+                    qBound(inside.top(), m_pick.y() + move.y(), inside.bottom()));
+    update();
+}
+
+void MapCanvas::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void MapCanvas::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+// Black over white, so that it shows on any map; a ring around it while it has the focus.
+void MapCanvas::paintPickPoint(QPainter &p) const
+{
+    const int arm = 9;
+    const QLineF lines[] = {{QPointF(m_pick.x() - arm, m_pick.y()), QPointF(m_pick.x() + arm, m_pick.y())},
+                            {QPointF(m_pick.x(), m_pick.y() - arm), QPointF(m_pick.x(), m_pick.y() + arm)}};
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::SquareCap));
+    p.drawLines(lines, 2);
+    p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::FlatCap));
+    p.drawLines(lines, 2);
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(0, 70, 180), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(m_pick), arm + 3, arm + 3);
+    }
+    p.restore();
 }
 
 } // namespace qos

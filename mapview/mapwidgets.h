@@ -110,6 +110,12 @@ public:
     // Drawn over the map, under the markers.
     void setParentLines(const QList<QLineF> &lines);
     const QList<QLineF> &parentLines() const { return m_parentLines; }
+    // A cross on the map that the keyboard moves and picks as a right press does: shown, it takes
+    // the focus at the map's centre; the arrow keys move it (Shift: a pixel at a time), Enter, Space
+    // or the menu key press there.
+    void setPickPointShown(bool shown);
+    bool pickPointShown() const { return m_pickShown; }
+    QPoint pickPoint() const { return m_pick; }
 
 Q_SIGNALS:
     void pressed(Qt::MouseButton button, QPoint position);
@@ -117,8 +123,15 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    void paintPickPoint(QPainter &p) const;
+
+    bool m_pickShown = false;
+    QPoint m_pick;
     QPixmap m_picture;
     QPixmap m_scaled; // m_picture at the size of m_mapRect
     QRect m_mapRect;

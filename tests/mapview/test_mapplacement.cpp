@@ -114,13 +114,16 @@ private Q_SLOTS:
     void addLocationThroughTheWindow_data()
     {
         QTest::addColumn<bool>("monitorRunning");
-        QTest::newRow("monitor stopped") << false;
-        QTest::newRow("monitor running") << true;
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::newRow("monitor stopped") << false << false;
+        QTest::newRow("monitor running") << true << false;
+        QTest::newRow("point picked by keyboard") << false << true;
     }
 
     void addLocationThroughTheWindow()
     {
         QFETCH(bool, monitorRunning);
+        QFETCH(bool, byKeyboard);
         QTemporaryDir dir;
         QVERIFY(CopyAssets(QStringLiteral(QOS_ASSETS_DIR), dir.path()));
         QVERIFY(WriteGraph(dir.path(), ExistingLocations()));
@@ -150,7 +153,21 @@ private Q_SLOTS:
         QVERIFY(v.isVisible());
         QCOMPARE(p.run.PlacementX, -7);
 
-        p.pressMap(Qt::RightButton);
+        MapCanvas *canvas = v.canvas();
+        QVERIFY(canvas->pickPointShown() && v.focusWidget() == canvas);
+        if (byKeyboard) { // from the map's centre to the same pixel, eight at a time, then one
+            const QPoint to = MapPixel - canvas->pickPoint();
+            for (const auto &[key, distance] :
+                 {std::pair{to.x() < 0 ? Qt::Key_Left : Qt::Key_Right, qAbs(to.x())},
+                  std::pair{to.y() < 0 ? Qt::Key_Up : Qt::Key_Down, qAbs(to.y())}}) {
+                for (int i = 0; i < distance; i += i + 8 <= distance ? 8 : 1)
+                    QTest::keyClick(canvas, key, i + 8 <= distance ? Qt::NoModifier : Qt::ShiftModifier);
+            }
+            QCOMPARE(canvas->pickPoint(), MapPixel);
+            QTest::keyClick(canvas, Qt::Key_Return);
+        } else {
+            p.pressMap(Qt::RightButton);
+        }
         QCOMPARE(p.run.PlacementX, 1475);
         QCOMPARE(p.run.PlacementY, 598);
         QPointer<AddLocationDialog> dialog = p.dialog();
@@ -199,6 +216,7 @@ private Q_SLOTS:
         CheckMode(c, false);
         if (QTest::currentTestFailed())
             return;
+        QVERIFY(!canvas->pickPointShown());
         QCOMPARE(c.startMonitor->isVisible(), !monitorRunning);
         QCOMPARE(c.stopMonitor->isVisible(), monitorRunning);
         QVERIFY(!v.canvas()->hasPicture());
