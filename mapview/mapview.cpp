@@ -90,6 +90,7 @@ MapView::MapView(QString programFolder, Configuration &cfg, RunState &run, Tray 
 
     m_canvas = new MapCanvas(this);
     m_canvas->setObjectName(QStringLiteral("MapCanvas"));
+    m_canvas->setAccessibleName(QStringLiteral("Map"));
     m_canvas->setFixedSize(m_scale.toPixelsX(ClientWidth), m_scale.toPixelsY(ClientHeight));
     m_canvas->setMapRect(m_scale.toPixels(QRectF(0, 0, MapWidth, MapHeight)));
     m_canvas->setLegendRect(m_scale.toPixels(LegendPanel));
