@@ -1,7 +1,10 @@
 // The List View opened from the Map View: its window, lists, selection, menus and closing, and "Ping
 // IP" / "Ping All" over the scripted prober.
+#include "history/historywindow.h"
 #include "listview/listpings.h"
 #include "listview/rows.h"
+#include "mapview/addlocationdialog.h"
+#include "mapview/mapplacementview.h"
 #include "mapview/mapwidgets.h"
 #include "platform/mnemonics.h"
 #include "tests/support/programrig.h"
@@ -254,9 +257,17 @@ void TestListView::textsFitTheirControls()
 {
     Rig p({Site("abc", "10.0.0.1,10.0.0.2", "10.0.0.2"), Site("def", "10.0.0.3")});
     QStringList clipped = ClippedTexts(p.view);
+    p.c().addLocations->trigger();
+    QTest::mousePress(p.view->canvas(), Qt::RightButton, {}, QPoint(100, 40));
+    QVERIFY(p.view->placement().dialog());
+    clipped += ClippedTexts(p.view->placement().dialog());
+    p.view->placement().closeDialog();
+    p.c().finishedButton->click();
     ListView &l = p.open(1);
     SelectRow(l.list(1), 0);
     clipped += ClippedTexts(&l);
+    l.findChild<QAction *>(QStringLiteral("History"))->trigger();
+    clipped += ClippedTexts(p.program->historyWindow(QStringLiteral("abc")));
     const SettingsMenu &m = l.controls().settings;
     int dialogs = 0;
     for (QAction *a : {m.alertSound, m.onlineSound, m.timeout, m.interval, m.packets, m.offlineCycles,
