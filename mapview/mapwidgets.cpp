@@ -324,6 +324,8 @@ void MapCanvas::setPickPointShown(bool shown)
     if (shown) {
         m_pick = m_mapRect.center();
         setFocus(Qt::OtherFocusReason);
+    } else if (hasFocus() || window()->focusWidget() == this) {
+        focusNextChild(); // to the markers and buttons, as Tab would
     }
     update();
 }
