@@ -32,10 +32,8 @@ QString FileProblem(const QString &name, const HistoryFileRead &r)
     if (r.badLines > 0)
         return QStringLiteral(
                    "%1: %2 of its %3 lines could not be read and were skipped (the first is line %4).")
-            .arg(name)
-            .arg(r.badLines)
-            .arg(r.lines)
-            .arg(r.firstBadLine);
+            .arg(name, QString::number(r.badLines), QString::number(r.lines),
+                 QString::number(r.firstBadLine));
     return {};
 }
 

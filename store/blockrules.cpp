@@ -20,10 +20,8 @@ Status TargetNotFound(const LocationTarget &target, int seen)
     return Status::notFound(
         QStringLiteral("location %1 is the location number %2 named so, but the file holds only %3 lines "
                        "\"%4\".")
-            .arg(Shown(target).mid(7))
-            .arg(target.occurrence)
-            .arg(seen)
-            .arg(Shown(target)));
+            .arg(Shown(target).mid(7), QString::number(target.occurrence), QString::number(seen),
+                 Shown(target)));
 }
 
 } // namespace

@@ -256,9 +256,8 @@ void ReadFile(const QString &path, Configuration &cfg, LoadResult &result, FileO
         case LineReader::Outcome::Failed:
             result.error = QStringLiteral("Reading %1 failed at line %2: %3. Only the lines before it were "
                                           "loaded; the file is left as it is.")
-                               .arg(QDir::toNativeSeparators(path))
-                               .arg(reader.lineNumber() + 1)
-                               .arg(reader.error());
+                               .arg(QDir::toNativeSeparators(path), QString::number(reader.lineNumber() + 1),
+                                    reader.error());
             return;
         case LineReader::Outcome::End:
             loader.finish();

@@ -138,17 +138,15 @@ Status CopyThrough(QFile &in, const QString &source, LineRule *rule, TwinWriter 
         if (outcome == LineReader::Outcome::End)
             break;
         if (outcome == LineReader::Outcome::Failed) {
-            return Status::failure(QStringLiteral("Cannot read %1 (line %2): %3.")
-                                       .arg(Shown(source))
-                                       .arg(reader.lineNumber() + 1)
-                                       .arg(reader.error()));
+            return Status::failure(
+                QStringLiteral("Cannot read %1 (line %2): %3.")
+                    .arg(Shown(source), QString::number(reader.lineNumber() + 1), reader.error()));
         }
         if (outcome == LineReader::Outcome::TooLong) {
             return Status::refused(QStringLiteral("Line %1 of %2 is longer than %3 bytes; this is not a "
                                                   "file the program can update.")
-                                       .arg(reader.lineNumber())
-                                       .arg(Shown(source))
-                                       .arg(MaxLineLength));
+                                       .arg(QString::number(reader.lineNumber()), Shown(source),
+                                            QString::number(MaxLineLength)));
         }
         const QByteArray &line = reader.line();
         const LinePlace place = blocks.place(line);

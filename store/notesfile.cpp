@@ -48,8 +48,7 @@ Status CheckText(const QString &what, const QString &text)
         if (IsControlCharacter(c))
             return Status::refused(QStringLiteral("The %1 \"%2\" cannot be stored in info.txt: it contains a "
                                                   "line break or another control character (code %3).")
-                                       .arg(what, text)
-                                       .arg(c.unicode()));
+                                       .arg(what, text, QString::number(c.unicode())));
         if (c.unicode() > 0xff)
             return Status::refused(QStringLiteral("The %1 \"%2\" cannot be stored in info.txt: the character "
                                                   "\"%3\" has no place in the file's code page.")
@@ -196,10 +195,9 @@ Status ReadNote(const QString &path, const NoteTexts &texts, QString &note, File
         if (outcome == LineReader::Outcome::End)
             return Status::success();
         if (outcome == LineReader::Outcome::Failed)
-            return Status::failure(QStringLiteral("Cannot read %1 (line %2): %3.")
-                                       .arg(Shown(path))
-                                       .arg(reader.lineNumber() + 1)
-                                       .arg(reader.error()));
+            return Status::failure(
+                QStringLiteral("Cannot read %1 (line %2): %3.")
+                    .arg(Shown(path), QString::number(reader.lineNumber() + 1), reader.error()));
         if (outcome == LineReader::Outcome::TooLong)
             continue;
         const QByteArray &line = reader.line();

@@ -173,6 +173,18 @@ private Q_SLOTS:
         QCOMPARE(loaded, note.trimmed().isEmpty() ? QString() : note); // what is saved loads back
     }
 
+    // A refusal quotes the operator's text as it is, a "%2" in it too.
+    void refusalQuotesTheNote()
+    {
+        QTemporaryDir dir;
+        FakePleaseWait wait;
+        const Status s = Apply(Save, dir.path(), QStringLiteral("abc"), QStringLiteral("10.0.0.1"),
+                               QStringLiteral("100%2 up\tnow"), &wait);
+        QVERIFY2(s.error.contains(QStringLiteral("\"100%2 up\tnow\"")) &&
+                     s.error.contains(QStringLiteral("(code 9)")),
+                 qPrintable(s.error));
+    }
+
     void loads_data()
     {
         QTest::addColumn<QByteArray>("file");
