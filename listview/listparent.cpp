@@ -1,5 +1,6 @@
 #include "listview/listparent.h"
 
+#include "platform/mnemonics.h"
 #include "platform/twips.h"
 #include "store/text.h"
 
@@ -29,6 +30,7 @@ ListParent::ListParent(ListView &view, const Configuration &cfg, LocationEditor 
     caption->setObjectName(QStringLiteral("parentCaption"));
     caption->setGeometry(scale.toPixels(CaptionRect));
     caption->setBuddy(m_choice);
+    AssignCaptionMnemonics(&view);
     m_choice->setObjectName(QStringLiteral("reachedThrough"));
     m_choice->setGeometry(scale.toPixels(ChoiceRect));
     connect(m_choice, &QComboBox::activated, this, &ListParent::chosen);

@@ -109,6 +109,7 @@ ListView::ListView(const Services &services, QWidget *parent)
                     {m_c.pingAll, m_c.pingIp, m_c.stopPing, m_c.mapView, m_c.removeIp, m_c.addIps,
                      m_c.saveNote, m_c.enabledYes, m_c.enabledNo, m_c.ignoreYes, m_c.ignoreNo},
                     {m_c.settings.menu});
+    AssignCaptionMnemonics(this);
     m_c.ignoreYes2->setText(m_c.ignoreYes->text());
     m_c.ignoreNo2->setText(m_c.ignoreNo->text());
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -2,8 +2,12 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <algorithm>
 
 namespace qos {
 namespace {
@@ -30,6 +34,22 @@ QString WithMnemonic(const QString &caption, QString &taken)
         }
     }
     return caption;
+}
+
+// The letters a window's menu titles, buttons and box captions have.
+QString LettersTaken(const QWidget *window)
+{
+    QString taken;
+    if (const auto *main = qobject_cast<const QMainWindow *>(window))
+        for (const QAction *title : main->menuBar()->actions())
+            taken += MnemonicOf(title->text());
+    for (const QAbstractButton *b : window->findChildren<QAbstractButton *>())
+        taken += MnemonicOf(b->text());
+    for (const QLabel *caption : window->findChildren<QLabel *>())
+        if (caption->buddy())
+            taken += MnemonicOf(caption->text());
+    taken.remove(QChar());
+    return taken;
 }
 
 } // namespace
@@ -66,17 +86,25 @@ void AssignMnemonics(QMenuBar *bar, const QList<QAbstractButton *> &buttons, con
 void AssignMnemonics(QWidget *dialog)
 {
     AssignMnemonics(nullptr, dialog->findChildren<QAbstractButton *>());
+    // With one box only, the box has the focus already.
+    const QList<QLabel *> labels = dialog->findChildren<QLabel *>();
+    if (std::count_if(labels.cbegin(), labels.cend(), [](const QLabel *l) { return l->buddy(); }) > 1)
+        AssignCaptionMnemonics(dialog);
 }
 
 void AssignMnemonic(QMenuBar *bar, QAction *title)
 {
-    QString taken;
-    for (const QAction *other : bar->actions())
-        if (other != title)
-            taken += MnemonicOf(other->text());
-    for (const QAbstractButton *b : bar->window()->findChildren<QAbstractButton *>())
-        taken += MnemonicOf(b->text());
+    QString taken = LettersTaken(bar->window());
+    taken.remove(MnemonicOf(title->text()));
     title->setText(WithMnemonic(title->text(), taken));
+}
+
+void AssignCaptionMnemonics(QWidget *window)
+{
+    QString taken = LettersTaken(window);
+    for (QLabel *caption : window->findChildren<QLabel *>())
+        if (caption->buddy() && MnemonicOf(caption->text()).isNull())
+            caption->setText(WithMnemonic(caption->text(), taken));
 }
 
 } // namespace qos

@@ -77,7 +77,7 @@ int ContentsWidth(const QAbstractButton *b)
 
 // The texts cut by their own control in the window's visible labels, buttons and frames: one line
 // each, "objectName: text (needs n, has m pixels)"; the menu titles without an Alt+letter; and the
-// visible buttons whose Alt+letter another button or a menu of the window already has.
+// visible buttons and box captions whose Alt+letter another control or a menu of the window has.
 QStringList ClippedTexts(const QWidget *window)
 {
     QStringList out;
@@ -111,9 +111,13 @@ QStringList ClippedTexts(const QWidget *window)
         if (const auto *f = qobject_cast<const FitLabel *>(w)) // draws its text smaller where it must
             note(w, f->text(), QFontMetrics(f->fittedFont()).horizontalAdvance(f->text()),
                  f->contentsRect().width());
-        else if (const auto *l = qobject_cast<const QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull())
-            note(w, l->text(), fm.horizontalAdvance(l->text()), l->contentsRect().width() - 2 * l->margin());
-        else if (const auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty()) {
+        else if (const auto *l = qobject_cast<const QLabel *>(w);
+                 l && !l->wordWrap() && l->pixmap().isNull()) {
+            const QString shown = l->buddy() ? QString(l->text()).remove(QLatin1Char('&')) : l->text();
+            note(w, shown, fm.horizontalAdvance(shown), l->contentsRect().width() - 2 * l->margin());
+            if (l->buddy())
+                claim(l->text(), w->objectName());
+        } else if (const auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty()) {
             const QString shown = QString(b->text()).remove(QLatin1Char('&'));
             note(w, shown, fm.horizontalAdvance(shown), ContentsWidth(b));
             claim(b->text(), w->objectName());

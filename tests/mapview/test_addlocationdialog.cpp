@@ -65,8 +65,8 @@ private Q_SLOTS:
         QVERIFY(f.nameBox());
         QCOMPARE(f.nameBox()->maxLength(), 3);
         const QList<std::pair<const char *, QString>> labels{
-            {"addressLabel", QStringLiteral("Hostname/IP:")},
-            {"nameLabel", QStringLiteral("Display Name(3 chars):")},
+            {"addressLabel", QStringLiteral("&Hostname/IP:")}, // Alt+H and Alt+D go to the boxes
+            {"nameLabel", QStringLiteral("&Display Name(3 chars):")},
             {"hintLabel1", QStringLiteral("multiple hostname/ips")},
             {"hintLabel2", QStringLiteral("should be seperated ")},
             {"hintLabel3", QStringLiteral("by commas. ")},
