@@ -95,7 +95,6 @@ void AssignMnemonics(QWidget *dialog)
 void AssignMnemonic(QMenuBar *bar, QAction *title)
 {
     QString taken = LettersTaken(bar->window());
-    taken.remove(MnemonicOf(title->text()));
     title->setText(WithMnemonic(title->text(), taken));
 }
 
