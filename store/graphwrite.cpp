@@ -138,9 +138,7 @@ Status CopyThrough(QFile &in, const QString &source, LineRule *rule, TwinWriter 
         if (outcome == LineReader::Outcome::End)
             break;
         if (outcome == LineReader::Outcome::Failed) {
-            return Status::failure(
-                QStringLiteral("Cannot read %1 (line %2): %3.")
-                    .arg(Shown(source), QString::number(reader.lineNumber() + 1), reader.error()));
+            return Status::failure(reader.failureText(Shown(source)));
         }
         if (outcome == LineReader::Outcome::TooLong) {
             return Status::refused(QStringLiteral("Line %1 of %2 is longer than %3 bytes; this is not a "

@@ -78,4 +78,10 @@ LineReader::Outcome LineReader::next()
     return Outcome::Line;
 }
 
+QString LineReader::failureText(const QString &shownPath) const
+{
+    return QStringLiteral("Cannot read %1 (line %2): %3.")
+        .arg(shownPath, QString::number(m_lineNumber + 1), m_error);
+}
+
 } // namespace qos

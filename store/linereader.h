@@ -37,6 +37,8 @@ public:
     const QByteArray &line() const { return m_line; }  // after Line: the line without its end
     qint64 lineNumber() const { return m_lineNumber; } // 1-based number of the line last returned
     const QString &error() const { return m_error; }   // after Failed: the system's error text
+    // After Failed: "Cannot read <shownPath> (line n): <error>.", n the line that could not be read.
+    QString failureText(const QString &shownPath) const;
 
 private:
     bool fill(); // false at the end of the file or on failure (then m_error is set)

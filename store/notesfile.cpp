@@ -195,9 +195,7 @@ Status ReadNote(const QString &path, const NoteTexts &texts, QString &note, File
         if (outcome == LineReader::Outcome::End)
             return Status::success();
         if (outcome == LineReader::Outcome::Failed)
-            return Status::failure(
-                QStringLiteral("Cannot read %1 (line %2): %3.")
-                    .arg(Shown(path), QString::number(reader.lineNumber() + 1), reader.error()));
+            return Status::failure(reader.failureText(Shown(path)));
         if (outcome == LineReader::Outcome::TooLong)
             continue;
         const QByteArray &line = reader.line();
